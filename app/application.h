@@ -1,0 +1,19 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+class QApplication;
+
+/// Creates the four windows in order: main window, settings, viewer,
+/// statistics. Each is built completely, its creation handler run, before
+/// the next. Throws the error that stops start-up; the window being built
+/// then has its reference reset and no later window is created.
+void createForms();
+
+/// Destroys the windows that exist; no handler of theirs runs.
+void destroyForms();
+
+/// The whole run: creates the windows, shows the main window and runs the
+/// event loop until the main window is closed. Returns the exit code: 0
+/// after a normal close, 1 when start-up failed (after the fatal error box).
+int runVelmaris(QApplication &app);

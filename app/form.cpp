@@ -1,0 +1,214 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/form.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSizeGrip>
+
+namespace {
+
+int intProperty(const QObject *object, const char *name, int fallback = 0)
+{
+    const QVariant value = object->property(name);
+    return value.isValid() ? value.toInt() : fallback;
+}
+
+QList<QWidget *> controlsOf(QWidget *contents)
+{
+    return contents->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+} // namespace
+
+Form::Form()
+    : m_contents(new QWidget)
+{
+    setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::NoFocus);
+    setWidgetResizable(false);
+}
+
+void Form::finishBuild()
+{
+    QWidget *root = m_contents;
+    setObjectName(root->objectName());
+    setWindowTitle(root->windowTitle());
+    m_design = {intProperty(root, "textHeight"), intProperty(root, "textWidth")};
+    m_runtime = measureFont(font());
+
+    QSize inside = root->size();
+    QSize minimum = root->minimumSize();
+    QSize maximum = root->maximumSize();
+    root->setMinimumSize(0, 0);
+    root->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+
+    for (QWidget *control : controlsOf(root)) {
+        applyFonts(control);
+        applyHintRule(control);
+    }
+    if (m_runtime != m_design && m_design.height > 0 && m_design.width > 0) {
+        scaleLayout();
+        // The window's own size and limits follow its controls, so that
+        // nothing ends up outside the inside area.
+        auto scaleSize = [this](QSize size) {
+            if (size.width() < QWIDGETSIZE_MAX)
+                size.setWidth(scaleMeasure(size.width(), m_runtime.width, m_design.width));
+            if (size.height() < QWIDGETSIZE_MAX)
+                size.setHeight(scaleMeasure(size.height(), m_runtime.height, m_design.height));
+            return size;
+        };
+        inside = scaleSize(inside);
+        minimum = scaleSize(minimum);
+        maximum = scaleSize(maximum);
+    }
+    for (QLabel *label : root->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
+        autoSizeLabel(label);
+
+    setMinimumSize(minimum);
+    setMaximumSize(maximum);
+    setGeometry(QRect(QPoint(intProperty(root, "storedLeft"), intProperty(root, "storedTop")),
+                      inside));
+
+    const bool scrolls = root->property("scrollBars").toString() != QLatin1String("off");
+    const auto policy = scrolls ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
+    setHorizontalScrollBarPolicy(policy);
+    setVerticalScrollBarPolicy(policy);
+    if (scrolls)
+        setCornerWidget(new QSizeGrip(this));
+    viewport()->setBackgroundRole(QPalette::Window);
+    setWidget(root);
+    for (QWidget *control : controlsOf(root))
+        control->installEventFilter(this);
+    updateScrollRange();
+
+    m_startMaximized = root->property("startMaximized").toBool();
+    const QString focusName = root->property("initialFocus").toString();
+    if (auto *focus = root->findChild<QWidget *>(focusName))
+        focus->setFocus();
+}
+
+void Form::applyFonts(QWidget *control)
+{
+    const int height = intProperty(control, "fontHeight");
+    if (height != 0) {
+        QFont font = control->font();
+        font.setPixelSize(std::abs(height));
+        font.setFixedPitch(false);
+        control->setFont(font);
+    }
+    const QVariant fontColor = control->property("fontColor");
+    if (fontColor.isValid()) {
+        QPalette palette = control->palette();
+        palette.setColor(QPalette::WindowText, colorFromValue(fontColor.toInt(), palette));
+        palette.setColor(QPalette::ButtonText, colorFromValue(fontColor.toInt(), palette));
+        control->setPalette(palette);
+    }
+    const QVariant background = control->property("backgroundColor");
+    if (background.isValid()) {
+        QPalette palette = control->palette();
+        palette.setColor(QPalette::Window, colorFromValue(background.toInt(), palette));
+        control->setPalette(palette);
+        control->setAutoFillBackground(true);
+    }
+}
+
+void Form::scaleLayout()
+{
+    for (QWidget *control : controlsOf(m_contents)) {
+        const QRect scaled = scaleRect(control->geometry(), m_runtime, m_design);
+        // Size limits are never rescaled; a control held to a fixed width
+        // keeps it.
+        control->setGeometry(scaled);
+        const int height = intProperty(control, "fontHeight");
+        if (height != 0) {
+            QFont font = control->font();
+            font.setPixelSize(scaleMeasure(std::abs(height), m_runtime.height, m_design.height));
+            control->setFont(font);
+        }
+    }
+}
+
+void Form::applyHintRule(QWidget *control)
+{
+    // A control shows a tooltip only when its hint display is on (its own,
+    // or the window's when it follows the window) and it has a hint text.
+    const QVariant own = control->property("showHint");
+    const bool followsWindow = !own.isValid() || own.toString() == QLatin1String("parent");
+    const bool display = followsWindow ? m_contents->property("showHint").toBool() : own.toBool();
+    const QString hint = control->property("hint").toString();
+    control->setToolTip(display && !hint.isEmpty() ? hint : QString());
+}
+
+void Form::updateScrollRange()
+{
+    // The scrolling range is the extent of the controls.
+    int right = 0;
+    int bottom = 0;
+    for (QWidget *control : controlsOf(m_contents)) {
+        if (control->isHidden())
+            continue;
+        right = std::max(right, control->geometry().right() + 1);
+        bottom = std::max(bottom, control->geometry().bottom() + 1);
+    }
+    m_contents->resize(right, bottom);
+}
+
+bool Form::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::Hide:
+        if (watched->parent() == m_contents)
+            updateScrollRange();
+        break;
+    default:
+        break;
+    }
+    return QScrollArea::eventFilter(watched, event);
+}
+
+void Form::resizeEvent(QResizeEvent *event)
+{
+    // Every size is clamped to the limits, also one that the window system
+    // imposes on a maximized window.
+    const QSize clamped = size().boundedTo(maximumSize()).expandedTo(minimumSize());
+    if (clamped != size()) {
+        resize(clamped);
+        return;
+    }
+    QScrollArea::resizeEvent(event);
+}
+
+void Form::showForm()
+{
+    if (isHidden()) {
+        if (!m_shownBefore && m_startMaximized)
+            setWindowState(windowState() | Qt::WindowMaximized);
+        m_shownBefore = true;
+        setVisible(true);
+    }
+    raise();
+    if (!(windowState() & Qt::WindowMinimized))
+        activateWindow();
+}
+
+void Form::hideForm()
+{
+    hide();
+}
+
+void Form::closeEvent(QCloseEvent *event)
+{
+    if (!runGuarded([this] { formClose(); })) {
+        event->ignore(); // the window stays, so the user can try again
+        return;
+    }
+    event->accept();
+    if (endsProgramOnClose())
+        QCoreApplication::quit();
+}

@@ -1,0 +1,63 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/presentation.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPalette>
+
+TextMetrics measureFont(const QFont &font)
+{
+    static const QString sample = QStringLiteral(
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdedfghijklmnopqrstuvwxyz abcdedfghijklmnopqrstuvwxyz "
+        "abcdedfghijklmnopqrstuvwxyz abcdedfghijklmnopqrstuvwxyz 0123456789");
+    const QFontMetrics metrics(font);
+    return {metrics.size(Qt::TextSingleLine, QStringLiteral("0")).height(),
+            (metrics.horizontalAdvance(sample) + 74) / 149};
+}
+
+int scaleMeasure(int value, int runtime, int stored)
+{
+    return static_cast<int>(qint64(value) * runtime / stored);
+}
+
+QRect scaleRect(const QRect &stored, const TextMetrics &runtime, const TextMetrics &design)
+{
+    const int left = scaleMeasure(stored.x(), runtime.width, design.width);
+    const int top = scaleMeasure(stored.y(), runtime.height, design.height);
+    const int right = scaleMeasure(stored.x() + stored.width(), runtime.width, design.width);
+    const int bottom = scaleMeasure(stored.y() + stored.height(), runtime.height, design.height);
+    return QRect(left, top, right - left, bottom - top);
+}
+
+QColor colorFromValue(std::int32_t value, const QPalette &palette)
+{
+    if (value >= 0)
+        return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+    static const QPalette::ColorRole roles[] = {
+        QPalette::WindowText, QPalette::Button,     QPalette::Light,
+        QPalette::Midlight,   QPalette::Dark,       QPalette::Mid,
+        QPalette::Text,       QPalette::BrightText, QPalette::ButtonText,
+        QPalette::Base,       QPalette::Window,     QPalette::Shadow,
+        QPalette::Highlight,  QPalette::HighlightedText,
+    };
+    const int index = -value - 1;
+    if (index >= int(std::size(roles)))
+        return QColor(Qt::black);
+    return palette.color(QPalette::Active, roles[index]);
+}
+
+void autoSizeLabel(QLabel *label)
+{
+    if (label->wordWrap()) {
+        label->resize(label->width(), label->heightForWidth(label->width()));
+        return;
+    }
+    label->resize(label->sizeHint());
+}
+
+void setLabelText(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    autoSizeLabel(label);
+}

@@ -1,0 +1,50 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include <QColor>
+#include <QRect>
+#include <QString>
+#include <cstdint>
+
+class QFont;
+class QLabel;
+class QPalette;
+
+/// The text metrics by which a window's layout is scaled: the height of
+/// "0" and the average character width, in pixels.
+struct TextMetrics
+{
+    int height = 0;
+    int width = 0;
+    bool operator==(const TextMetrics &other) const
+    {
+        return height == other.height && width == other.width;
+    }
+    bool operator!=(const TextMetrics &other) const { return !(*this == other); }
+};
+
+/// Measures a font: the height of "0", and the width of a 149-character
+/// sample plus 74, divided by 149.
+TextMetrics measureFont(const QFont &font);
+
+/// value x runtime / stored, computed exactly and truncated toward zero.
+int scaleMeasure(int value, int runtime, int stored);
+
+/// A stored control rectangle scaled from the stored metrics to the run-time
+/// ones; width and height come from the scaled right and bottom edges.
+QRect scaleRect(const QRect &stored, const TextMetrics &runtime, const TextMetrics &design);
+
+/// A colour value: 0 and above is 0x00BBGGRR; -1 to -14 are palette roles.
+QColor colorFromValue(std::int32_t value, const QPalette &palette);
+
+/// The window background colour, a palette role.
+inline constexpr std::int32_t clBackground = -11;
+inline constexpr std::int32_t clBlack = 0;
+
+/// Sizes a label to its text, keeping its left and top edges; a word-wrapped
+/// label keeps its width and takes the height of its wrapped lines.
+void autoSizeLabel(QLabel *label);
+
+/// Sets a label's text and sizes it to it.
+void setLabelText(QLabel *label, const QString &text);

@@ -1,0 +1,73 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "main_window/starfield.h"
+
+#include <QPainter>
+
+StarImage::StarImage(QWidget *parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void StarImage::fixPictureSize()
+{
+    m_pictureSize = size();
+}
+
+void StarImage::computeGeometry()
+{
+    // The horizontal coordinate comes from the height, the vertical one from
+    // the width; both halves are truncated.
+    StarX = static_cast<std::int32_t>(height() / 2.0);
+    StarY = static_cast<std::int32_t>(width() / 2.0);
+    FieldRect = {0, 0, 2 * StarX, 2 * StarY};
+}
+
+void StarImage::prepare(const QColor &brush)
+{
+    if (m_picture.isNull()) {
+        m_picture = QImage(m_pictureSize, QImage::Format_RGB32);
+        m_picture.fill(brush);
+    }
+}
+
+void StarImage::eraseField()
+{
+    prepare(Qt::black);
+    QPainter painter(&m_picture);
+    painter.fillRect(QRect(FieldRect.Left, FieldRect.Top, FieldRect.Right - FieldRect.Left,
+                           FieldRect.Bottom - FieldRect.Top),
+                     Qt::black);
+    setStarShown(false);
+    update();
+}
+
+void StarImage::drawStar()
+{
+    prepare(Qt::white);
+    QPainter painter(&m_picture);
+    painter.setPen(QPen(Qt::black, 1, Qt::SolidLine));
+    painter.setBrush(QBrush(Qt::white, Qt::SolidPattern));
+    // With a one-pixel pen, a 4 x 4 rectangle covers five pixels each way:
+    // the 5 x 5 square from (StarX, StarY) to (StarX + 4, StarY + 4).
+    painter.drawEllipse(QRect(StarX, StarY, 4, 4));
+    setStarShown(true);
+    update();
+}
+
+void StarImage::setStarShown(bool shown)
+{
+    if (shown == m_starShown)
+        return;
+    m_starShown = shown;
+    emit starShownChanged(shown);
+}
+
+void StarImage::paintEvent(QPaintEvent *)
+{
+    if (m_picture.isNull())
+        return;
+    QPainter painter(this);
+    painter.drawImage(QPoint(0, 0), m_picture);
+}

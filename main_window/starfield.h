@@ -1,0 +1,51 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include "main_window/unit1vars.h"
+
+#include <QImage>
+#include <QWidget>
+
+/// The star field: a picture that the program paints itself, shown at the
+/// control's top-left corner, unscaled. The picture has the control's size
+/// as it was when the window was built, and comes into being at the first
+/// drawing operation, filled with that operation's brush colour. The pen
+/// is never changed: black, solid, one pixel wide.
+class StarImage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit StarImage(QWidget *parent = nullptr);
+
+    /// Fixes the picture's size to the control's current size.
+    void fixPictureSize();
+
+    /// Recomputes StarX, StarY and FieldRect from the control's size.
+    void computeGeometry();
+    /// Paints FieldRect black: the star vanishes.
+    void eraseField();
+    /// Draws the star: a white disc with a black outline in the 5 x 5
+    /// square at (StarX, StarY).
+    void drawStar();
+
+    /// The picture as it stands; null until the first drawing operation.
+    const QImage &picture() const { return m_picture; }
+    /// Whether the last drawing step left the star on the field.
+    bool starShown() const { return m_starShown; }
+
+signals:
+    void starShownChanged(bool shown);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void prepare(const QColor &brush);
+    void setStarShown(bool shown);
+
+    QSize m_pictureSize;
+    QImage m_picture;
+    bool m_starShown = false;
+};

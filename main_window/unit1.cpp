@@ -1,0 +1,202 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "main_window/unit1.h"
+
+#include "app/clock.h"
+#include "app/common.h"
+#include "app/errors.h"
+#include "app/randomsource.h"
+#include "main_window/unit1vars.h"
+#include "settings/unit2.h"
+#include "statistics/statslog.h"
+#include "statistics/summary.h"
+#include "statistics/unit4.h"
+#include "viewer/unit3.h"
+
+#include <cmath>
+
+TForm1 *Form1 = nullptr;
+
+TForm1::TForm1()
+{
+    Form1 = this;
+    ui.setupUi(contents());
+    Timer1 = new TrialTimer(this, &TForm1::Timer1Timer);
+    finishBuild();
+    ui.Image1->fixPictureSize();
+    ui.Image1->setAccessibleName(QStringLiteral("Champ d'étoile"));
+    updateImageDescription(false);
+    connect(ui.Image1, &StarImage::starShownChanged, this, &TForm1::updateImageDescription);
+
+    connect(ui.Button2, &QPushButton::clicked, this, [this] {
+        if (!runGuarded([this] { ButtonOnYvaClick(ui.Button2); }))
+            returnToIdle();
+    });
+    bind(ui.Button3, &QPushButton::clicked, &TForm1::Button3Click);
+    bind(ui.Button4, &QPushButton::clicked, &TForm1::Button4Click);
+    bind(ui.ButtonOK, &QPushButton::clicked, &TForm1::ButtonOKClick);
+    bind(ui.ButtonStat, &QPushButton::clicked, &TForm1::ButtonStatClick);
+    bind(ui.Label7, &ClickLabel::clicked, &TForm1::Label7Click);
+    // Enter in the entry field does what "OK" does, while "OK" is enabled.
+    connect(ui.EditTemps, &QLineEdit::returnPressed, this, [this] {
+        if (ui.ButtonOK->isEnabled())
+            runGuarded([this] { ButtonOKClick(ui.ButtonOK); });
+    });
+
+    runGuarded([this] { FormCreate(this); });
+}
+
+void TForm1::FormCreate(QObject *)
+{
+    MaxDelay = 5000;
+    // The first drawing creates the picture, black in full; FieldRect is
+    // still empty, so the fill itself covers nothing.
+    ui.Image1->eraseField();
+    RandomSource::seedFromClock();
+    SumError = 0.0;
+    SumSqError = 0.0;
+    SumOccult = 0.0;
+    SumSqOccult = 0.0;
+    MeasureCount = 0;
+    OccultCount = 0;
+}
+
+void TForm1::ButtonOnYvaClick(QObject *)
+{
+    ui.Button2->setEnabled(false);
+    ui.Image1->computeGeometry();
+    ui.Image1->eraseField();
+    ui.Image1->drawStar();
+    Timer1->setInterval(RandomSource::draw(MaxDelay));
+    Timer1->setOnTimer(&TForm1::Timer1Timer);
+    Timer1->start();
+}
+
+void TForm1::Timer1Timer(QObject *)
+{
+    Timer1->stop();
+    OccultStart = Clock::nowDays();
+    OccultStartSteady = Clock::steadyNanoseconds();
+    ui.Image1->eraseField();
+    Timer1->setOnTimer(&TForm1::Timer1Timer2);
+    Timer1->setInterval(RandomSource::draw(MaxDelay));
+    Timer1->start();
+}
+
+void TForm1::Timer1Timer2(QObject *)
+{
+    Timer1->stop();
+    OccultEnd = Clock::nowDays();
+    const std::int64_t endSteady = Clock::steadyNanoseconds();
+    ui.Image1->eraseField();
+    ui.Image1->drawStar();
+    Timer1->setOnTimer(&TForm1::Timer1Timer);
+    ui.Button2->setEnabled(true);
+
+    // The duration comes from the monotonic clock, read at the same moments
+    // as the wall-clock instants: a step of the wall clock does not bend it.
+    LastDuration = double(endSteady - OccultStartSteady) / 1e9;
+    const double newSum = checkedValue(SumOccult + std::fabs(LastDuration));
+    const double newSumSq = checkedValue(SumSqOccult + LastDuration * LastDuration);
+    SumOccult = newSum;
+    SumSqOccult = newSumSq;
+    OccultCount = OccultCount + 1;
+
+    setLabelText(ui.LabelResult, SecondsText(LastDuration));
+    ui.EditTemps->setText(QString());
+    for (QWidget *control : {static_cast<QWidget *>(ui.Label1),
+                             static_cast<QWidget *>(ui.EditTemps),
+                             static_cast<QWidget *>(ui.ButtonOK)}) {
+        control->setEnabled(true);
+        control->setVisible(true);
+    }
+    // The user holds a stopwatch in the other hand: type straight away.
+    ui.EditTemps->setFocus();
+}
+
+void TForm1::ButtonOKClick(QObject *)
+{
+    const double v = ParseSeconds(ui.EditTemps->text());
+    if (!(v > 0))
+        return;
+    // All three sums are worked out before any is changed, so that an
+    // overflow leaves nothing half-counted.
+    const double error = checkedValue(v - LastDuration);
+    const double newSumError = checkedValue(SumError + std::fabs(error));
+    const double newSumSqError = checkedValue(SumSqError + error * error);
+    SumError = newSumError;
+    SumSqError = newSumSqError;
+    MeasureCount = MeasureCount + 1;
+
+    ui.EditTemps->setText(QString());
+    ui.ButtonOK->setEnabled(false);
+    ui.ButtonStat->setEnabled(true);
+    ui.ButtonStat->setVisible(true);
+    // Back to the start button, so that Space starts the next trial.
+    ui.Button2->setFocus();
+}
+
+void TForm1::ButtonStatClick(QObject *)
+{
+    StringGrid *grid = Form4->ui.StringGrid1;
+    const std::int32_t occultations = OccultCount;
+    const std::int32_t measures = MeasureCount;
+    grid->setCell(3, 1, CountText(occultations));
+    grid->setCell(3, 2, CountText(measures));
+    grid->setCell(1, 1, SecondsText(checkedDivide(SumOccult, occultations)));
+    grid->setCell(1, 2, SecondsText(checkedDivide(SumError, measures)));
+    grid->setCell(2, 1, occultations > 1
+                            ? SecondsText(sampleDeviation(SumOccult, SumSqOccult, occultations))
+                            : QString());
+    grid->setCell(2, 2, measures > 1
+                            ? SecondsText(sampleDeviation(SumError, SumSqError, measures))
+                            : QString());
+    Form4->showForm();
+}
+
+void TForm1::FormClose(QObject *)
+{
+    if (!Form2->ui.CheckBox1->isChecked() || MeasureCount <= 1)
+        return;
+    const StringGrid *grid = Form4->ui.StringGrid1;
+    StatsLog::append({grid->cell(3, 1), grid->cell(1, 1), grid->cell(2, 1),
+                      grid->cell(3, 2), grid->cell(1, 2), grid->cell(2, 2)});
+}
+
+void TForm1::Button3Click(QObject *)
+{
+    Form2->showForm();
+}
+
+void TForm1::Button4Click(QObject *)
+{
+    Form3->ui.TextViewer1->setFileName(QStringLiteral("aide.html"));
+    Form3->setWindowTitle(QStringLiteral("Aide"));
+    Form3->showForm();
+}
+
+void TForm1::Label7Click(QObject *)
+{
+    Form3->setWindowTitle(QStringLiteral("Licence GPL"));
+    Form3->ui.TextViewer1->setFileName(QStringLiteral("gpl_en.html"));
+    Form3->showForm();
+}
+
+void TForm1::runTimerHandler(TrialTimer::Handler handler, QObject *sender)
+{
+    if (!runGuarded([&] { (this->*handler)(sender); }))
+        returnToIdle();
+}
+
+void TForm1::returnToIdle()
+{
+    Timer1->stop();
+    Timer1->setOnTimer(&TForm1::Timer1Timer);
+    ui.Button2->setEnabled(true);
+}
+
+void TForm1::updateImageDescription(bool starShown)
+{
+    ui.Image1->setAccessibleDescription(starShown ? QStringLiteral("L'étoile est visible")
+                                                  : QStringLiteral("L'étoile est cachée"));
+}

@@ -1,0 +1,28 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+/// The run log: one record of six statistics texts per run, under a header
+/// line written by the run that creates the file.
+namespace StatsLog {
+
+/// The log's name, relative to the working directory.
+inline const char *const FileName = ".occ";
+inline const char *const HeaderLine = "NbOcc. Moy.Occ. Sig.Occ. Nb.Mes. Moy.Mes Sig.Mes.";
+
+/// The record line: the fields joined by single spaces, without CR LF.
+QString recordLine(const QStringList &fields);
+
+/// Appends the record to the log at path, creating the file with its header
+/// when it does not exist. An existing file is only ever appended to, each
+/// line in one write, so runs that close together keep their records whole.
+/// Throws InOutError with the message that the system's error selects.
+void append(const QStringList &fields, const QString &path = QString::fromLatin1(FileName));
+
+/// The input/output message for a system error number (errno).
+QString ioErrorMessage(int errorNumber);
+
+} // namespace StatsLog

@@ -1,0 +1,11 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include <cstdint>
+
+/// The sample standard deviation (divisor count - 1) of values known by
+/// their sum and the sum of their squares; count must be above 1. A
+/// variance that rounding leaves a hair below zero counts as zero.
+/// Throws FloatOverflow when the sums are too large to combine.
+double sampleDeviation(double sum, double sumOfSquares, std::int32_t count);
