@@ -172,18 +172,6 @@ bool Form::eventFilter(QObject *watched, QEvent *event)
     return QScrollArea::eventFilter(watched, event);
 }
 
-void Form::resizeEvent(QResizeEvent *event)
-{
-    // Every size is clamped to the limits, also one that the window system
-    // imposes on a maximized window.
-    const QSize clamped = size().boundedTo(maximumSize()).expandedTo(minimumSize());
-    if (clamped != size()) {
-        resize(clamped);
-        return;
-    }
-    QScrollArea::resizeEvent(event);
-}
-
 void Form::showForm()
 {
     if (isHidden()) {

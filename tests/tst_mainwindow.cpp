@@ -1,0 +1,202 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "main_window/unit1.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QTest>
+
+// The main window as it first comes up, before any trial, laid out with a
+// default font that matches its design metrics (DejaVu Sans, 11 pixels).
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void controls_data();
+    void controls();
+    void ownFonts_data();
+    void ownFonts();
+    void subtitleWrapsCentredIn250();
+    void starFieldIsBlack();
+    void focusAndTabOrder();
+    void noTooltips();
+    void sizeIsFixed();
+
+private:
+    ProgramFixture *m_program = nullptr;
+};
+
+void TestMainWindow::initTestCase()
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(11);
+    QApplication::setFont(font);
+}
+
+void TestMainWindow::init()
+{
+    m_program = new ProgramFixture;
+    Form1->showForm();
+    QVERIFY(QTest::qWaitForWindowActive(Form1));
+}
+
+void TestMainWindow::cleanup()
+{
+    delete m_program;
+    m_program = nullptr;
+}
+
+void TestMainWindow::controls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("visible");
+    QTest::newRow("title") << "Label2" << "VELMARIS" << true;
+    QTest::newRow("version") << "LabelVersion" << "v1.2.1" << true;
+    QTest::newRow("subtitle") << "Label4"
+                              << "Entrainement au chronométrage des occultations stellaires"
+                              << true;
+    QTest::newRow("start button") << "Button2" << "On y va !" << true;
+    QTest::newRow("result prefix, trailing blank") << "Label5" << "Le temps est de " << true;
+    QTest::newRow("result") << "LabelResult" << "X" << true;
+    QTest::newRow("result unit") << "Label6" << "s" << true;
+    QTest::newRow("settings") << "Button3" << "Réglages..." << true;
+    QTest::newRow("help") << "Button4" << "Aide..." << true;
+    QTest::newRow("entry label") << "Label1" << "Votre temps" << false;
+    QTest::newRow("entry field") << "EditTemps" << "" << false;
+    QTest::newRow("entry unit, never shown") << "Label3" << "s" << false;
+    QTest::newRow("OK") << "ButtonOK" << "OK" << false;
+    QTest::newRow("statistics") << "ButtonStat" << "Stats..." << false;
+}
+
+void TestMainWindow::controls()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(bool, visible);
+    auto *control = Form1->contents()->findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->isVisible(), visible);
+    QVERIFY(control->isEnabled());
+    QCOMPARE(control->property("text").toString(), text);
+}
+
+void TestMainWindow::ownFonts_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("pixels");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("italic");
+    QTest::addColumn<bool>("underline");
+    QTest::newRow("title") << "Label2" << 24 << true << false << false;
+    QTest::newRow("subtitle") << "Label4" << 16 << false << true << false;
+    QTest::newRow("start button") << "Button2" << 16 << true << false << false;
+    QTest::newRow("credit") << "Label7" << 11 << false << false << true;
+}
+
+void TestMainWindow::ownFonts()
+{
+    QFETCH(QString, name);
+    QFETCH(int, pixels);
+    QFETCH(bool, bold);
+    QFETCH(bool, italic);
+    QFETCH(bool, underline);
+    auto *control = Form1->contents()->findChild<QWidget *>(name);
+    const QFont font = control->font();
+    QCOMPARE(font.family(), QStringLiteral("adobe-helvetica"));
+    QCOMPARE(font.pixelSize(), pixels);
+    QCOMPARE(font.bold(), bold);
+    QCOMPARE(font.italic(), italic);
+    QCOMPARE(font.underline(), underline);
+    QVERIFY(!font.fixedPitch());
+    QCOMPARE(control->palette().color(QPalette::WindowText), QColor(Qt::black));
+}
+
+void TestMainWindow::subtitleWrapsCentredIn250()
+{
+    QLabel *subtitle = Form1->ui.Label4;
+    QCOMPARE(subtitle->width(), 250);
+    QVERIFY(subtitle->wordWrap());
+    QVERIFY(subtitle->alignment() & Qt::AlignHCenter);
+    // More than one line: the text does not fit on one line of 250 pixels.
+    QVERIFY(subtitle->height() >= 2 * subtitle->fontMetrics().height());
+    // Other labels take the size of their text.
+    QLabel *result = Form1->ui.LabelResult;
+    QCOMPARE(result->pos(), QPoint(136, 272));
+    QCOMPARE(result->width(), result->fontMetrics().horizontalAdvance(QStringLiteral("X")));
+}
+
+void TestMainWindow::starFieldIsBlack()
+{
+    const QImage picture = Form1->ui.Image1->picture().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(picture.size(), QSize(105, 105));
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            QCOMPARE(picture.pixel(x, y), qRgb(0, 0, 0));
+    QVERIFY(!Form1->ui.Image1->starShown());
+    QVERIFY(!Form1->ui.Image1->accessibleName().isEmpty());
+}
+
+void TestMainWindow::focusAndTabOrder()
+{
+    QCOMPARE(QApplication::focusWidget(), Form1->ui.Button2);
+    // Only the visible, enabled controls take part: start, settings, help.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), Form1->ui.Button3);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), Form1->ui.Button4);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), Form1->ui.Button2);
+
+    // With the entry row and "Stats..." showing, the whole sequence.
+    for (QWidget *control : {static_cast<QWidget *>(Form1->ui.EditTemps),
+                             static_cast<QWidget *>(Form1->ui.ButtonOK),
+                             static_cast<QWidget *>(Form1->ui.ButtonStat)})
+        control->setVisible(true);
+    Form1->ui.EditTemps->setFocus();
+    const QList<QWidget *> sequence = {Form1->ui.ButtonOK, Form1->ui.Button2, Form1->ui.Button3,
+                                       Form1->ui.Button4,  Form1->ui.ButtonStat,
+                                       Form1->ui.EditTemps};
+    for (QWidget *expected : sequence) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), expected);
+    }
+}
+
+void TestMainWindow::noTooltips()
+{
+    const auto controls =
+        Form1->contents()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget *control : controls)
+        QVERIFY2(control->toolTip().isEmpty(), qPrintable(control->objectName()));
+    // The credit label keeps its hint text, the start button its hint switch.
+    QCOMPARE(Form1->ui.Label7->property("hint").toString(), QStringLiteral("cliquez-moi..."));
+    QVERIFY(Form1->ui.Button2->property("showHint").toBool());
+}
+
+void TestMainWindow::sizeIsFixed()
+{
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        QCOMPARE(Form1->size(), QSize(287, 419));
+    QVERIFY(Form1->windowState() & Qt::WindowMaximized);
+    Form1->resize(600, 700);
+    QCOMPARE(Form1->size(), QSize(287, 419));
+    // The offscreen platform gives a maximized window the whole screen,
+    // whatever its limits; a real X server keeps them (this test also runs
+    // under Xvfb).
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return;
+    Form1->setWindowState(Qt::WindowNoState);
+    QTest::qWait(20);
+    QCOMPARE(Form1->size(), QSize(287, 419));
+    Form1->setWindowState(Qt::WindowMaximized);
+    QTest::qWait(20);
+    QCOMPARE(Form1->size(), QSize(287, 419));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

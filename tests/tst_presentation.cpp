@@ -1,0 +1,209 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/presentation.h"
+#include "main_window/unit1.h"
+#include "settings/unit2.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <QScrollBar>
+#include <QTest>
+
+// DejaVu Sans at 11 pixels measures 13 by 6, the main window's design
+// metrics; at 12 pixels it measures 14 by 7.
+static QFont dejaVu(int pixels)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(pixels);
+    return font;
+}
+
+class TestPresentation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void scaleMeasure_data();
+    void scaleMeasure();
+    void scaleRect_data();
+    void scaleRect();
+    void colorFromValue_data();
+    void colorFromValue();
+    void measureFont_data();
+    void measureFont();
+    void designFontLeavesMainWindowAsStored();
+    void largerFontScalesWindowAndControls();
+    void settingsWindowScrollsWhenSmall();
+};
+
+void TestPresentation::scaleMeasure_data()
+{
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("runtime");
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("scaled");
+    QTest::newRow("same metrics") << 97 << 13 << 13 << 97;
+    QTest::newRow("truncated, not rounded") << 32 << 13 << 20 << 20; // 20.8
+    QTest::newRow("exact") << 88 << 6 << 8 << 66;
+    QTest::newRow("negative truncates toward zero") << -7 << 6 << 8 << -5; // -5.25
+    QTest::newRow("product beyond 32 bits") << 100000000 << 20 << 13 << 153846153;
+}
+
+void TestPresentation::scaleMeasure()
+{
+    QFETCH(int, value);
+    QFETCH(int, runtime);
+    QFETCH(int, stored);
+    QFETCH(int, scaled);
+    QCOMPARE(::scaleMeasure(value, runtime, stored), scaled);
+}
+
+void TestPresentation::scaleRect_data()
+{
+    QTest::addColumn<QRect>("stored");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QRect>("scaled");
+    // The settings window's layout (20 by 8) under a 13 by 6 font.
+    QTest::newRow("settings slider") << QRect(88, 32, 150, 25) << 13 << 6 << QRect(66, 20, 112, 17);
+    QTest::newRow("settings label") << QRect(16, 32, 59, 20) << 13 << 6 << QRect(12, 20, 44, 13);
+    QTest::newRow("settings OK") << QRect(184, 208, 75, 25) << 13 << 6 << QRect(138, 135, 56, 16);
+    // Width from the scaled right edge: 1..2 becomes 1..3 under 3/2, not 1..2.
+    QTest::newRow("width through the right edge") << QRect(1, 1, 1, 1) << 30 << 12
+                                                  << QRect(1, 1, 2, 2);
+}
+
+void TestPresentation::scaleRect()
+{
+    QFETCH(QRect, stored);
+    QFETCH(int, height);
+    QFETCH(int, width);
+    QFETCH(QRect, scaled);
+    QCOMPARE(::scaleRect(stored, {height, width}, {20, 8}), scaled);
+}
+
+void TestPresentation::colorFromValue_data()
+{
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QColor>("fixed");
+    QTest::newRow("black") << 0 << -1 << QColor(0, 0, 0);
+    QTest::newRow("white") << 0xFFFFFF << -1 << QColor(255, 255, 255);
+    QTest::newRow("red in the low byte") << 0x0000FF << -1 << QColor(255, 0, 0);
+    QTest::newRow("blue in the third byte") << 0xFF0000 << -1 << QColor(0, 0, 255);
+    QTest::newRow("-1 foreground") << -1 << int(QPalette::WindowText) << QColor();
+    QTest::newRow("-2 button") << -2 << int(QPalette::Button) << QColor();
+    QTest::newRow("-3 light") << -3 << int(QPalette::Light) << QColor();
+    QTest::newRow("-4 midlight") << -4 << int(QPalette::Midlight) << QColor();
+    QTest::newRow("-5 dark") << -5 << int(QPalette::Dark) << QColor();
+    QTest::newRow("-6 mid") << -6 << int(QPalette::Mid) << QColor();
+    QTest::newRow("-7 text") << -7 << int(QPalette::Text) << QColor();
+    QTest::newRow("-8 bright text") << -8 << int(QPalette::BrightText) << QColor();
+    QTest::newRow("-9 button text") << -9 << int(QPalette::ButtonText) << QColor();
+    QTest::newRow("-10 base") << -10 << int(QPalette::Base) << QColor();
+    QTest::newRow("-11 background") << -11 << int(QPalette::Window) << QColor();
+    QTest::newRow("-12 shadow") << -12 << int(QPalette::Shadow) << QColor();
+    QTest::newRow("-13 highlight") << -13 << int(QPalette::Highlight) << QColor();
+    QTest::newRow("-14 highlighted text") << -14 << int(QPalette::HighlightedText) << QColor();
+}
+
+void TestPresentation::colorFromValue()
+{
+    QFETCH(int, value);
+    QFETCH(int, role);
+    QFETCH(QColor, fixed);
+    // Every role gets a colour of its own, so a wrong role shows.
+    QPalette palette;
+    for (int r = 0; r < QPalette::NColorRoles; ++r)
+        palette.setColor(QPalette::Active, QPalette::ColorRole(r), QColor(r * 9, 255 - r * 9, 7));
+    const QColor expected =
+        fixed.isValid() ? fixed : palette.color(QPalette::Active, QPalette::ColorRole(role));
+    QCOMPARE(::colorFromValue(value, palette), expected);
+    QCOMPARE(::colorFromValue(clBackground, palette), palette.color(QPalette::Window));
+}
+
+void TestPresentation::measureFont_data()
+{
+    QTest::addColumn<int>("pixels");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("width");
+    QTest::newRow("11 px") << 11 << 13 << 6;
+    QTest::newRow("12 px") << 12 << 14 << 7;
+}
+
+void TestPresentation::measureFont()
+{
+    QFETCH(int, pixels);
+    QFETCH(int, height);
+    QFETCH(int, width);
+    const TextMetrics metrics = ::measureFont(dejaVu(pixels));
+    QCOMPARE(metrics.height, height);
+    QCOMPARE(metrics.width, width);
+}
+
+void TestPresentation::designFontLeavesMainWindowAsStored()
+{
+    QApplication::setFont(dejaVu(11));
+    ProgramFixture program;
+    QCOMPARE(Form1->runtimeMetrics(), (TextMetrics{13, 6}));
+    QCOMPARE(Form1->geometry(), QRect(204, 145, 287, 419));
+    QCOMPARE(Form1->minimumSize(), QSize(287, 419));
+    QCOMPARE(Form1->maximumSize(), QSize(287, 419));
+    QCOMPARE(Form1->ui.Image1->geometry(), QRect(96, 120, 105, 105));
+    QCOMPARE(Form1->ui.Button2->geometry(), QRect(104, 232, 91, 33));
+    QCOMPARE(Form1->ui.Button3->geometry(), QRect(8, 384, 97, 25));
+    QCOMPARE(Form1->ui.EditTemps->geometry(), QRect(104, 296, 65, 21));
+    QCOMPARE(Form1->ui.Label2->font().pixelSize(), 24);
+    // Labels keep their left and top and take the size of their text.
+    QCOMPARE(Form1->ui.Label5->pos(), QPoint(8, 272));
+    QCOMPARE(Form1->ui.Label4->width(), 250);
+    // The settings window, laid out for 20 by 8, is scaled, window included.
+    QCOMPARE(Form2->geometry(), QRect(176, 313, 203, 157));
+    QCOMPARE(Form2->ui.TrackBar1->geometry(), QRect(66, 20, 112, 17));
+}
+
+void TestPresentation::largerFontScalesWindowAndControls()
+{
+    QApplication::setFont(dejaVu(12));
+    ProgramFixture program;
+    QCOMPARE(Form1->runtimeMetrics(), (TextMetrics{14, 7}));
+    // 287 x 7/6 and 419 x 14/13, truncated; the size stays fixed.
+    QCOMPARE(Form1->size(), QSize(334, 451));
+    QCOMPARE(Form1->minimumSize(), QSize(334, 451));
+    QCOMPARE(Form1->maximumSize(), QSize(334, 451));
+    QCOMPARE(Form1->ui.Button3->geometry(), QRect(9, 413, 113, 27));
+    QCOMPARE(Form1->ui.Label2->font().pixelSize(), 25); // 24 x 14/13
+    QCOMPARE(Form1->ui.Label7->font().pixelSize(), 11); // 11 x 14/13
+    // Everything stays inside the window.
+    for (QWidget *control : Form1->contents()->findChildren<QWidget *>(
+             QString(), Qt::FindDirectChildrenOnly)) {
+        if (control == Form1->ui.Label4)
+            continue; // held to its width of 250
+        QVERIFY2(QRect(QPoint(0, 0), Form1->size()).contains(control->geometry()),
+                 qPrintable(control->objectName()));
+    }
+    QApplication::setFont(dejaVu(11));
+}
+
+void TestPresentation::settingsWindowScrollsWhenSmall()
+{
+    QApplication::setFont(dejaVu(11));
+    ProgramFixture program;
+    Form2->showForm();
+    QVERIFY(QTest::qWaitForWindowExposed(Form2));
+    QVERIFY(!Form2->horizontalScrollBar()->isVisible());
+    QVERIFY(!Form2->verticalScrollBar()->isVisible());
+
+    Form2->resize(80, 60);
+    QTRY_VERIFY(Form2->horizontalScrollBar()->isVisible());
+    QVERIFY(Form2->verticalScrollBar()->isVisible());
+    QVERIFY(Form2->cornerWidget() && Form2->cornerWidget()->isVisible());
+
+    Form2->resize(400, 400);
+    QTRY_VERIFY(!Form2->horizontalScrollBar()->isVisible());
+    QVERIFY(!Form2->verticalScrollBar()->isVisible());
+}
+
+QTEST_MAIN(TestPresentation)
+#include "tst_presentation.moc"
