@@ -7,7 +7,9 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace StatsLog {
@@ -19,11 +21,12 @@ namespace {
     throw InOutError(ioErrorMessage(errorNumber));
 }
 
-// Hands the whole line to the system in one write where it can.
-int writeLine(int fd, const QByteArray &line)
+// Hands the text to the system in one write where it can. Returns 0 or the
+// error number.
+int writeAll(int fd, const QByteArray &text)
 {
-    const char *data = line.constData();
-    qsizetype left = line.size();
+    const char *data = text.constData();
+    qsizetype left = text.size();
     while (left > 0) {
         const ssize_t written = ::write(fd, data, size_t(left));
         if (written < 0) {
@@ -37,34 +40,45 @@ int writeLine(int fd, const QByteArray &line)
     return 0;
 }
 
-// Opens the log for appending, creating it (and reporting that it did) when
-// it does not exist. Returns the descriptor, or -errno.
-int openForAppend(const QByteArray &path, bool &created)
+// Closes the file; a failed close is reported unless an earlier error
+// already is.
+int closeFile(int fd, int error)
 {
-    created = false;
-    // A file that vanishes between the two opens, or a name that exists only
-    // as a dangling link, would make this go round; three turns settle it.
-    int lastError = ENOENT;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-        if (fd >= 0)
-            return fd;
-        lastError = errno;
-        if (lastError == EINTR)
-            continue;
-        if (lastError != ENOENT)
-            return -lastError;
-        fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            created = true;
-            return fd;
-        }
-        lastError = errno;
-        if (lastError != EEXIST && lastError != EINTR)
-            return -lastError;
-        // Another run created it meanwhile: append to theirs.
-    }
-    return -lastError;
+    if (::close(fd) != 0 && error == 0 && errno != EINTR)
+        return errno;
+    return error;
+}
+
+// Creates the file at path holding text, exclusively: where a file of that
+// name (or a link) already exists, nothing is written and EEXIST returned.
+// Another run that finds the new file appends after the whole text, never
+// between its lines: the text is written under a temporary name beside the
+// log, which then takes the log's name in one step. Returns 0 or the error
+// number.
+int createWhole(const QByteArray &path, const QByteArray &text)
+{
+    QByteArray temporary = path + ".XXXXXX";
+    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    // mkostemp gives the owner alone access; the log gets the permissions
+    // of any new file. (Some file systems keep no permissions: no matter.)
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    int error = closeFile(fd, writeAll(fd, text));
+    if (error == 0 && ::link(temporary.constData(), path.constData()) != 0)
+        error = errno;
+    ::unlink(temporary.constData());
+    if (error == 0 || error == EEXIST || (error != EPERM && error != EOPNOTSUPP))
+        return error;
+
+    // A file system without hard links: create the log in place, the whole
+    // text in one write.
+    fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno;
+    return closeFile(fd, writeAll(fd, text));
 }
 
 } // namespace
@@ -76,24 +90,34 @@ QString recordLine(const QStringList &fields)
 
 void append(const QStringList &fields, const QString &path)
 {
-    bool created = false;
-    const int fd = openForAppend(QFile::encodeName(path), created);
-    if (fd < 0)
-        raise(-fd);
-
-    int error = 0;
-    if (created)
-        error = writeLine(fd, QByteArray(HeaderLine) + "\r\n");
-    if (error == 0)
-        error = writeLine(fd, recordLine(fields).toLocal8Bit() + "\r\n");
-    // The file is closed on every path; a failed close is reported unless
-    // an earlier error already is.
-    if (::close(fd) != 0 && error == 0 && errno != EINTR)
-        error = errno;
-    if (error != 0)
-        raise(error);
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray record = recordLine(fields).toLocal8Bit() + "\r\n";
+    // Whether the log exists decides, not whether it can be read: an
+    // existing file is only ever appended to. A file that vanishes between
+    // two steps, or one that another run creates meanwhile, makes this go
+    // round; three turns settle it.
+    for (int turn = 0; turn < 3; ++turn) {
+        const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd >= 0) {
+            const int error = closeFile(fd, writeAll(fd, record));
+            if (error != 0)
+                raise(error);
+            return;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != ENOENT)
+            raise(errno);
+        const int error = createWhole(name, QByteArray(HeaderLine) + "\r\n" + record);
+        if (error == 0)
+            return;
+        if (error != EEXIST)
+            raise(error);
+    }
+    // The name is taken, yet nothing can be opened under it: a link to a
+    // file that is not there.
+    raise(ENOENT);
 }
-
 QString ioErrorMessage(int errorNumber)
 {
     switch (errorNumber) {

@@ -17,8 +17,10 @@ inline const char *const HeaderLine = "NbOcc. Moy.Occ. Sig.Occ. Nb.Mes. Moy.Mes 
 QString recordLine(const QStringList &fields);
 
 /// Appends the record to the log at path, creating the file with its header
-/// when it does not exist. An existing file is only ever appended to, each
-/// line in one write, so runs that close together keep their records whole.
+/// when it does not exist. An existing file is only ever appended to, the
+/// record in one write; a new file appears with its header and record
+/// already in it. So runs that close together keep their records whole, and
+/// the header stays first. The file is closed on every path.
 /// Throws InOutError with the message that the system's error selects.
 void append(const QStringList &fields, const QString &path = QString::fromLatin1(FileName));
 

@@ -1,0 +1,437 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/application.h"
+#include "app/errors.h"
+#include "main_window/unit1.h"
+#include "main_window/unit1vars.h"
+#include "settings/unit2.h"
+#include "statistics/statslog.h"
+#include "statistics/unit4.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <optional>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray Header = "NbOcc. Moy.Occ. Sig.Occ. Nb.Mes. Moy.Mes Sig.Mes.\r\n";
+
+// The four windows in a fresh working directory. The viewer needs its help
+// page to start; a stand-in is written when the real one is not there.
+class Program
+{
+public:
+    Program()
+        : m_fixture(true, false)
+    {
+        for (const char *name : {"aide.html", "gpl_en.html"}) {
+            QFile file(m_fixture.path(QLatin1String(name)));
+            if (!file.exists() && file.open(QIODevice::WriteOnly))
+                file.write("<html><body><p>Aide</p></body></html>\n");
+        }
+        createForms();
+    }
+
+    QString path(const QString &name) const { return m_fixture.path(name); }
+    QString log() const { return path(QStringLiteral(".occ")); }
+
+private:
+    ProgramFixture m_fixture;
+};
+
+std::optional<QByteArray> readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(content), content.size());
+}
+
+int openDescriptorCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+
+// Sets the six grid texts as a press of "Stats..." would leave them.
+void setGrid(const QStringList &cells)
+{
+    StringGrid *grid = Form4->ui.StringGrid1;
+    grid->setCell(3, 1, cells.value(0));
+    grid->setCell(1, 1, cells.value(1));
+    grid->setCell(2, 1, cells.value(2));
+    grid->setCell(3, 2, cells.value(3));
+    grid->setCell(1, 2, cells.value(4));
+    grid->setCell(2, 2, cells.value(5));
+}
+
+void setAccumulators(double sumOccult, double sumSqOccult, int occultations, double sumError,
+                     double sumSqError, int measures)
+{
+    SumOccult = sumOccult;
+    SumSqOccult = sumSqOccult;
+    OccultCount = occultations;
+    SumError = sumError;
+    SumSqError = sumSqError;
+    MeasureCount = measures;
+}
+
+} // namespace
+
+class TestStatsLog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void appendsAtClose_data();
+    void appendsAtClose();
+    void recordComesFromTheLastPress();
+    void recordWithTwoSpaceFields();
+    void leavesTheFileAlone_data();
+    void leavesTheFileAlone();
+    void reportsErrorsAndKeepsTheWindow_data();
+    void reportsErrorsAndKeepsTheWindow();
+    void permissionErrors_data();
+    void permissionErrors();
+    void closesTheFileOnEveryPath();
+    void errorMessages_data();
+    void errorMessages();
+    void runsClosingTogetherKeepTheirRecords();
+};
+
+void TestStatsLog::appendsAtClose_data()
+{
+    QTest::addColumn<std::optional<QByteArray>>("before");
+    QTest::addColumn<QStringList>("cells");
+    QTest::addColumn<QByteArray>("after");
+
+    const QStringList cells = {"3", " 2.10", " 0.40", "2", " 0.35", " 0.07"};
+    const QByteArray record = "3  2.10  0.40 2  0.35  0.07\r\n";
+    QTest::newRow("no file: header and record")
+        << std::optional<QByteArray>() << cells << Header + record;
+    QTest::newRow("existing file: record at its end, no header")
+        << std::optional<QByteArray>(Header + "1  1.00  1  0.10 \r\n") << cells
+        << Header + "1  1.00  1  0.10 \r\n" + record;
+    QTest::newRow("existing empty file: record alone")
+        << std::optional<QByteArray>(QByteArray()) << cells << record;
+    QTest::newRow("existing file without final line break")
+        << std::optional<QByteArray>(QByteArray("notes")) << cells << "notes" + record;
+    QTest::newRow("Stats never pressed: five spaces")
+        << std::optional<QByteArray>() << QStringList() << Header + "     \r\n";
+}
+
+void TestStatsLog::appendsAtClose()
+{
+    QFETCH(std::optional<QByteArray>, before);
+    QFETCH(QStringList, cells);
+    QFETCH(QByteArray, after);
+
+    Program program;
+    if (before)
+        writeFile(program.log(), *before);
+    if (!cells.isEmpty())
+        setGrid(cells);
+    MeasureCount = 2;
+    OccultCount = 3;
+
+    Form1->showForm();
+    QVERIFY(Form1->close());
+    QCOMPARE(reportedErrors(), QStringList());
+    QCOMPARE(readFile(program.log()), std::optional<QByteArray>(after));
+}
+
+void TestStatsLog::recordComesFromTheLastPress()
+{
+    // "Stats..." pressed after the first occultation and its entry; later
+    // trials and entries do not reach the log.
+    Program program;
+    setAccumulators(2.1, 2.1 * 2.1, 1, 0.4, 0.16, 1);
+    Form1->ButtonStatClick(Form1->ui.ButtonStat);
+    setAccumulators(5.0, 13.0, 2, 1.0, 0.52, 2);
+
+    Form1->FormClose(Form1);
+    QCOMPARE(reportedErrors(), QStringList());
+    QCOMPARE(readFile(program.log()),
+             std::optional<QByteArray>(Header + "1  2.10  1  0.40 \r\n"));
+}
+
+void TestStatsLog::recordWithTwoSpaceFields()
+{
+    // 12 durations of mean 2.35 s and deviation 1.20 s, 10 errors of mean
+    // 0.31 s and deviation 0.22 s, as the sums give them.
+    Program program;
+    const double sumOccult = 12 * 2.35;
+    const double sumSqOccult = 11 * 1.2 * 1.2 + sumOccult * sumOccult / 12;
+    const double sumError = 10 * 0.31;
+    const double sumSqError = 9 * 0.22 * 0.22 + sumError * sumError / 10;
+    setAccumulators(sumOccult, sumSqOccult, 12, sumError, sumSqError, 10);
+    Form1->ButtonStatClick(Form1->ui.ButtonStat);
+
+    Form1->FormClose(Form1);
+    QCOMPARE(reportedErrors(), QStringList());
+    QCOMPARE(readFile(program.log()),
+             std::optional<QByteArray>(Header + "12  2.35  1.20 10  0.31  0.22\r\n"));
+}
+
+void TestStatsLog::leavesTheFileAlone_data()
+{
+    QTest::addColumn<bool>("ticked");
+    QTest::addColumn<int>("measures");
+    QTest::newRow("option unticked") << false << 5;
+    QTest::newRow("one accepted entry") << true << 1;
+    QTest::newRow("no accepted entry") << true << 0;
+}
+
+void TestStatsLog::leavesTheFileAlone()
+{
+    QFETCH(bool, ticked);
+    QFETCH(int, measures);
+
+    Program program;
+    setGrid({"5", " 2.00", " 0.10", QString::number(measures), " 0.20", " 0.01"});
+    OccultCount = 5;
+    MeasureCount = measures;
+    Form2->ui.CheckBox1->setChecked(ticked);
+
+    Form1->showForm();
+    QVERIFY(Form1->close());
+    QCOMPARE(reportedErrors(), QStringList());
+    QVERIFY(!QFile::exists(program.log()));
+}
+
+void TestStatsLog::reportsErrorsAndKeepsTheWindow_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a directory named .occ") << "directory" << "Accès au fichier refusé.";
+    QTest::newRow("a full disk") << "full" << "Disque plein.";
+    QTest::newRow("a link into a missing directory") << "dangling" << "Fichier introuvable.";
+    QTest::newRow("a link loop") << "loop" << "Nom de fichier incorrect.";
+    QTest::newRow("a path through a plain file") << "notdir" << "Nom de fichier incorrect.";
+}
+
+void TestStatsLog::reportsErrorsAndKeepsTheWindow()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, message);
+
+    Program program;
+    const QByteArray log = QFile::encodeName(program.log());
+    const QByteArray notes = "keep me\r\n";
+    if (setup == QLatin1String("directory")) {
+        QVERIFY(QDir(program.path(".")).mkdir(QStringLiteral(".occ")));
+        writeFile(program.path(".occ/inside"), notes);
+    } else if (setup == QLatin1String("full")) {
+        QVERIFY(QFile::exists(QStringLiteral("/dev/full")));
+        QCOMPARE(::symlink("/dev/full", log.constData()), 0);
+    } else if (setup == QLatin1String("dangling")) {
+        QCOMPARE(::symlink("missing/log.txt", log.constData()), 0);
+    } else if (setup == QLatin1String("loop")) {
+        QCOMPARE(::symlink(".occ", log.constData()), 0);
+    } else if (setup == QLatin1String("notdir")) {
+        writeFile(program.path("plain"), notes);
+        QCOMPARE(::symlink("plain/log", log.constData()), 0);
+    }
+    const QStringList before =
+        QDir(program.path(".")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+    setGrid({"2", " 3.00", " 1.41", "2", " 0.50", " 0.00"});
+    OccultCount = 2;
+    MeasureCount = 2;
+
+    Form1->showForm();
+    QVERIFY2(!Form1->close(), "the close request goes on after the error");
+    QCOMPARE(reportedErrors(), QStringList{message});
+    QVERIFY(Form1->isVisible());
+
+    // Nothing that was there is lost, and nothing is left behind.
+    QCOMPARE(QDir(program.path(".")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System),
+             before);
+    if (setup == QLatin1String("directory"))
+        QCOMPARE(readFile(program.path(".occ/inside")), std::optional<QByteArray>(notes));
+    if (setup == QLatin1String("notdir"))
+        QCOMPARE(readFile(program.path("plain")), std::optional<QByteArray>(notes));
+
+    // Once the option is unticked, the window closes.
+    reportedErrors().clear();
+    Form2->ui.CheckBox1->setChecked(false);
+    QVERIFY(Form1->close());
+    QCOMPARE(reportedErrors(), QStringList());
+}
+
+void TestStatsLog::permissionErrors_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("after");
+    const QByteArray old = Header + "1  1.00  1  0.10 \r\n";
+    const QByteArray record = "2  3.00  1.41 2  0.50  0.00\r\n";
+    QTest::newRow("read-only file") << "readonly" << "Accès au fichier refusé." << old;
+    QTest::newRow("unreadable but writable file: appended")
+        << "writeonly" << "" << old + record;
+    QTest::newRow("working directory without write permission")
+        << "lockeddir" << "Accès au fichier refusé." << QByteArray();
+}
+
+void TestStatsLog::permissionErrors()
+{
+    if (::geteuid() == 0)
+        QSKIP("permissions do not hold for root");
+    QFETCH(QString, setup);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, after);
+
+    Program program;
+    const QByteArray old = Header + "1  1.00  1  0.10 \r\n";
+    QFile log(program.log());
+    const QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner;
+    if (setup == QLatin1String("readonly")) {
+        writeFile(program.log(), old);
+        QVERIFY(log.setPermissions(QFile::ReadOwner));
+    } else if (setup == QLatin1String("writeonly")) {
+        writeFile(program.log(), old);
+        QVERIFY(log.setPermissions(QFile::WriteOwner));
+    } else {
+        QVERIFY(QFile(program.path(".")).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    }
+    setGrid({"2", " 3.00", " 1.41", "2", " 0.50", " 0.00"});
+    OccultCount = 2;
+    MeasureCount = 2;
+
+    Form1->showForm();
+    const bool closed = Form1->close();
+    QFile(program.path(".")).setPermissions(owner | QFile::ExeOwner);
+    log.setPermissions(owner);
+
+    QCOMPARE(closed, message.isEmpty());
+    QCOMPARE(reportedErrors(), message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(Form1->isVisible(), !closed);
+    if (after.isEmpty())
+        QVERIFY(!log.exists());
+    else
+        QCOMPARE(readFile(program.log()), std::optional<QByteArray>(after));
+}
+
+void TestStatsLog::closesTheFileOnEveryPath()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString full = dir.filePath(QStringLiteral("full"));
+    QCOMPARE(::symlink("/dev/full", QFile::encodeName(full).constData()), 0);
+    const QStringList fields = {"2", " 3.00", " 1.41", "2", " 0.50", " 0.00"};
+
+    const int before = openDescriptorCount();
+    StatsLog::append(fields, dir.filePath(QStringLiteral("new")));
+    StatsLog::append(fields, dir.filePath(QStringLiteral("new")));
+    QCOMPARE(openDescriptorCount(), before);
+
+    for (int i = 0; i < 3; ++i)
+        QVERIFY_THROWS_EXCEPTION(InOutError, StatsLog::append(fields, full));
+    QCOMPARE(openDescriptorCount(), before);
+}
+
+void TestStatsLog::errorMessages_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("ENOENT") << ENOENT << "Fichier introuvable";
+    QTest::newRow("ENOTDIR") << ENOTDIR << "Nom de fichier incorrect";
+    QTest::newRow("ENAMETOOLONG") << ENAMETOOLONG << "Nom de fichier incorrect";
+    QTest::newRow("ELOOP") << ELOOP << "Nom de fichier incorrect";
+    QTest::newRow("EMFILE") << EMFILE << "Trop de fichiers ouverts";
+    QTest::newRow("ENFILE") << ENFILE << "Trop de fichiers ouverts";
+    QTest::newRow("EACCES") << EACCES << "Accès au fichier refusé";
+    QTest::newRow("EPERM") << EPERM << "Accès au fichier refusé";
+    QTest::newRow("EISDIR") << EISDIR << "Accès au fichier refusé";
+    QTest::newRow("EROFS") << EROFS << "Accès au fichier refusé";
+    QTest::newRow("ENOSPC") << ENOSPC << "Disque plein";
+    QTest::newRow("EDQUOT") << EDQUOT << "Disque plein";
+    QTest::newRow("EIO, any other") << EIO << QString("Erreur E/S %1").arg(EIO);
+    QTest::newRow("ETXTBSY, any other") << ETXTBSY << QString("Erreur E/S %1").arg(ETXTBSY);
+}
+
+void TestStatsLog::errorMessages()
+{
+    QFETCH(int, error);
+    QFETCH(QString, message);
+    QCOMPARE(StatsLog::ioErrorMessage(error), message);
+}
+
+void TestStatsLog::runsClosingTogetherKeepTheirRecords()
+{
+    // Several runs close at the same moment in the same directory, where
+    // there is no log yet: exactly one writes the header, first, and every
+    // record arrives whole.
+    constexpr int Runs = 8;
+    constexpr int Rounds = 100;
+    for (int round = 0; round < Rounds; ++round) {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral(".occ"));
+
+        int gate[2];
+        QCOMPARE(::pipe(gate), 0);
+        QList<pid_t> children;
+        for (int run = 0; run < Runs; ++run) {
+            const QStringList fields = {QString::number(run), " 2.00", " 0.50",
+                                        QString::number(run), " 0.25", " 0.10"};
+            const pid_t child = ::fork();
+            QVERIFY(child >= 0);
+            if (child == 0) {
+                ::close(gate[1]);
+                char byte;
+                // Every run waits at the gate until all are ready.
+                while (::read(gate[0], &byte, 1) < 0 && errno == EINTR) {
+                }
+                int status = 0;
+                try {
+                    StatsLog::append(fields, path);
+                } catch (...) {
+                    status = 1;
+                }
+                ::_exit(status);
+            }
+            children.append(child);
+        }
+        ::close(gate[0]);
+        ::close(gate[1]); // opens the gate
+        for (pid_t child : children) {
+            int status = -1;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY(WIFEXITED(status));
+            QCOMPARE(WEXITSTATUS(status), 0);
+        }
+
+        const std::optional<QByteArray> content = readFile(path);
+        QVERIFY(content);
+        QVERIFY2(content->startsWith(Header), content->constData());
+        QVERIFY(content->endsWith("\r\n"));
+        QCOMPARE(content->count('\r'), Runs + 1);
+        QCOMPARE(content->count('\n'), Runs + 1);
+        QStringList records = QString::fromLatin1(*content).split(QStringLiteral("\r\n"));
+        QCOMPARE(records.takeLast(), QString());
+        records.removeFirst();
+        records.sort();
+        QCOMPARE(records.size(), Runs);
+        for (int run = 0; run < Runs; ++run)
+            QCOMPARE(records.at(run), QString("%1  2.00  0.50 %1  0.25  0.10").arg(run));
+        // No temporary file or other trace is left beside the log.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{".occ"});
+    }
+}
+
+QTEST_MAIN(TestStatsLog)
+#include "tst_statslog.moc"
