@@ -1,0 +1,207 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/application.h"
+#include "app/common.h"
+#include "app/errors.h"
+#include "main_window/unit1.h"
+#include "settings/unit2.h"
+#include "statistics/unit4.h"
+#include "testsupport.h"
+#include "viewer/unit3.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+
+// Start-up, the four windows, show, hide and close requests, and the end of
+// the program. The default font matches the main window's design metrics,
+// so the main and statistics windows come up exactly as stored.
+class TestFrame : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void windows_data();
+    void windows();
+    void startupStopsAtTheWindowThatFails();
+    void showHideAndCloseSecondaryWindow();
+    void showLeavesMinimizedWindowMinimized();
+    void focusComesBackToLastControl();
+    void closingMainWindowEndsProgram_data();
+    void closingMainWindowEndsProgram();
+};
+
+void TestFrame::initTestCase()
+{
+    // Set when the program starts, before any window exists.
+    QCOMPARE(MaxDelay, 5000);
+    QVERIFY(!Form1 && !Form2 && !Form3 && !Form4);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(11);
+    QApplication::setFont(font);
+}
+
+void TestFrame::windows_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("main") << 1 << "Velmaris" << QRect(204, 145, 287, 419) << "Button2";
+    // Laid out for 20 by 8: position kept, inside scaled by 6/8 and 13/20.
+    QTest::newRow("settings") << 2 << "Réglages" << QRect(176, 313, 203, 157) << "TrackBar1";
+    QTest::newRow("viewer") << 3 << "Aide" << QRect(584, 231, 403, 438) << "Button1";
+    QTest::newRow("statistics") << 4 << "Statistiques" << QRect(200, 673, 288, 226)
+                                << "StringGrid1";
+}
+
+void TestFrame::windows()
+{
+    QFETCH(int, index);
+    QFETCH(QString, title);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, focus);
+    ProgramFixture program;
+    Form *const forms[] = {Form1, Form2, Form3, Form4};
+    Form *form = forms[index - 1];
+    QVERIFY(form);
+    QCOMPARE(form->windowTitle(), title);
+    QCOMPARE(form->geometry(), geometry);
+    QVERIFY(form->isHidden()); // nothing is shown by building the windows
+    QVERIFY(form->isWindow());
+    QVERIFY(!form->parentWidget());
+    QCOMPARE(form->windowModality(), Qt::NonModal);
+    QVERIFY(!(form->windowFlags() & Qt::WindowStaysOnTopHint));
+
+    form->showForm();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+    // The main window is shown maximized, and the window system places it;
+    // the others come up where they were stored.
+    QCOMPARE(bool(form->windowState() & Qt::WindowMaximized), index == 1);
+    if (index != 1)
+        QCOMPARE(form->geometry(), geometry);
+}
+
+void TestFrame::startupStopsAtTheWindowThatFails()
+{
+    // Without the help page the viewer cannot be built: the windows before
+    // it exist, it and the ones after it do not.
+    ProgramFixture program(false, false);
+    QFile::copy(QStringLiteral(VELMARIS_DATA_DIR "/gpl_en.html"), program.path("gpl_en.html"));
+    QString message;
+    try {
+        createForms();
+    } catch (const LayoutReadError &error) {
+        message = error.message();
+    }
+    QVERIFY(message.startsWith(
+        QStringLiteral("Erreur lors de la lecture de TextViewer1.FileName: "
+                       "Impossible d'ouvrir le fichier \"%1\". ")
+            .arg(program.path(QStringLiteral("aide.html")))));
+    QVERIFY(Form1);
+    QVERIFY(Form2);
+    QVERIFY(!Form3);
+    QVERIFY(!Form4);
+    QVERIFY(Form1->isHidden());
+}
+
+void TestFrame::showHideAndCloseSecondaryWindow()
+{
+    ProgramFixture program;
+    Form1->showForm();
+    Form2->showForm();
+    QVERIFY(QTest::qWaitForWindowExposed(Form2));
+    Form2->move(300, 280);
+    const QRect placed = Form2->geometry();
+
+    Form2->hideForm();
+    QVERIFY(Form2->isHidden());
+    Form2->hideForm(); // hiding a hidden window does nothing
+    QVERIFY(Form2->isHidden());
+    Form2->showForm();
+    QVERIFY(QTest::qWaitForWindowExposed(Form2));
+    QCOMPARE(Form2->geometry(), placed); // where it was when hidden
+
+    // The title bar's close button hides it, like OK; the program goes on.
+    bool quitting = false;
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [&] { quitting = true; });
+    QVERIFY(Form2->close());
+    QVERIFY(Form2->isHidden());
+    QVERIFY(Form1->isVisible());
+    QCoreApplication::processEvents();
+    QVERIFY(!quitting);
+    Form2->showForm();
+    QCOMPARE(Form2->geometry(), placed);
+}
+
+void TestFrame::showLeavesMinimizedWindowMinimized()
+{
+    ProgramFixture program;
+    Form4->showForm();
+    QVERIFY(QTest::qWaitForWindowExposed(Form4));
+    Form4->setWindowState(Qt::WindowMinimized);
+    Form4->showForm();
+    QVERIFY(Form4->windowState() & Qt::WindowMinimized);
+    QVERIFY(Form4->isVisible());
+}
+
+void TestFrame::focusComesBackToLastControl()
+{
+    ProgramFixture program;
+    Form1->showForm();
+    QVERIFY(QTest::qWaitForWindowActive(Form1));
+    Form1->ui.Button4->setFocus();
+    Form2->showForm();
+    QVERIFY(QTest::qWaitForWindowActive(Form2));
+    QCOMPARE(QApplication::focusWidget(), Form2->ui.TrackBar1);
+    Form1->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Form1));
+    QCOMPARE(QApplication::focusWidget(), Form1->ui.Button4);
+}
+
+void TestFrame::closingMainWindowEndsProgram_data()
+{
+    QTest::addColumn<bool>("othersOpen");
+    QTest::addColumn<bool>("trialRunning");
+    QTest::newRow("alone") << false << false;
+    QTest::newRow("with the other windows open") << true << false;
+    QTest::newRow("during a trial") << false << true;
+}
+
+void TestFrame::closingMainWindowEndsProgram()
+{
+    QFETCH(bool, othersOpen);
+    QFETCH(bool, trialRunning);
+    ProgramFixture program(true, false);
+    QStringList seen;
+    QTimer::singleShot(0, [&] {
+        seen << (Form1 && Form1->isVisible() ? "main shown" : "main missing");
+        seen << (Form2->isHidden() && Form3->isHidden() && Form4->isHidden() ? "others hidden"
+                                                                            : "others shown");
+        if (othersOpen) {
+            Form2->showForm();
+            Form3->showForm();
+            Form4->showForm();
+        }
+        if (trialRunning) {
+            MaxDelay = 60000;
+            Form1->ui.Button2->click();
+            seen << (Form1->Timer1->isRunning() ? "trial running" : "no trial");
+        }
+        Form1->close();
+    });
+    const int exitCode = runVelmaris(*qApp);
+    QCOMPARE(exitCode, 0);
+    QCOMPARE(seen.value(0), QStringLiteral("main shown"));
+    QCOMPARE(seen.value(1), QStringLiteral("others hidden"));
+    if (trialRunning)
+        QCOMPARE(seen.value(2), QStringLiteral("trial running"));
+    // The windows are gone with the program.
+    QVERIFY(!Form1 && !Form2 && !Form3 && !Form4);
+}
+
+QTEST_MAIN(TestFrame)
+#include "tst_frame.moc"
