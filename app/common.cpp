@@ -6,6 +6,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 std::int32_t MaxDelay = 5000;
@@ -33,11 +35,14 @@ void incrementDigits(std::string &digits)
     digits.insert(digits.begin(), '1');
 }
 
-// The magnitude's decimal expansion, before the rounding to two decimals:
-// 17 digits after the point below 16, 18 significant digits above.
+// The magnitude's decimal expansion, before the rounding to two decimals,
+// with at least three digits after the point: below 16, the magnitude
+// rounded to 17 digits after the point; from 16 on, the magnitude rounded
+// to 18 significant digits (one integer digit and 17 decimals once scaled
+// by a power of ten, whatever the leading digit), zeros after those.
 std::string expandMagnitude(double magnitude)
 {
-    char buffer[400];
+    char buffer[64];
     if (magnitude < 16.0) {
         auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
                                     std::chars_format::fixed, 17);
@@ -46,13 +51,13 @@ std::string expandMagnitude(double magnitude)
     // d.ddddddddddddddddde+X: move the point X places to the right.
     auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
                                 std::chars_format::scientific, 17);
-    std::string text(buffer, result.ptr);
+    const std::string text(buffer, result.ptr);
     const auto e = text.find('e');
     const int exponent = std::stoi(text.substr(e + 1));
     std::string digits = text.substr(0, 1) + text.substr(2, e - 2);
     const auto integerDigits = static_cast<std::size_t>(exponent) + 1;
-    if (digits.size() <= integerDigits)
-        return digits + std::string(integerDigits - digits.size(), '0') + ".000";
+    if (digits.size() < integerDigits + 3)
+        digits.append(integerDigits + 3 - digits.size(), '0');
     return digits.substr(0, integerDigits) + '.' + digits.substr(integerDigits);
 }
 
@@ -111,11 +116,15 @@ QString CountText(std::int32_t n)
 double ParseSeconds(const QString &text)
 {
     // Only plain ASCII can match; anything else gives 0 straight away.
-    const QByteArray bytes = text.toLatin1();
-    if (bytes.size() != text.size())
-        return 0.0;
-    const char *p = bytes.constData();
-    const char *end = p + bytes.size();
+    std::string ascii;
+    ascii.reserve(static_cast<std::size_t>(text.size()));
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return 0.0;
+        ascii += static_cast<char>(c.unicode());
+    }
+    const char *p = ascii.data();
+    const char *end = p + ascii.size();
 
     while (p != end && *p == ' ')
         ++p;
@@ -179,8 +188,8 @@ double ParseSeconds(const QString &text)
                 ++q;
             for (; q != number.data() + number.size(); ++q) {
                 written = written * 10 + (*q - '0');
-                if (written > 1'000'000'000LL)
-                    break; // far beyond any double, either way
+                if (written > 1'000'000'000'000LL)
+                    break; // far beyond any double, and beyond any text's length
             }
             if (minus)
                 written = -written;
