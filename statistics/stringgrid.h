@@ -4,15 +4,29 @@
 
 #include <QTableWidget>
 
-/// A grid of text cells addressed as (column, row); a cell that was never
-/// written holds the empty text.
+/// A grid of text cells addressed as (column, row). Column 0 and row 0 are
+/// fixed header cells, painted in the button colour, that can be neither
+/// selected nor made current; the other cells can be selected, one at a time
+/// or as a dragged range, but not edited. A cell that was never written holds
+/// the empty text. Every column has the same width and every row the same
+/// height; the current cell starts at (1, 1).
 class StringGrid : public QTableWidget
 {
     Q_OBJECT
 
 public:
+    static constexpr int ColumnWidth = 64; ///< pixels, grid line included
+    static constexpr int RowHeight = 24;   ///< pixels, grid line included
+    static constexpr int TextMargin = 2;   ///< pixels from the cell's top-left corner to its text
+
     explicit StringGrid(QWidget *parent = nullptr);
 
     QString cell(int column, int row) const;
     void setCell(int column, int row, const QString &text);
+
+    /// Whether (column, row) is a header cell.
+    static bool isFixed(int column, int row) { return column == 0 || row == 0; }
+
+private:
+    void prepareCells();
 };

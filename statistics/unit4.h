@@ -5,6 +5,9 @@
 #include "app/form.h"
 #include "ui_unit4.h"
 
+/// The statistics window: the mean, the deviation and the number of the
+/// occultation durations and of the user's timing errors, in a small grid
+/// that the main window's "Stats..." button fills.
 class TForm4 : public Form
 {
     Q_OBJECT
@@ -13,6 +16,10 @@ public:
     TForm4();
 
     Ui::TForm4 ui;
+
+    /// Writes the header cells of the grid.
+    void FormCreate(QObject *Sender);
+    void Button1Click(QObject *Sender);
 };
 
 extern TForm4 *Form4;
