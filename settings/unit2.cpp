@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "settings/unit2.h"
 
+#include "app/common.h"
+
 TForm2 *Form2 = nullptr;
 
 TForm2::TForm2()
@@ -9,4 +11,20 @@ TForm2::TForm2()
     Form2 = this;
     ui.setupUi(contents());
     finishBuild();
+    // Connected only now, so that building the window reports no change:
+    // MaxDelay keeps its start value until the user moves the slider.
+    bind(ui.TrackBar1, &QSlider::valueChanged, &TForm2::TrackBar1Change);
+    bind(ui.Button1, &QPushButton::clicked, &TForm2::Button1Click);
+}
+
+void TForm2::TrackBar1Change(QObject *)
+{
+    const int position = ui.TrackBar1->value();
+    MaxDelay = 20000 - 1000 * position;
+    setLabelText(ui.LabelRapidite, CountText(MaxDelay));
+}
+
+void TForm2::Button1Click(QObject *)
+{
+    Form2->hideForm();
 }

@@ -5,6 +5,8 @@
 #include "app/form.h"
 #include "ui_unit2.h"
 
+/// The settings window: the "Rapidité" slider sets the bound of the random
+/// delays of a trial, the check box whether the run is logged at exit.
 class TForm2 : public Form
 {
     Q_OBJECT
@@ -13,6 +15,11 @@ public:
     TForm2();
 
     Ui::TForm2 ui;
+
+    /// Sets MaxDelay from the slider's position, 20000 ms at the left end
+    /// down to 10000 ms at the right, and shows it in LabelRapidite.
+    void TrackBar1Change(QObject *Sender);
+    void Button1Click(QObject *Sender);
 };
 
 extern TForm2 *Form2;

@@ -1,0 +1,302 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/application.h"
+#include "app/common.h"
+#include "app/presentation.h"
+#include "main_window/unit1.h"
+#include "settings/unit2.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// The four windows in a fresh working directory. The viewer needs its help
+// page to start; a stand-in is written when the real one is not there.
+class Program
+{
+public:
+    Program()
+        : m_fixture(true, false)
+    {
+        for (const char *name : {"aide.html", "gpl_en.html"}) {
+            QFile file(m_fixture.path(QLatin1String(name)));
+            if (!file.exists() && file.open(QIODevice::WriteOnly))
+                file.write("<html><body><p>Aide</p></body></html>\n");
+        }
+        createForms();
+    }
+
+private:
+    ProgramFixture m_fixture;
+};
+
+QString delayText()
+{
+    return Form2->ui.LabelRapidite->text();
+}
+
+// Shows the settings window and makes it the active one.
+bool showSettings()
+{
+    Form1->Button3Click(Form1->ui.Button3);
+    QApplication::setActiveWindow(Form2);
+    return QTest::qWaitForWindowActive(Form2);
+}
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void creationRunsNoHandler();
+    void storedLayout();
+    void sliderSetsMaxDelay_data();
+    void sliderSetsMaxDelay();
+    void keyboardMovesTheSlider_data();
+    void keyboardMovesTheSlider();
+    void hideAndShowKeepEverything_data();
+    void hideAndShowKeepEverything();
+    void disabledSliderDoesNothing();
+    void dialogKeysDoNotHide_data();
+    void dialogKeysDoNotHide();
+};
+
+void TestSettings::creationRunsNoHandler()
+{
+    MaxDelay = 1234; // the main window's creation sets it back
+    Program program;
+    QVERIFY(Form2->isHidden());
+    QCOMPARE(MaxDelay, 5000);
+    QCOMPARE(delayText(), QStringLiteral(" "));
+    QCOMPARE(Form2->ui.TrackBar1->value(), 0);
+    QCOMPARE(Form2->ui.TrackBar2->value(), 0);
+    QVERIFY(Form2->ui.CheckBox1->isChecked());
+
+    // Shown for the first time, still nothing has run.
+    QVERIFY(showSettings());
+    QCOMPARE(MaxDelay, 5000);
+    QCOMPARE(delayText(), QStringLiteral(" "));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Form2->ui.TrackBar1));
+    QCOMPARE(reportedErrors(), QStringList());
+}
+
+void TestSettings::storedLayout()
+{
+    Program program;
+    const Ui::TForm2 &ui = Form2->ui;
+    QCOMPARE(Form2->windowTitle(), QStringLiteral("Réglages"));
+    QCOMPARE(Form2->pos(), QPoint(176, 313));
+    QCOMPARE(Form2->designMetrics().height, 20);
+    QCOMPARE(Form2->designMetrics().width, 8);
+
+    const TextMetrics runtime = Form2->runtimeMetrics();
+    const TextMetrics design = Form2->designMetrics();
+    QCOMPARE(ui.TrackBar1->geometry(), scaleRect(QRect(88, 32, 150, 25), runtime, design));
+    QCOMPARE(ui.TrackBar2->geometry(), scaleRect(QRect(88, 120, 150, 25), runtime, design));
+    QCOMPARE(ui.Button1->geometry(), scaleRect(QRect(184, 208, 75, 25), runtime, design));
+    QCOMPARE(ui.CheckBox1->geometry(), scaleRect(QRect(16, 168, 193, 30), runtime, design));
+    QCOMPARE(ui.Label1->pos(), scaleRect(QRect(16, 32, 59, 20), runtime, design).topLeft());
+    QCOMPARE(ui.Label2->pos(), scaleRect(QRect(16, 120, 57, 20), runtime, design).topLeft());
+    QCOMPARE(ui.LabelRapidite->pos(), scaleRect(QRect(144, 64, 5, 20), runtime, design).topLeft());
+
+    QCOMPARE(ui.Label1->text(), QStringLiteral("Rapidité"));
+    QCOMPARE(ui.Label2->text(), QStringLiteral("Visibilité"));
+    QVERIFY(ui.Label1->isEnabled());
+    QVERIFY(!ui.Label2->isEnabled());
+    QCOMPARE(ui.Button1->text(), QStringLiteral("OK"));
+    QVERIFY(!ui.Button1->autoDefault());
+    QVERIFY(!ui.Button1->isDefault());
+    QCOMPARE(ui.CheckBox1->text(), QStringLiteral("Sauver les statisitiques"));
+    QVERIFY(!ui.CheckBox1->isTristate());
+
+    for (QSlider *slider : {ui.TrackBar1, ui.TrackBar2}) {
+        QCOMPARE(slider->orientation(), Qt::Horizontal);
+        QVERIFY(!slider->invertedAppearance());
+        QCOMPARE(slider->minimum(), 0);
+        QCOMPARE(slider->maximum(), 10);
+        QCOMPARE(slider->singleStep(), 1);
+        QCOMPARE(slider->pageStep(), 2);
+        QCOMPARE(slider->tickPosition(), QSlider::TicksBelow);
+        QCOMPARE(slider->tickInterval(), 1);
+        QVERIFY(slider->hasTracking());
+    }
+    QVERIFY(ui.TrackBar1->isEnabled());
+    QVERIFY(!ui.TrackBar2->isEnabled());
+
+    // Tab goes round the enabled controls in their stored order.
+    QVERIFY(showSettings());
+    QWidget *expected[] = {ui.Button1, ui.CheckBox1, ui.TrackBar1};
+    for (QWidget *next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
+}
+
+void TestSettings::sliderSetsMaxDelay_data()
+{
+    QTest::addColumn<QList<int>>("positions");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<int>("maxDelay");
+    QTest::newRow("0 to 1 and back") << QList<int>{1, 0} << QStringList{"19000", "20000"} << 20000;
+    QTest::newRow("right end") << QList<int>{10} << QStringList{"10000"} << 10000;
+    QTest::newRow("middle") << QList<int>{5} << QStringList{"15000"} << 15000;
+    QTest::newRow("dragged from end to end")
+        << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}
+        << QStringList{"19000", "18000", "17000", "16000", "15000",
+                       "14000", "13000", "12000", "11000", "10000"}
+        << 10000;
+    QTest::newRow("beyond the ends: held at them")
+        << QList<int>{15, -3} << QStringList{"10000", "20000"} << 20000;
+    QTest::newRow("the position it already has: nothing runs")
+        << QList<int>{0} << QStringList() << 5000;
+}
+
+void TestSettings::sliderSetsMaxDelay()
+{
+    QFETCH(QList<int>, positions);
+    QFETCH(QStringList, texts);
+    QFETCH(int, maxDelay);
+
+    Program program;
+    QStringList shown;
+    for (int position : positions) {
+        const QString before = delayText();
+        Form2->ui.TrackBar1->setValue(position);
+        if (delayText() != before)
+            shown.append(delayText());
+    }
+    QCOMPARE(shown, texts);
+    QCOMPARE(MaxDelay, maxDelay);
+    if (!texts.isEmpty()) {
+        // The label is sized to its text.
+        QLabel *label = Form2->ui.LabelRapidite;
+        QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(texts.last()));
+    }
+    QCOMPARE(reportedErrors(), QStringList());
+}
+
+void TestSettings::keyboardMovesTheSlider_data()
+{
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<int>("position");
+    QTest::newRow("Right: one step") << QList<int>{Qt::Key_Right} << 1;
+    QTest::newRow("PageUp: two steps") << QList<int>{Qt::Key_PageUp} << 2;
+    QTest::newRow("Right, PageUp, Left") << QList<int>{Qt::Key_Right, Qt::Key_PageUp, Qt::Key_Left}
+                                         << 2;
+    QTest::newRow("PageUp six times: held at the right end")
+        << QList<int>(6, Qt::Key_PageUp) << 10;
+    QTest::newRow("End then PageDown") << QList<int>{Qt::Key_End, Qt::Key_PageDown} << 8;
+    QTest::newRow("Right then Home") << QList<int>{Qt::Key_Right, Qt::Key_Home} << 0;
+}
+
+void TestSettings::keyboardMovesTheSlider()
+{
+    QFETCH(QList<int>, keys);
+    QFETCH(int, position);
+
+    Program program;
+    QVERIFY(showSettings());
+    QSlider *slider = Form2->ui.TrackBar1;
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(slider));
+    for (int key : keys)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+
+    QCOMPARE(slider->value(), position);
+    QCOMPARE(MaxDelay, 20000 - 1000 * position);
+    QCOMPARE(delayText(), QString::number(20000 - 1000 * position));
+    // The arrow keys move the thumb, not the focus.
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(slider));
+}
+
+void TestSettings::hideAndShowKeepEverything_data()
+{
+    QTest::addColumn<bool>("byTitleBar");
+    QTest::newRow("OK") << false;
+    QTest::newRow("title bar's close button") << true;
+}
+
+void TestSettings::hideAndShowKeepEverything()
+{
+    QFETCH(bool, byTitleBar);
+
+    Program program;
+    QVERIFY(showSettings());
+    Form2->ui.TrackBar1->setValue(3);
+    Form2->ui.CheckBox1->setChecked(false);
+
+    if (byTitleBar)
+        QVERIFY(Form2->close());
+    else
+        QTest::mouseClick(Form2->ui.Button1, Qt::LeftButton);
+    QVERIFY(Form2->isHidden());
+
+    QVERIFY(showSettings());
+    QCOMPARE(Form2->ui.TrackBar1->value(), 3);
+    QCOMPARE(delayText(), QStringLiteral("17000"));
+    QVERIFY(!Form2->ui.CheckBox1->isChecked());
+    QCOMPARE(MaxDelay, 17000);
+    QCOMPARE(reportedErrors(), QStringList());
+}
+
+void TestSettings::disabledSliderDoesNothing()
+{
+    Program program;
+    QVERIFY(showSettings());
+    QSlider *slider = Form2->ui.TrackBar2;
+
+    slider->setFocus();
+    QVERIFY(!slider->hasFocus());
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() - 5, slider->height() / 2));
+    QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(5, slider->height() / 2));
+    QTest::mouseMove(slider, QPoint(slider->width() - 5, slider->height() / 2));
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() - 5, slider->height() / 2));
+    QTest::keyClick(slider, Qt::Key_Right);
+    QTest::mouseClick(Form2->ui.Label2, Qt::LeftButton);
+
+    QCOMPARE(slider->value(), 0);
+    QCOMPARE(MaxDelay, 5000);
+    QCOMPARE(delayText(), QStringLiteral(" "));
+    QCOMPARE(Form2->ui.TrackBar1->value(), 0);
+    QVERIFY(Form2->isVisible());
+}
+
+void TestSettings::dialogKeysDoNotHide_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("key");
+    for (const char *control : {"TrackBar1", "CheckBox1", "Button1"}) {
+        for (const auto &[name, key] : {std::pair{"Return", Qt::Key_Return},
+                                        std::pair{"Enter", Qt::Key_Enter},
+                                        std::pair{"Escape", Qt::Key_Escape}}) {
+            QTest::addRow("%s on %s", name, control) << QString::fromLatin1(control) << int(key);
+        }
+    }
+}
+
+void TestSettings::dialogKeysDoNotHide()
+{
+    QFETCH(QString, control);
+    QFETCH(int, key);
+
+    Program program;
+    QVERIFY(showSettings());
+    auto *focus = Form2->findChild<QWidget *>(control);
+    QVERIFY(focus);
+    focus->setFocus();
+    QVERIFY(focus->hasFocus());
+
+    QTest::keyClick(focus, Qt::Key(key));
+    QVERIFY(Form2->isVisible());
+    QVERIFY(Form2->ui.CheckBox1->isChecked());
+    QCOMPARE(Form2->ui.TrackBar1->value(), 0);
+    QCOMPARE(MaxDelay, 5000);
+}
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
