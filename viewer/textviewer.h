@@ -4,7 +4,9 @@
 
 #include <QTextBrowser>
 
-/// A read-only rich-text view of one document read from a file.
+/// A read-only rich-text view of one document read from a file: black text
+/// on white in a sunken frame, links drawn blue and underlined but never
+/// followed.
 class TextViewer : public QTextBrowser
 {
     Q_OBJECT
@@ -13,11 +15,16 @@ public:
     explicit TextViewer(QWidget *parent = nullptr);
 
     QString fileName() const { return m_fileName; }
-    /// Loads the named file, also when it is the current one. Throws
-    /// FileOpenError when it cannot be opened; the view then keeps its
+    /// Loads the named file (relative to the working directory), also when
+    /// it is the current one. Its bytes are read in the system's 8-bit
+    /// encoding, whatever character set the document declares; markup is
+    /// laid out as rich text, anything else as plain text. Throws
+    /// FileOpenError when the file cannot be read; the view then keeps its
     /// document and name.
     void setFileName(const QString &name);
 
 private:
+    void applyDefaultTextColor();
+
     QString m_fileName;
 };

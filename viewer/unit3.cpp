@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "viewer/unit3.h"
 
+#include "app/errors.h"
+
 TForm3 *Form3 = nullptr;
 
 TForm3::TForm3()
@@ -9,4 +11,26 @@ TForm3::TForm3()
     Form3 = this;
     ui.setupUi(contents());
     finishBuild();
+    bind(ui.Button1, &QPushButton::clicked, &TForm3::Button1Click);
+    loadStoredDocument();
+}
+
+void TForm3::Button1Click(QObject *)
+{
+    Form3->hideForm();
+}
+
+// The layout stores the viewer's file name; loading it is part of building
+// the window, so a failure names the property that could not be read.
+void TForm3::loadStoredDocument()
+{
+    TextViewer *viewer = ui.TextViewer1;
+    const char *property = "FileName";
+    try {
+        viewer->setFileName(viewer->property(property).toString());
+    } catch (const Error &error) {
+        throw LayoutReadError(QStringLiteral("Erreur lors de la lecture de %1%2%3: %4")
+                                  .arg(viewer->objectName(), QStringLiteral("."),
+                                       QString::fromLatin1(property), error.message()));
+    }
 }

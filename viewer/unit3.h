@@ -5,14 +5,23 @@
 #include "app/form.h"
 #include "ui_unit3.h"
 
+/// The document viewer: the help page or the licence text, read from the
+/// working directory. Building it loads the help page; without that file
+/// the window cannot be built.
 class TForm3 : public Form
 {
     Q_OBJECT
 
 public:
+    /// Throws LayoutReadError when the stored document cannot be loaded.
     TForm3();
 
     Ui::TForm3 ui;
+
+    void Button1Click(QObject *Sender);
+
+private:
+    void loadStoredDocument();
 };
 
 extern TForm3 *Form3;
