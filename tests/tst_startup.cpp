@@ -1,0 +1,196 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Runs the real program on an X server of its own, as a user would start
+// it, and answers its error box from the keyboard.
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void failsWithoutHelpPage();
+
+private:
+    /// Window ids of the mapped windows whose title matches the pattern.
+    QStringList visibleWindows(const QString &titlePattern);
+    bool runTool(const QStringList &arguments, QByteArray *output = nullptr);
+
+    QString m_xvfb;
+    QString m_xdotool;
+    QProcess m_server;
+    QString m_display;
+};
+
+void TestStartup::initTestCase()
+{
+    m_xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    m_xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+    if (m_xvfb.isEmpty() || m_xdotool.isEmpty())
+        QSKIP("Xvfb and xdotool are needed to run the program on a display of its own");
+    QVERIFY2(QFileInfo(QStringLiteral(VELMARIS_BINARY)).isExecutable(),
+             "the program must be built before this test: " VELMARIS_BINARY);
+
+    // Other test runs may be looking for a display at the same moment: a
+    // number is ours once the server's lock file names our server and the
+    // display answers.
+    const int first = 90;
+    const int count = 51;
+    const int offset = int(QCoreApplication::applicationPid() % count);
+    for (int i = 0; i < count && m_display.isEmpty(); ++i) {
+        const int number = first + (offset + i) % count;
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
+        const QString lock = QStringLiteral("/tmp/.X%1-lock").arg(number);
+        if (QFile::exists(socket) || QFile::exists(lock))
+            continue;
+        m_server.start(m_xvfb, {QStringLiteral(":%1").arg(number), QStringLiteral("-nolisten"),
+                                QStringLiteral("tcp"), QStringLiteral("-screen"),
+                                QStringLiteral("0"), QStringLiteral("1024x768x24")});
+        if (!m_server.waitForStarted(5000))
+            QSKIP("Xvfb could not be started");
+        m_display = QStringLiteral(":%1").arg(number);
+        bool ready = false;
+        QElapsedTimer waited;
+        waited.start();
+        while (!ready && m_server.state() == QProcess::Running && waited.elapsed() < 10000) {
+            QFile lockFile(lock);
+            ready = QFile::exists(socket) && lockFile.open(QIODevice::ReadOnly)
+                    && lockFile.readAll().trimmed().toLongLong() == m_server.processId()
+                    && runTool({QStringLiteral("getdisplaygeometry")});
+            if (!ready)
+                QTest::qWait(50);
+        }
+        if (!ready || m_server.state() != QProcess::Running) {
+            m_display.clear();
+            if (m_server.state() != QProcess::NotRunning) {
+                m_server.kill();
+                m_server.waitForFinished(5000);
+            }
+        }
+    }
+    QVERIFY2(!m_display.isEmpty(), "no free display number between 90 and 140");
+}
+
+void TestStartup::cleanupTestCase()
+{
+    if (m_server.state() != QProcess::NotRunning) {
+        m_server.terminate();
+        if (!m_server.waitForFinished(5000)) {
+            m_server.kill();
+            m_server.waitForFinished(5000);
+        }
+    }
+}
+
+bool TestStartup::runTool(const QStringList &arguments, QByteArray *output)
+{
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    tool.setProcessEnvironment(environment);
+    tool.start(m_xdotool, arguments);
+    if (!tool.waitForFinished(5000)) {
+        tool.kill();
+        tool.waitForFinished(1000);
+        return false;
+    }
+    if (output)
+        *output = tool.readAllStandardOutput();
+    return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+}
+
+QStringList TestStartup::visibleWindows(const QString &titlePattern)
+{
+    QByteArray output;
+    runTool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+             titlePattern},
+            &output);
+    return QString::fromLatin1(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void TestStartup::failsWithoutHelpPage()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // The licence is there; only the help page is missing.
+    QVERIFY(QFile::copy(QStringLiteral(VELMARIS_DATA_DIR "/gpl_en.html"),
+                        dir.filePath(QStringLiteral("gpl_en.html"))));
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(dir.path());
+    program.start(QStringLiteral(VELMARIS_BINARY), QStringList());
+    QVERIFY(program.waitForStarted(10000));
+    auto stop = qScopeGuard([&program] {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(5000);
+        }
+    });
+
+    const QString mainTitle = QStringLiteral("^Velmaris$");
+    const QString boxTitle = QStringLiteral("^Erreur d'application$");
+    bool mainMapped = false;
+    QString box;
+    QElapsedTimer waited;
+    waited.start();
+    while (box.isEmpty() && program.state() == QProcess::Running && waited.elapsed() < 30000) {
+        mainMapped = mainMapped || !visibleWindows(mainTitle).isEmpty();
+        const QStringList boxes = visibleWindows(boxTitle);
+        if (!boxes.isEmpty())
+            box = boxes.first();
+        else
+            QTest::qWait(100);
+    }
+    if (box.isEmpty()) {
+        const QString state = program.state() == QProcess::Running
+                                  ? QStringLiteral("still runs")
+                                  : QStringLiteral("ended with %1").arg(program.exitCode());
+        QFAIL(qPrintable(QStringLiteral("the error box did not appear; the program %1: %2")
+                             .arg(state, QString::fromLocal8Bit(program.readAllStandardError()))));
+    }
+    mainMapped = mainMapped || !visibleWindows(mainTitle).isEmpty();
+
+    // Enter, as a user would; the box has OK as its only button. xdotool
+    // may report a failure when the box is gone before the key's release
+    // reaches it, so only the program's end counts.
+    runTool({QStringLiteral("key"), QStringLiteral("--window"), box, QStringLiteral("Return")});
+    if (!program.waitForFinished(5000)) {
+        // Some servers drop synthetic key events: give the box the focus and
+        // type the key for real.
+        runTool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), box});
+        runTool({QStringLiteral("key"), QStringLiteral("Return")});
+        QVERIFY2(program.waitForFinished(10000), "the error box did not close on Enter");
+    }
+    QVERIFY2(!mainMapped, "the main window was shown");
+
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    const QString errorOutput = QString::fromUtf8(program.readAllStandardError());
+    const QString path = QFileInfo(dir.path()).canonicalFilePath() + QStringLiteral("/aide.html");
+    const QRegularExpression fatalText(
+        QStringLiteral("^Exception LayoutReadError dans le module velmaris dans [0-9A-F]{8}\\.\r\n"
+                       "Erreur lors de la lecture de TextViewer1\\.FileName: "
+                       "Impossible d'ouvrir le fichier \"%1\"\\. No such file or directory\\.\r\n")
+            .arg(QRegularExpression::escape(path)),
+        QRegularExpression::MultilineOption);
+    QVERIFY2(fatalText.match(errorOutput).hasMatch(), qPrintable(errorOutput));
+}
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"
