@@ -14,25 +14,7 @@
 
 namespace {
 
-// The four windows in a fresh working directory. The viewer needs its help
-// page to start; a stand-in is written when the real one is not there.
-class Program
-{
-public:
-    Program()
-        : m_fixture(true, false)
-    {
-        for (const char *name : {"aide.html", "gpl_en.html"}) {
-            QFile file(m_fixture.path(QLatin1String(name)));
-            if (!file.exists() && file.open(QIODevice::WriteOnly))
-                file.write("<html><body><p>Aide</p></body></html>\n");
-        }
-        createForms();
-    }
-
-private:
-    ProgramFixture m_fixture;
-};
+using Program = ProgramFixture;
 
 QString delayText()
 {

@@ -23,27 +23,11 @@ namespace {
 
 const QByteArray Header = "NbOcc. Moy.Occ. Sig.Occ. Nb.Mes. Moy.Mes Sig.Mes.\r\n";
 
-// The four windows in a fresh working directory. The viewer needs its help
-// page to start; a stand-in is written when the real one is not there.
-class Program
+// The four windows in a fresh working directory, and its log.
+class Program : public ProgramFixture
 {
 public:
-    Program()
-        : m_fixture(true, false)
-    {
-        for (const char *name : {"aide.html", "gpl_en.html"}) {
-            QFile file(m_fixture.path(QLatin1String(name)));
-            if (!file.exists() && file.open(QIODevice::WriteOnly))
-                file.write("<html><body><p>Aide</p></body></html>\n");
-        }
-        createForms();
-    }
-
-    QString path(const QString &name) const { return m_fixture.path(name); }
     QString log() const { return path(QStringLiteral(".occ")); }
-
-private:
-    ProgramFixture m_fixture;
 };
 
 std::optional<QByteArray> readFile(const QString &path)
