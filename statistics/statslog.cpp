@@ -118,6 +118,7 @@ void append(const QStringList &fields, const QString &path)
     // file that is not there.
     raise(ENOENT);
 }
+
 QString ioErrorMessage(int errorNumber)
 {
     switch (errorNumber) {
