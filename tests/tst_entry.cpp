@@ -38,15 +38,7 @@ double stillWall()
 
 std::unique_ptr<ProgramFixture> startProgram()
 {
-    auto program = std::make_unique<ProgramFixture>(true, false);
-    const QString help = program->path(QStringLiteral("aide.html"));
-    if (!QFile::exists(help)) {
-        QFile file(help);
-        if (file.open(QIODevice::WriteOnly))
-            file.write("<html><body><p>Aide</p></body></html>\n");
-    }
-    createForms();
-    return program;
+    return std::make_unique<ProgramFixture>();
 }
 
 /// Each trial's two steady readings lie this many seconds apart.

@@ -58,15 +58,7 @@ void replayClocks(std::vector<double> wall, std::vector<std::int64_t> steady)
 
 std::unique_ptr<ProgramFixture> startProgram()
 {
-    auto program = std::make_unique<ProgramFixture>(true, false);
-    const QString help = program->path(QStringLiteral("aide.html"));
-    if (!QFile::exists(help)) {
-        QFile file(help);
-        if (file.open(QIODevice::WriteOnly))
-            file.write("<html><body><p>Aide</p></body></html>\n");
-    }
-    createForms();
-    return program;
+    return std::make_unique<ProgramFixture>();
 }
 
 QString handlerName(TrialTimer::Handler handler)
