@@ -276,16 +276,36 @@ def read_grid(session, root):
 
 
 def bring_on_screen(session, window):
-    """Moves a window whose stored place puts part of it below the screen's
-    bottom edge up, as the user would drag it, so that all of it shows."""
-    info = session.window_info(window)
-    bottom = info["rect"].y + info["rect"].height
-    if bottom <= SCREEN[1]:
-        return info["rect"]
-    top = max(0, SCREEN[1] - info["rect"].height - 20)
-    session.xdotool("windowmove", "--sync", str(window), str(info["rect"].x), str(top))
-    wait_until("the window to move", lambda: session.window_info(window)["rect"].y == top,
-               timeout=5)
+    """Moves a window whose stored place puts part of it beyond the screen's
+    right or bottom edge, as the user would drag it, so that all of it
+    shows."""
+    rect = session.window_info(window)["rect"]
+    left = min(rect.x, max(0, SCREEN[0] - rect.width))
+    top = min(rect.y, max(0, SCREEN[1] - rect.height))
+    if (left, top) == (rect.x, rect.y):
+        return rect
+    session.xdotool("windowmove", "--sync", str(window), str(left), str(top))
+    wait_until("the window to move", lambda: (
+        (moved := session.window_info(window)["rect"]).x, moved.y) == (left, top), timeout=5)
     return session.window_info(window)["rect"]
 
 
+def focused(session, root):
+    """The accessible under root that has the keyboard focus, or None.
+    Qt keeps the focused state on a table's current cell after the table
+    itself has lost the focus; such a cell does not count."""
+    nodes = session.descendants(root)
+    has_focus = [node for node in nodes if "focused" in session.states(node)]
+    for node in has_focus:
+        if node.getRoleName() == "table cell":
+            table = node.parent
+            while table is not None and table.getRoleName() != "table":
+                table = table.parent
+            if table is None or "focused" not in session.states(table):
+                continue
+        return node
+    return None
+
+
+def describe(node):
+    return None if node is None else f"{node.getRoleName()} {node.name!r}"

@@ -368,9 +368,17 @@ class Session:
             "mapped": fields["Map State"] == "IsViewable",
         }
 
+    def pointer(self):
+        out = self.xdotool("getmouselocation", "--shell")
+        values = dict(line.split("=", 1) for line in out.split())
+        return int(values["X"]), int(values["Y"])
+
     def click(self, point):
         x, y = point
-        self.xdotool("mousemove", "--sync", str(x), str(y))
+        # "mousemove --sync" waits for a motion, which never comes when the
+        # pointer is already there.
+        if self.pointer() != (x, y):
+            self.xdotool("mousemove", "--sync", str(x), str(y))
         self.xdotool("click", "1")
 
     def key(self, *keys):

@@ -115,6 +115,18 @@ class StartUp(unittest.TestCase):
         harness.wait_until("the focus on the start button",
                            lambda: "focused" in session.states(main.button("On y va !")))
 
+    def test_1_entry_field_is_named(self):
+        """A screen reader announces the entry field by its label's text."""
+        session, main = self.session, self.main
+        edit = main.edit
+        names = {edit.name}
+        pyatspi = session.atspi()
+        for relation in edit.getRelationSet():
+            if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY:
+                names.update(relation.getTarget(index).name
+                             for index in range(relation.getNTargets()))
+        self.assertIn("Votre temps", names, "the entry field has no accessible name")
+
 
 if __name__ == "__main__":
     harness.main(sys.modules[__name__])
