@@ -92,6 +92,8 @@ void Form::finishBuild()
 
 void Form::applyFonts(QWidget *control)
 {
+    static const bool substitutesRegistered = (registerFontSubstitutes(), true);
+    Q_UNUSED(substitutesRegistered);
     const int height = intProperty(control, "fontHeight");
     if (height != 0) {
         QFont font = control->font();

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/presentation.h"
 
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPalette>
@@ -45,6 +46,13 @@ QColor colorFromValue(std::int32_t value, const QPalette &palette)
     if (index >= int(std::size(roles)))
         return QColor(Qt::black);
     return palette.color(QPalette::Active, roles[index]);
+}
+
+void registerFontSubstitutes()
+{
+    QString helvetica = QFontInfo(QFont(QStringLiteral("Helvetica"))).family();
+    helvetica = helvetica.section(QLatin1String(" ["), 0, 0); // drop "[foundry]"
+    QFont::insertSubstitution(QStringLiteral("adobe-helvetica"), helvetica);
 }
 
 void autoSizeLabel(QLabel *label)

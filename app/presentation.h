@@ -42,6 +42,11 @@ QColor colorFromValue(std::int32_t value, const QPalette &palette);
 inline constexpr std::int32_t clBackground = -11;
 inline constexpr std::int32_t clBlack = 0;
 
+/// Fonts name their family "adobe-helvetica", Helvetica by its X11 foundry.
+/// Where the desktop has no family of that name, its own face for
+/// Helvetica (a metric twin, as a rule) stands in.
+void registerFontSubstitutes();
+
 /// Sizes a label to its text, keeping its left and top edges; a word-wrapped
 /// label keeps its width and takes the height of its wrapped lines.
 void autoSizeLabel(QLabel *label);
