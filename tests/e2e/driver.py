@@ -25,7 +25,9 @@ STORED_INSIDE = (287, 419)
 STAR_NAME = "Champ d'étoile"
 STAR_SHOWN = "L'étoile est visible"
 STAR_HIDDEN = "L'étoile est cachée"
-SECONDS_TEXT = re.compile(r"^(?:-?\d+| \d)\.\d\d$")
+# Two decimals, at least five characters: one blank before a single
+# positive digit.
+SECONDS_TEXT = re.compile(r"^(?: \d|-\d|-?\d{2,})\.\d\d$")
 BLACK = (0, 0, 0)
 WHITE = (255, 255, 255)
 
@@ -187,8 +189,9 @@ def watch_trial(session, window, start, timeout=15.0, on_sample=None):
         now = time.monotonic()
         field_class = classify_field(image, rect)
         if field_class not in ("star", "black"):
-            path = session.screenshot("bad-star-field")
-            raise AssertionError(f"star field: {field_class} (screen kept as {path})")
+            session.screenshot("bad-star-field")
+            raise AssertionError(f"star field at {rect}: {field_class}"
+                                 f" (screen kept as {session.last_screenshot})")
         record.samples.append((now, description_before, field_class, description_after))
         if on_sample:
             on_sample(record)

@@ -409,6 +409,7 @@ class Session:
         os.makedirs(SCREENSHOT_DIR, exist_ok=True)
         self.shot_index += 1
         path = os.path.join(SCREENSHOT_DIR, f"{self.test_name}-{self.shot_index:02d}-{label}.png")
+        self.last_screenshot = path
         run(["import", "-display", self.display, "-window", "root", path], timeout=20)
         image = Image.open(path).convert("RGB")
         image.load()
@@ -428,6 +429,9 @@ class Session:
         with warnings.catch_warnings():
             warnings.simplefilter("ignore")
             import pyatspi
+            from gi.repository import Atspi
+        # A program that stops answering fails the step within seconds.
+        Atspi.set_timeout(5000, 15000)
         warnings.filterwarnings("ignore", category=DeprecationWarning, module="pyatspi")
         return pyatspi
 
@@ -499,6 +503,38 @@ class Session:
         if rect.width <= 0 or rect.height <= 0:
             raise HarnessError(f"{node.getRoleName()} {node.name!r} has no place on the screen")
         self.click(rect.center)
+
+
+class ProgramTest(unittest.TestCase):
+    """Test cases that share one session and one run of the program, started
+    in setUpClass and ended in tearDownClass whatever happens between."""
+
+    session_name = None
+    documents = ("aide.html", "gpl_en.html")
+
+    @classmethod
+    def prepare(cls, workdir):
+        """Sets up the working directory before the program starts."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.session = Session(cls.session_name, documents=cls.documents)
+        try:
+            cls.session.start()
+            cls.prepare(cls.session.workdir)
+            cls.session.start_program()
+            cls.started()
+        except BaseException:
+            cls.session.close()
+            raise
+
+    @classmethod
+    def started(cls):
+        """Called once the program's main window is up."""
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
 
 
 def main(test_case_module):

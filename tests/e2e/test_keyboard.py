@@ -6,7 +6,6 @@ sent with Enter, and the statistics window."""
 
 import os
 import sys
-import unittest
 
 import harness
 from driver import (MainWindow, check_trial, describe, focused, read_grid, seconds_value,
@@ -14,21 +13,12 @@ from driver import (MainWindow, check_trial, describe, focused, read_grid, secon
 from harness import wait_until
 
 
-class Keyboard(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = harness.Session("keyboard")
-        try:
-            cls.session.start()
-            cls.session.start_program()
-            cls.main = MainWindow(cls.session)
-        except BaseException:
-            cls.session.close()
-            raise
+class Keyboard(harness.ProgramTest):
+    session_name = "keyboard"
 
     @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
+    def started(cls):
+        cls.main = MainWindow(cls.session)
 
     def assert_focus(self, role, name, root=None):
         root = root or self.main.root
@@ -81,7 +71,7 @@ class Keyboard(unittest.TestCase):
         self.__class__.entry = (record.result, duration)
 
     def test_2_statistics_by_keyboard(self):
-        session, main = self.session, self.main
+        session = self.session
         if not hasattr(self, "entry"):
             self.skipTest("needs the trial and entry of the test before")
         result, duration = self.entry

@@ -6,30 +6,23 @@ that stays open, and a second close once the log option is unticked."""
 import os
 import sys
 import time
-import unittest
 
 import harness
 from driver import MainWindow, check_trial, text_of, watch_trial
 from harness import wait_until
 
 
-class LogError(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = harness.Session("log-error")
-        try:
-            cls.session.start()
-            # A directory where the log file should be.
-            os.mkdir(os.path.join(cls.session.workdir, ".occ"))
-            cls.session.start_program()
-            cls.main = MainWindow(cls.session)
-        except BaseException:
-            cls.session.close()
-            raise
+class LogError(harness.ProgramTest):
+    session_name = "log-error"
 
     @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
+    def prepare(cls, workdir):
+        # A directory where the log file should be.
+        os.mkdir(os.path.join(workdir, ".occ"))
+
+    @classmethod
+    def started(cls):
+        cls.main = MainWindow(cls.session)
 
     def error_dialog(self):
         """The program's top-level accessible that holds the error text."""

@@ -5,30 +5,20 @@ field, hidden entry row, and what it tells through AT-SPI."""
 
 import sys
 import time
-import unittest
 
 import harness
 from driver import (STORED_CONTROLS, STORED_INSIDE, STAR_HIDDEN, MainWindow, classify_field,
                     scale, scale_rect)
 
 
-class StartUp(unittest.TestCase):
+class StartUp(harness.ProgramTest):
     # One program for the whole class; the checks that change nothing run
     # first, the resize requests last.
-    @classmethod
-    def setUpClass(cls):
-        cls.session = harness.Session("startup")
-        try:
-            cls.session.start()
-            cls.session.start_program()
-            cls.main = MainWindow(cls.session)
-        except BaseException:
-            cls.session.close()
-            raise
+    session_name = "startup"
 
     @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
+    def started(cls):
+        cls.main = MainWindow(cls.session)
 
     def runtime_metrics(self):
         """The text height and width that the main window's controls were

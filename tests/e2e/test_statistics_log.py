@@ -6,7 +6,6 @@ close request and the summary line appended to ".occ"."""
 import math
 import os
 import sys
-import unittest
 
 import harness
 from driver import (MainWindow, bring_on_screen, check_trial, read_grid, seconds_value, text_of,
@@ -16,21 +15,12 @@ from harness import wait_until
 HEADER = b"NbOcc. Moy.Occ. Sig.Occ. Nb.Mes. Moy.Mes Sig.Mes.\r\n"
 
 
-class StatisticsAndLog(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = harness.Session("statistics")
-        try:
-            cls.session.start()
-            cls.session.start_program()
-            cls.main = MainWindow(cls.session)
-        except BaseException:
-            cls.session.close()
-            raise
+class StatisticsAndLog(harness.ProgramTest):
+    session_name = "statistics"
 
     @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
+    def started(cls):
+        cls.main = MainWindow(cls.session)
 
     def trial_and_entry(self, typed, submit):
         session, main = self.session, self.main

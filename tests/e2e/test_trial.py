@@ -5,27 +5,17 @@ AT-SPI: the star, its occultation, its return, the result line and the
 entry row."""
 
 import sys
-import unittest
 
 import harness
 from driver import STAR_SHOWN, MainWindow, check_trial, classify_field, text_of, watch_trial
 
 
-class Trial(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = harness.Session("trial")
-        try:
-            cls.session.start()
-            cls.session.start_program()
-            cls.main = MainWindow(cls.session)
-        except BaseException:
-            cls.session.close()
-            raise
+class Trial(harness.ProgramTest):
+    session_name = "trial"
 
     @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
+    def started(cls):
+        cls.main = MainWindow(cls.session)
 
     def test_trials(self):
         session = self.session

@@ -7,7 +7,6 @@ import html.parser
 import os
 import re
 import sys
-import unittest
 
 import harness
 from driver import MainWindow, bring_on_screen, describe, focused, text_of
@@ -50,21 +49,12 @@ def longest_paragraph(path):
     return max(paragraphs, key=len)
 
 
-class SecondaryWindows(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.session = harness.Session("windows")
-        try:
-            cls.session.start()
-            cls.session.start_program()
-            cls.main = MainWindow(cls.session)
-        except BaseException:
-            cls.session.close()
-            raise
+class SecondaryWindows(harness.ProgramTest):
+    session_name = "windows"
 
     @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
+    def started(cls):
+        cls.main = MainWindow(cls.session)
 
     def speed_label(self, root):
         return self.session.find(root, role="label", predicate=lambda node: (
@@ -151,8 +141,8 @@ class SecondaryWindows(unittest.TestCase):
         session.screenshot("viewer-help", window)
         help_text = self.viewer_text("Aide")
         self.assertIn(longest_paragraph(os.path.join(session.workdir, "aide.html")), help_text)
+        # The focus is on OK when the viewer first shows.
         root = session.top_level("Aide")
-        ok = session.find(root, role="push button", name="OK")
         wait_until("the focus on OK", lambda: describe(focused(session, root))
                    == "push button 'OK'", timeout=5)
 
