@@ -1,0 +1,113 @@
+#!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 The Velmaris developers
+# SPDX-License-Identifier: GPL-2.0-or-later
+"""Where the shown duration's error comes from, below the hundredth that
+the result line shows: the program's own instants against the screen.
+
+velmaris_trials runs trials on the program's windows on a private X server
+(xcb) and prints, for each trial, the instants at which the program took
+the star away and gave it back (its clock readings, CLOCK_MONOTONIC) and
+how late its timer ended each phase; velmaris_xwatch stamps, on the same
+clock, when the star's pixels changed on the screen. Each edge's latency is
+the screen's instant minus the program's; their difference is the part of
+the on-screen duration that the program's measurement does not see.
+
+Usage: /usr/bin/python3 bench/edges.py [--build DIR] [--trials N] [--max-delay MS]
+"""
+
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
+import benchlib  # noqa: E402
+
+# A screen change further than this from the program's instant is not its.
+MATCH_WINDOW_NS = 200_000_000
+
+
+def summary(name, values):
+    ordered = sorted(values)
+    p90 = ordered[min(len(ordered) - 1, int(0.9 * (len(ordered) - 1) + 0.5))]
+    return (f"  {name:34s} median {statistics.median(values):7.3f}  mean "
+            f"{statistics.mean(values):7.3f}  sd {statistics.pstdev(values):6.3f}  p90 {p90:7.3f}  "
+            f"max {max(values):7.3f}  min {min(values):7.3f} ms")
+
+
+parser = argparse.ArgumentParser(description=__doc__,
+                                 formatter_class=argparse.RawDescriptionHelpFormatter)
+parser.add_argument("--build", default=benchlib.default_build_dir(),
+                    help="build directory holding velmaris and bench/ (default: build/)")
+parser.add_argument("--data", default=os.path.join(os.path.dirname(os.path.dirname(
+    os.path.realpath(__file__))), "data"), help="directory of aide.html and gpl_en.html")
+parser.add_argument("--trials", type=int, default=60, help="number of trials (default 60)")
+parser.add_argument("--max-delay", type=int, default=1000,
+                    help="MaxDelay for the run, ms (default 1000)")
+parser.add_argument("--verbose", action="store_true", help="print every trial")
+args = parser.parse_args()
+
+print(f"edges, {args.trials} trials with MaxDelay {args.max_delay} ms on xcb; "
+      f"{benchlib.load_line()}")
+with benchlib.Session(args.build, args.data, accessibility=True) as session:
+    layout = benchlib.learn_layout(session)
+    runner = session.spawn("trials", [
+        os.path.join(session.build_dir, "bench", "velmaris_trials"), "lateness",
+        str(args.trials), str(args.max_delay), "4000", "list"], stdout=subprocess.PIPE)
+    window = session.find_window()
+    origin = session.window_origin(window)
+    if origin != layout["origin"]:
+        raise benchlib.BenchError(f"the window is elsewhere: {origin} != {layout['origin']}")
+    watcher = benchlib.Watcher(session, ["star", hex(window), *map(str, layout["star"])])
+    output = runner.stdout.read().decode()
+    runner.wait()
+    time.sleep(0.2)
+    screen = []
+    while True:
+        kind, ns, _ = watcher.next(timeout=0.1)
+        if kind is None:
+            break
+        if kind in ("hidden", "shown"):
+            screen.append((kind, ns))
+
+trials = []
+for line in output.splitlines():
+    words = line.split()
+    if words[:1] == ["trial"]:
+        trials.append((float(words[3]), float(words[4]), int(words[6]), int(words[7])))
+    elif not line.startswith("trial"):
+        print(line)
+
+
+def first_after(kind, instant):
+    for seen, ns in screen:
+        if seen == kind and instant <= ns < instant + MATCH_WINDOW_NS:
+            return ns
+    return None
+
+
+hide_latency, show_latency, unseen_part, screen_minus_program = [], [], [], []
+unmatched = 0
+for index, (late1, late2, taken, given) in enumerate(trials):
+    hidden = first_after("hidden", taken)
+    shown = first_after("shown", given)
+    if hidden is None or shown is None:
+        unmatched += 1
+        continue
+    hide_latency.append((hidden - taken) / 1e6)
+    show_latency.append((shown - given) / 1e6)
+    screen_minus_program.append(((shown - hidden) - (given - taken)) / 1e6)
+    if args.verbose:
+        print(f"  trial {index + 1:3d}: program {(given - taken) / 1e6:9.3f} ms, screen "
+              f"{(shown - hidden) / 1e6:9.3f} ms, star away {hide_latency[-1]:6.3f} ms and back "
+              f"{show_latency[-1]:6.3f} ms after the program's readings")
+
+if hide_latency:
+    print(f"screen against the program's own instants, {len(hide_latency)} trials:")
+    print(summary("star gone on screen after reading", hide_latency))
+    print(summary("star back on screen after reading", show_latency))
+    print(summary("screen duration - program duration", screen_minus_program))
+print(f"trials without both edges on the screen: {unmatched}")
+print(f"after the run: {benchlib.load_line()}")
