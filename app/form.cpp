@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QScrollBar>
 #include <QSizeGrip>
+#include <QTimer>
 
 namespace {
 
@@ -172,6 +173,16 @@ bool Form::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return QScrollArea::eventFilter(watched, event);
+}
+
+void Form::resizeEvent(QResizeEvent *event)
+{
+    QScrollArea::resizeEvent(event);
+    // Without a window manager nothing holds a window to its size limits;
+    // take it back within them.
+    const QSize allowed = event->size().expandedTo(minimumSize()).boundedTo(maximumSize());
+    if (allowed != event->size())
+        QTimer::singleShot(0, this, [this, allowed] { resize(allowed); });
 }
 
 void Form::showForm()
