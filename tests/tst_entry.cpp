@@ -36,10 +36,6 @@ double stillWall()
     return 45000.5;
 }
 
-std::unique_ptr<ProgramFixture> startProgram()
-{
-    return std::make_unique<ProgramFixture>();
-}
 
 /// Each trial's two steady readings lie this many seconds apart.
 void setNextDuration(double seconds)
@@ -167,7 +163,7 @@ private:
 
 void TestEntry::init()
 {
-    m_program = startProgram();
+    m_program = std::make_unique<ProgramFixture>();
     steadyNow = 1'000'000'000;
     setNextDuration(0);
     Clock::setSources(stillWall, steppingSteady);

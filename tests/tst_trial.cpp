@@ -56,10 +56,6 @@ void replayClocks(std::vector<double> wall, std::vector<std::int64_t> steady)
     failingSteadyRead = -1;
 }
 
-std::unique_ptr<ProgramFixture> startProgram()
-{
-    return std::make_unique<ProgramFixture>();
-}
 
 QString handlerName(TrialTimer::Handler handler)
 {
@@ -162,7 +158,7 @@ private:
 
 void TestTrial::init()
 {
-    m_program = startProgram();
+    m_program = std::make_unique<ProgramFixture>();
     replayClocks({}, {});
     Clock::setSources(replayedWall, replayedSteady);
     Form1->showForm();
