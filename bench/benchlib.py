@@ -174,6 +174,12 @@ class Session:
         self.accessibility = accessibility
         self.session_bus = accessibility if session_bus is None else session_bus
         self.scratch = tempfile.mkdtemp(prefix="velmaris-bench-")
+        # The program runs from a copy of itself under another name, so that
+        # whatever ends stray "velmaris" processes by name on a shared
+        # machine leaves the measured one alone. The copy is the same file.
+        copy = os.path.join(self.scratch, "vlm-measured")
+        shutil.copy2(self.program, copy)
+        self.program = copy
         self.processes = []
         self.display = None
         self.bus_address = None
@@ -201,6 +207,11 @@ class Session:
         log.close()
         self.processes.append((name, process))
         return process
+
+    def check_alive(self, process, what):
+        if process.poll() is not None:
+            raise BenchError(f"{what} ended on its own during the measurement "
+                             f"(status {process.returncode})")
 
     def end(self, process, timeout=5):
         if process.poll() is None:

@@ -46,20 +46,32 @@ parser.add_argument("--data", default=os.path.join(os.path.dirname(os.path.dirna
 parser.add_argument("--trials", type=int, default=60, help="number of trials (default 60)")
 parser.add_argument("--max-delay", type=int, default=1000,
                     help="MaxDelay for the run, ms (default 1000)")
+parser.add_argument("--accessibility", action="store_true",
+                    help="run the trials with accessibility on and read them through "
+                         "AT-SPI, as fidelity.py does")
 parser.add_argument("--verbose", action="store_true", help="print every trial")
 args = parser.parse_args()
 
-print(f"edges, {args.trials} trials with MaxDelay {args.max_delay} ms on xcb; "
+print(f"edges, {args.trials} trials with MaxDelay {args.max_delay} ms on xcb, accessibility "
+      f"{'on' if args.accessibility else 'off'}; "
       f"{benchlib.load_line()}")
 with benchlib.Session(args.build, args.data, accessibility=True) as session:
     layout = benchlib.learn_layout(session)
+    env = session.env()
+    if args.accessibility:
+        env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        env["QT_ACCESSIBILITY"] = "1"
     runner = session.spawn("trials", [
         os.path.join(session.build_dir, "bench", "velmaris_trials"), "lateness",
-        str(args.trials), str(args.max_delay), "4000", "list"], stdout=subprocess.PIPE)
+        str(args.trials), str(args.max_delay), "4000", "list"], env=env, stdout=subprocess.PIPE)
     window = session.find_window()
     origin = session.window_origin(window)
     if origin != layout["origin"]:
         raise benchlib.BenchError(f"the window is elsewhere: {origin} != {layout['origin']}")
+    if args.accessibility:
+        # Read the result line once, as fidelity.py does after every trial:
+        # a reader on the bus makes the program send its change events.
+        benchlib.MainWindowReader(session, runner.pid).result_text()
     watcher = benchlib.Watcher(session, ["star", hex(window), *map(str, layout["star"])])
     output = runner.stdout.read().decode()
     runner.wait()

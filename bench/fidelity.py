@@ -44,6 +44,7 @@ def wait_event(watcher, wanted, timeout):
         if kind == wanted:
             return ns
         if kind == "eof":
+            session.check_alive(program, "the program")
             raise benchlib.BenchError(f"the watcher ended with status {ns}")
     return None
 

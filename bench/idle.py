@@ -61,6 +61,7 @@ with benchlib.Session(args.build, args.data, accessibility=True) as session:
     before = sample(program.pid)
     time.sleep(args.idle)
     after = sample(program.pid)
+    session.check_alive(program, "the program")
     print("main window shown, nothing happening,")
     print("  per minute over " + describe(before, after, 60.0, "minute"))
 
@@ -82,6 +83,7 @@ with benchlib.Session(args.build, args.data, accessibility=True) as session:
             elif kind == "shown" and hidden is not None:
                 shown = ns
         end = sample(program.pid)
+        session.check_alive(program, "the program")
         if shown is None:
             raise benchlib.BenchError("a trial did not end on the screen")
         print(f"  trial {index + 1}: " + describe(start, end, 1.0, "second"))

@@ -21,6 +21,7 @@ Usage: /usr/bin/python3 bench/startup.py [--build DIR] [--runs N]
 
 import argparse
 import os
+import shutil
 import sys
 import time
 
@@ -50,8 +51,7 @@ def one_run(session, watcher, command):
     if mapped is None or not paints:
         session.end(process)
         raise benchlib.BenchError(f"{name}: no mapped and painted window")
-    if process.poll() is not None:
-        raise benchlib.BenchError(f"{name} ended early")
+    session.check_alive(process, name)
     rss = benchlib.status_kb(process.pid, "VmRSS")
     anon = benchlib.status_kb(process.pid, "RssAnon")
     pss = benchlib.pss_kb(process.pid)
@@ -69,6 +69,8 @@ parser.add_argument("--data", default=os.path.join(os.path.dirname(os.path.dirna
 parser.add_argument("--runs", type=int, default=12, help="runs of each program (default 12)")
 parser.add_argument("--settle", type=float, default=2.0,
                     help="seconds of idle before reading the memory (default 2)")
+parser.add_argument("--compare", metavar="DIR",
+                    help="also run the velmaris of another build directory, as 'compared'")
 parser.add_argument("--verbose", action="store_true", help="print every run")
 args = parser.parse_args()
 
@@ -77,6 +79,11 @@ with benchlib.Session(args.build, args.data) as session:
     watcher = benchlib.Watcher(session, ["map"])
     programs = {"velmaris": [session.program], "bare Qt": [session.bare],
                 "bare+text": [session.bare, "--text"]}
+    if args.compare:
+        # A copy under another name, like the measured program.
+        compared = os.path.join(session.scratch, "vlm-compared")
+        shutil.copy2(os.path.join(args.compare, "velmaris"), compared)
+        programs["compared"] = [compared]
     results = {name: [] for name in programs}
     # One warm-up run of each, not counted: the first start reads the
     # libraries and fonts from disk.
@@ -106,7 +113,7 @@ for name, runs in results.items():
                                   if c[0] < 1000 else
                                   f"{benchlib.median(c):9.0f} {min(c):5.0f} {max(c):5.0f}"
                                   for c in columns))
-for floor in ("bare Qt", "bare+text"):
+for floor in ("bare Qt", "bare+text") + (("compared",) if args.compare else ()):
     v, b = medians["velmaris"], medians[floor]
     print(f"ratio velmaris / {floor} (medians): "
           + ", ".join(f"{h.split(' (')[0]} {x / y:.2f}" for h, x, y in zip(headers, v, b)))
