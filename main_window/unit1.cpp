@@ -78,6 +78,7 @@ void TForm1::Timer1Timer(QObject *)
     OccultStart = Clock::nowDays();
     OccultStartSteady = Clock::steadyNanoseconds();
     ui.Image1->eraseField();
+    showEdgeNow();
     Timer1->setOnTimer(&TForm1::Timer1Timer2);
     Timer1->setInterval(RandomSource::draw(MaxDelay));
     Timer1->start();
@@ -90,6 +91,7 @@ void TForm1::Timer1Timer2(QObject *)
     const std::int64_t endSteady = Clock::steadyNanoseconds();
     ui.Image1->eraseField();
     ui.Image1->drawStar();
+    showEdgeNow();
     Timer1->setOnTimer(&TForm1::Timer1Timer);
     ui.Button2->setEnabled(true);
 
@@ -193,6 +195,15 @@ void TForm1::returnToIdle()
     Timer1->stop();
     Timer1->setOnTimer(&TForm1::Timer1Timer);
     ui.Button2->setEnabled(true);
+}
+
+void TForm1::showEdgeNow()
+{
+    // The clock was read at this edge: put the finished picture on the
+    // screen now, not after the rest of the handler, so that the screen
+    // changes as close as possible to the reading. The field is never shown
+    // between an erase and a star draw.
+    ui.Image1->repaint();
 }
 
 void TForm1::updateImageDescription(bool starShown)

@@ -39,6 +39,7 @@ protected:
 
 private:
     void returnToIdle();
+    void showEdgeNow();
     void updateImageDescription(bool starShown);
 };
 
