@@ -7,6 +7,7 @@ the X watcher's event stream, and reading of /proc.
 Every process started here gets a session of its own and is ended by its
 id when the benchmark ends, failures included."""
 
+import argparse
 import os
 import queue
 import re
@@ -47,6 +48,17 @@ def wait_until(what, predicate, timeout=10.0, interval=0.02):
 def default_build_dir():
     here = os.path.dirname(os.path.realpath(__file__))
     return os.path.join(os.path.dirname(here), "build")
+
+
+def argument_parser(description):
+    """The options every benchmark takes: --build and --data."""
+    parser = argparse.ArgumentParser(description=description,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default=default_build_dir(),
+                        help="build directory holding velmaris and bench/ (default: build/)")
+    parser.add_argument("--data", default=os.path.join(os.path.dirname(os.path.dirname(
+        os.path.realpath(__file__))), "data"), help="directory of aide.html and gpl_en.html")
+    return parser
 
 
 def median(values):

@@ -15,7 +15,6 @@ the on-screen duration that the program's measurement does not see.
 Usage: /usr/bin/python3 bench/edges.py [--build DIR] [--trials N] [--max-delay MS]
 """
 
-import argparse
 import os
 import statistics
 import subprocess
@@ -37,12 +36,7 @@ def summary(name, values):
             f"max {max(values):7.3f}  min {min(values):7.3f} ms")
 
 
-parser = argparse.ArgumentParser(description=__doc__,
-                                 formatter_class=argparse.RawDescriptionHelpFormatter)
-parser.add_argument("--build", default=benchlib.default_build_dir(),
-                    help="build directory holding velmaris and bench/ (default: build/)")
-parser.add_argument("--data", default=os.path.join(os.path.dirname(os.path.dirname(
-    os.path.realpath(__file__))), "data"), help="directory of aide.html and gpl_en.html")
+parser = benchlib.argument_parser(__doc__)
 parser.add_argument("--trials", type=int, default=60, help="number of trials (default 60)")
 parser.add_argument("--max-delay", type=int, default=1000,
                     help="MaxDelay for the run, ms (default 1000)")

@@ -16,7 +16,6 @@ how many shown values equal the on-screen duration rounded to hundredths.
 Usage: /usr/bin/python3 bench/fidelity.py [--build DIR] [--trials N]
 """
 
-import argparse
 import decimal
 import os
 import statistics
@@ -49,12 +48,7 @@ def wait_event(watcher, wanted, timeout):
     return None
 
 
-parser = argparse.ArgumentParser(description=__doc__,
-                                 formatter_class=argparse.RawDescriptionHelpFormatter)
-parser.add_argument("--build", default=benchlib.default_build_dir(),
-                    help="build directory holding velmaris and bench/ (default: build/)")
-parser.add_argument("--data", default=os.path.join(os.path.dirname(os.path.dirname(
-    os.path.realpath(__file__))), "data"), help="directory of aide.html and gpl_en.html")
+parser = benchlib.argument_parser(__doc__)
 parser.add_argument("--trials", type=int, default=20, help="number of trials (default 20)")
 args = parser.parse_args()
 

@@ -13,7 +13,6 @@ is learnt first from a separate run with accessibility on.
 Usage: /usr/bin/python3 bench/idle.py [--build DIR] [--idle SECONDS] [--trials N]
 """
 
-import argparse
 import os
 import sys
 import time
@@ -36,12 +35,7 @@ def describe(before, after, per_seconds, unit):
             f"{switches * scale:7.1f} wake-ups per {unit}")
 
 
-parser = argparse.ArgumentParser(description=__doc__,
-                                 formatter_class=argparse.RawDescriptionHelpFormatter)
-parser.add_argument("--build", default=benchlib.default_build_dir(),
-                    help="build directory holding velmaris and bench/ (default: build/)")
-parser.add_argument("--data", default=os.path.join(os.path.dirname(os.path.dirname(
-    os.path.realpath(__file__))), "data"), help="directory of aide.html and gpl_en.html")
+parser = benchlib.argument_parser(__doc__)
 parser.add_argument("--idle", type=float, default=60.0, help="idle seconds (default 60)")
 parser.add_argument("--settle", type=float, default=3.0,
                     help="seconds left after start-up before measuring (default 3)")

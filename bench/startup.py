@@ -19,7 +19,6 @@ Besides the empty window, a second floor shows one label in it
 Usage: /usr/bin/python3 bench/startup.py [--build DIR] [--runs N]
 """
 
-import argparse
 import os
 import shutil
 import sys
@@ -60,12 +59,7 @@ def one_run(session, watcher, command):
             (paints[-1] - spawned) / 1e6, rss, anon, pss)
 
 
-parser = argparse.ArgumentParser(description=__doc__,
-                                 formatter_class=argparse.RawDescriptionHelpFormatter)
-parser.add_argument("--build", default=benchlib.default_build_dir(),
-                    help="build directory holding velmaris and bench/ (default: build/)")
-parser.add_argument("--data", default=os.path.join(os.path.dirname(os.path.dirname(
-    os.path.realpath(__file__))), "data"), help="directory of aide.html and gpl_en.html")
+parser = benchlib.argument_parser(__doc__)
 parser.add_argument("--runs", type=int, default=12, help="runs of each program (default 12)")
 parser.add_argument("--settle", type=float, default=2.0,
                     help="seconds of idle before reading the memory (default 2)")
