@@ -6,10 +6,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <unistd.h>
 
 namespace {
@@ -61,6 +63,17 @@ bool readWholeFile(const QString &name, QByteArray &bytes)
     return true;
 }
 
+// The bytes as text in the system's 8-bit encoding, the code set of the
+// current locale (Qt's own local 8-bit conversion is UTF-8 whatever the
+// locale says).
+QString decodeLocal8Bit(const QByteArray &bytes)
+{
+    QStringDecoder decoder(nl_langinfo(CODESET));
+    if (!decoder.isValid())
+        return QString::fromLocal8Bit(bytes);
+    return decoder.decode(bytes);
+}
+
 } // namespace
 
 TextViewer::TextViewer(QWidget *parent)
@@ -92,7 +105,7 @@ void TextViewer::setFileName(const QString &name)
     if (!readWholeFile(name, bytes))
         throw openError(name, errno);
 
-    const QString text = QString::fromLocal8Bit(bytes);
+    const QString text = decodeLocal8Bit(bytes);
     if (Qt::mightBeRichText(text))
         setHtml(text);
     else
