@@ -13,6 +13,7 @@ import ctypes
 import ctypes.util
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
@@ -159,7 +160,7 @@ class Session:
 
     # ---- processes -------------------------------------------------------
 
-    def _spawn(self, name, args, env=None, cwd=None, stdout=None, stderr=None):
+    def _spawn(self, name, args, env=None, cwd=None, stdout=None, stderr=None, pass_fds=()):
         log_path = os.path.join(self.scratch, f"{name}.log")
         log = open(log_path, "wb")
         self._logs[name] = log_path
@@ -167,7 +168,7 @@ class Session:
             args, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
             stdout=stdout if stdout is not None else log,
             stderr=stderr if stderr is not None else subprocess.STDOUT if stdout is None else log,
-            start_new_session=True)
+            start_new_session=True, pass_fds=pass_fds)
         log.close()
         self.processes.append((name, process))
         return process
@@ -187,30 +188,36 @@ class Session:
         return self
 
     def _start_x(self):
-        for number in range(60, 160):
-            if (os.path.exists(f"/tmp/.X11-unix/X{number}")
-                    or os.path.exists(f"/tmp/.X{number}-lock")):
-                continue
-            display = f":{number}"
-            process = self._spawn(f"xvfb{number}", [
-                XVFB, display, "-nolisten", "tcp", "-screen", "0",
-                f"{SCREEN[0]}x{SCREEN[1]}x24", "-noreset"])
-            try:
-                wait_until(f"X server {display}", lambda: (
-                    process.poll() is not None
-                    or os.path.exists(f"/tmp/.X11-unix/X{number}")
-                    and subprocess.run(["xdpyinfo", "-display", display],
-                                       capture_output=True, timeout=5).returncode == 0),
-                    timeout=15)
-            except HarnessError:
-                self._end(process)
-                raise
-            if process.poll() is None:
-                self.display = display
-                return
-            # Another server took the number between the check and the start.
-            self.processes.remove((f"xvfb{number}", process))
-        raise HarnessError("no free display number")
+        # The server picks a free display number itself and tells it through
+        # a pipe: tests starting at the same moment never share a display.
+        read_end, write_end = os.pipe()
+        try:
+            process = self._spawn("xvfb", [
+                XVFB, "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0",
+                f"{SCREEN[0]}x{SCREEN[1]}x24", "-noreset"], pass_fds=(write_end,))
+        finally:
+            os.close(write_end)
+        try:
+            number = b""
+            deadline = time.monotonic() + 15
+            while not number.endswith(b"\n"):
+                ready, _, _ = select.select([read_end], [], [], 0.1)
+                if ready:
+                    chunk = os.read(read_end, 16)
+                    if not chunk:
+                        break
+                    number += chunk
+                elif time.monotonic() > deadline or process.poll() is not None:
+                    break
+        finally:
+            os.close(read_end)
+        if not number.strip().isdigit():
+            raise HarnessError("the X server did not start")
+        self.display = f":{number.strip().decode()}"
+        # And it answers before anything is started on it.
+        wait_until(f"X server {self.display}", lambda: process.poll() is None and subprocess.run(
+            ["xdpyinfo", "-display", self.display], capture_output=True,
+            timeout=5).returncode == 0, timeout=15)
 
     def _start_buses(self):
         env = self.base_env()
