@@ -56,7 +56,10 @@ void TestStartup::initTestCase()
             continue;
         m_server.start(m_xvfb, {QStringLiteral(":%1").arg(number), QStringLiteral("-nolisten"),
                                 QStringLiteral("tcp"), QStringLiteral("-screen"),
-                                QStringLiteral("0"), QStringLiteral("1024x768x24")});
+                                QStringLiteral("0"), QStringLiteral("1024x768x24"),
+                                // No reset when a client leaves: the program
+                                // connects right after xdotool has left.
+                                QStringLiteral("-noreset")});
         if (!m_server.waitForStarted(5000))
             QSKIP("Xvfb could not be started");
         m_display = QStringLiteral(":%1").arg(number);
