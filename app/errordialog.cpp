@@ -35,11 +35,6 @@ void showErrorDialog(const QString &message)
     currentReporter(withFinalStop(message), QApplication::activeWindow());
 }
 
-void reportEscapedError(const QString &message)
-{
-    showErrorDialog(message);
-}
-
 QString fatalErrorText(const Error &error)
 {
     QString module = QFileInfo(QCoreApplication::applicationFilePath()).fileName();

@@ -27,20 +27,15 @@ void setErrorReporter(ErrorReporter reporter);
 /// Runs a handler of the program. An error that escapes it is reported with
 /// the error dialog and goes no further. Returns false when it failed.
 template <typename Handler>
-bool runGuarded(Handler &&handler);
-
-void reportEscapedError(const QString &message);
-
-template <typename Handler>
 bool runGuarded(Handler &&handler)
 {
     try {
         handler();
         return true;
     } catch (const std::exception &error) {
-        reportEscapedError(QString::fromUtf8(error.what()));
+        showErrorDialog(QString::fromUtf8(error.what()));
     } catch (...) {
-        reportEscapedError(QString());
+        showErrorDialog(QString());
     }
     return false;
 }
