@@ -27,6 +27,7 @@ private slots:
     void windows();
     void startupStopsAtTheWindowThatFails();
     void showHideAndCloseSecondaryWindow();
+    void closingSecondaryWindowKeepsProgramRunning();
     void showLeavesMinimizedWindowMinimized();
     void focusComesBackToLastControl();
     void closingMainWindowEndsProgram_data();
@@ -125,16 +126,30 @@ void TestFrame::showHideAndCloseSecondaryWindow()
     QVERIFY(QTest::qWaitForWindowExposed(Form2));
     QCOMPARE(Form2->geometry(), placed); // where it was when hidden
 
-    // The title bar's close button hides it, like OK; the program goes on.
-    bool quitting = false;
-    connect(qApp, &QCoreApplication::aboutToQuit, this, [&] { quitting = true; });
+    // The title bar's close button hides it, like OK.
     QVERIFY(Form2->close());
     QVERIFY(Form2->isHidden());
     QVERIFY(Form1->isVisible());
-    QCoreApplication::processEvents();
-    QVERIFY(!quitting);
     Form2->showForm();
     QCOMPARE(Form2->geometry(), placed);
+}
+
+void TestFrame::closingSecondaryWindowKeepsProgramRunning()
+{
+    ProgramFixture program(true, false);
+    QStringList seen;
+    QTimer::singleShot(0, [] {
+        Form2->showForm();
+        Form2->close();
+    });
+    // Runs only if the event loop is still going after the close request.
+    QTimer::singleShot(100, [&] {
+        seen << (Form2->isHidden() ? "settings hidden" : "settings shown");
+        seen << (Form1->isVisible() ? "main shown" : "main hidden");
+        Form1->close();
+    });
+    QCOMPARE(runVelmaris(*qApp), 0);
+    QCOMPARE(seen, (QStringList{QStringLiteral("settings hidden"), QStringLiteral("main shown")}));
 }
 
 void TestFrame::showLeavesMinimizedWindowMinimized()
