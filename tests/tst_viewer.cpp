@@ -20,6 +20,9 @@
 #include <QTextDocument>
 #include <QTextFragment>
 
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -43,10 +46,27 @@ QString expectedPath(const ProgramFixture &fixture, const QString &name)
     return QFileInfo(fixture.dir()).canonicalFilePath() + QLatin1Char('/') + name;
 }
 
-QString openErrorText(const ProgramFixture &fixture, const QString &name, const char *reason)
+QString openErrorText(const ProgramFixture &fixture, const QString &name, const QString &reason)
 {
     return QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2.")
-        .arg(expectedPath(fixture, name), QString::fromLatin1(reason));
+        .arg(expectedPath(fixture, name), reason);
+}
+
+// A socket file, which no one can open as a file.
+bool makeSocketFile(const QString &path)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    if (size_t(name.size()) >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address),
+                                         sizeof address) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return bound;
 }
 
 void clickHelpButton()
@@ -421,29 +441,45 @@ void TestViewer::failedOpening()
 void TestViewer::unreadableFile_data()
 {
     QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("locale");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("a directory of that name") << "directory" << "Is a directory";
-    QTest::newRow("a file without read permission") << "unreadable" << "Permission denied";
+    QTest::newRow("a directory of that name") << "directory" << QByteArray("C.UTF-8")
+                                              << "Is a directory";
+    QTest::newRow("a file without read permission") << "unreadable" << QByteArray("C.UTF-8")
+                                                    << "Permission denied";
+    // The system's text comes in the locale's code set, like the documents.
+    QTest::newRow("a socket, French Latin-1 locale")
+        << "socket" << QByteArray("fr_FR.ISO-8859-1") << "Aucun périphérique ou adresse";
 }
 
 void TestViewer::unreadableFile()
 {
     QFETCH(QString, kind);
+    QFETCH(QByteArray, locale);
     QFETCH(QString, reason);
     ProgramFixture fixture;
     const QString path = fixture.path("aide.html");
     if (kind == QLatin1String("directory")) {
         QVERIFY(QFile::remove(path));
         QVERIFY(QDir().mkdir(path));
+    } else if (kind == QLatin1String("socket")) {
+        QVERIFY(QFile::remove(path));
+        QVERIFY(makeSocketFile(path));
     } else {
         if (::geteuid() == 0)
             QSKIP("read permission does not apply to the super-user");
         QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
     }
     const QString document = viewer()->toHtml();
+    if (!pinLocale(locale.constData())) {
+        if (qEnvironmentVariableIsSet("CI"))
+            QFAIL(qPrintable("the locale " + locale + " is missing"));
+        QSKIP(qPrintable("the locale " + locale + " is missing"));
+    }
 
     clickHelpButton();
-    QCOMPARE(reportedErrors(), QStringList{openErrorText(fixture, "aide.html", qPrintable(reason))});
+    pinLocale("C.UTF-8");
+    QCOMPARE(reportedErrors(), QStringList{openErrorText(fixture, "aide.html", reason)});
     QCOMPARE(viewer()->toHtml(), document);
     QVERIFY(!Form3->isVisible());
 }

@@ -16,11 +16,23 @@
 
 namespace {
 
+// The bytes as text in the system's 8-bit encoding, the code set of the
+// current locale (Qt's own local 8-bit conversion is UTF-8 whatever the
+// locale says).
+QString decodeLocal8Bit(const QByteArray &bytes)
+{
+    QStringDecoder decoder(nl_langinfo(CODESET));
+    if (!decoder.isValid())
+        return QString::fromLocal8Bit(bytes);
+    return decoder.decode(bytes);
+}
+
 // The system's text for an error number, without the blanks, control
 // characters and full stops that it may end with.
 QString systemErrorText(int error)
 {
-    QString text = QString::fromLocal8Bit(std::strerror(error));
+    // The C library writes it in the locale's code set, as it does documents.
+    QString text = decodeLocal8Bit(std::strerror(error));
     while (!text.isEmpty()) {
         const QChar last = text.back();
         if (!last.isSpace() && last.category() != QChar::Other_Control && last != u'.')
@@ -61,17 +73,6 @@ bool readWholeFile(const QString &name, QByteArray &bytes)
     }
     ::close(fd);
     return true;
-}
-
-// The bytes as text in the system's 8-bit encoding, the code set of the
-// current locale (Qt's own local 8-bit conversion is UTF-8 whatever the
-// locale says).
-QString decodeLocal8Bit(const QByteArray &bytes)
-{
-    QStringDecoder decoder(nl_langinfo(CODESET));
-    if (!decoder.isValid())
-        return QString::fromLocal8Bit(bytes);
-    return decoder.decode(bytes);
 }
 
 } // namespace
