@@ -140,6 +140,24 @@ void TForm1::ButtonOKClick(QObject *)
 
 void TForm1::ButtonStatClick(QObject *)
 {
+    fillStatisticsGrid();
+    Form4->showForm();
+}
+
+void TForm1::FormClose(QObject *)
+{
+    if (!Form2->ui.CheckBox1->isChecked() || MeasureCount <= 1)
+        return;
+    // The record holds the run's final figures, whether or not "Stats..."
+    // was pressed since the last trial; the statistics window stays as it is.
+    fillStatisticsGrid();
+    const StringGrid *grid = Form4->ui.StringGrid1;
+    StatsLog::append({grid->cell(3, 1), grid->cell(1, 1), grid->cell(2, 1),
+                      grid->cell(3, 2), grid->cell(1, 2), grid->cell(2, 2)});
+}
+
+void TForm1::fillStatisticsGrid()
+{
     StringGrid *grid = Form4->ui.StringGrid1;
     const std::int32_t occultations = OccultCount;
     const std::int32_t measures = MeasureCount;
@@ -153,16 +171,6 @@ void TForm1::ButtonStatClick(QObject *)
     grid->setCell(2, 2, measures > 1
                             ? SecondsText(sampleDeviation(SumError, SumSqError, measures))
                             : QString());
-    Form4->showForm();
-}
-
-void TForm1::FormClose(QObject *)
-{
-    if (!Form2->ui.CheckBox1->isChecked() || MeasureCount <= 1)
-        return;
-    const StringGrid *grid = Form4->ui.StringGrid1;
-    StatsLog::append({grid->cell(3, 1), grid->cell(1, 1), grid->cell(2, 1),
-                      grid->cell(3, 2), grid->cell(1, 2), grid->cell(2, 2)});
 }
 
 void TForm1::Button3Click(QObject *)

@@ -38,6 +38,8 @@ protected:
     bool endsProgramOnClose() const override { return true; }
 
 private:
+    /// Fills the statistics window's six value cells from the running sums.
+    void fillStatisticsGrid();
     void returnToIdle();
     void showEdgeNow();
     void updateImageDescription(bool starShown);

@@ -73,6 +73,22 @@ void setAccumulators(double sumOccult, double sumSqOccult, int occultations, dou
     MeasureCount = measures;
 }
 
+// Two occultations of 2 s and 4 s, two entries each 0.5 s off: the record
+// "2  3.00  1.41 2  0.50  0.00".
+void setTwoTrials()
+{
+    setAccumulators(2.0 + 4.0, 4.0 + 16.0, 2, 0.5 + 0.5, 0.25 + 0.25, 2);
+}
+const QByteArray TwoTrialsRecord = "2  3.00  1.41 2  0.50  0.00\r\n";
+
+// The six grid texts in the record's order.
+QStringList gridFields()
+{
+    const StringGrid *grid = Form4->ui.StringGrid1;
+    return {grid->cell(3, 1), grid->cell(1, 1), grid->cell(2, 1),
+            grid->cell(3, 2), grid->cell(1, 2), grid->cell(2, 2)};
+}
+
 } // namespace
 
 class TestStatsLog : public QObject
@@ -82,7 +98,8 @@ class TestStatsLog : public QObject
 private slots:
     void appendsAtClose_data();
     void appendsAtClose();
-    void recordComesFromTheLastPress();
+    void recordHoldsTheRunsFinalFigures_data();
+    void recordHoldsTheRunsFinalFigures();
     void recordWithTwoSpaceFields();
     void leavesTheFileAlone_data();
     void leavesTheFileAlone();
@@ -99,37 +116,28 @@ private slots:
 void TestStatsLog::appendsAtClose_data()
 {
     QTest::addColumn<std::optional<QByteArray>>("before");
-    QTest::addColumn<QStringList>("cells");
     QTest::addColumn<QByteArray>("after");
 
-    const QStringList cells = {"3", " 2.10", " 0.40", "2", " 0.35", " 0.07"};
-    const QByteArray record = "3  2.10  0.40 2  0.35  0.07\r\n";
-    QTest::newRow("no file: header and record")
-        << std::optional<QByteArray>() << cells << Header + record;
+    const QByteArray record = TwoTrialsRecord;
+    QTest::newRow("no file: header and record") << std::optional<QByteArray>() << Header + record;
     QTest::newRow("existing file: record at its end, no header")
-        << std::optional<QByteArray>(Header + "1  1.00  1  0.10 \r\n") << cells
+        << std::optional<QByteArray>(Header + "1  1.00  1  0.10 \r\n")
         << Header + "1  1.00  1  0.10 \r\n" + record;
     QTest::newRow("existing empty file: record alone")
-        << std::optional<QByteArray>(QByteArray()) << cells << record;
+        << std::optional<QByteArray>(QByteArray()) << record;
     QTest::newRow("existing file without final line break")
-        << std::optional<QByteArray>(QByteArray("notes")) << cells << "notes" + record;
-    QTest::newRow("Stats never pressed: five spaces")
-        << std::optional<QByteArray>() << QStringList() << Header + "     \r\n";
+        << std::optional<QByteArray>(QByteArray("notes")) << "notes" + record;
 }
 
 void TestStatsLog::appendsAtClose()
 {
     QFETCH(std::optional<QByteArray>, before);
-    QFETCH(QStringList, cells);
     QFETCH(QByteArray, after);
 
     Program program;
     if (before)
         writeFile(program.log(), *before);
-    if (!cells.isEmpty())
-        setGrid(cells);
-    MeasureCount = 2;
-    OccultCount = 3;
+    setTwoTrials();
 
     Form1->showForm();
     QVERIFY(Form1->close());
@@ -137,19 +145,35 @@ void TestStatsLog::appendsAtClose()
     QCOMPARE(readFile(program.log()), std::optional<QByteArray>(after));
 }
 
-void TestStatsLog::recordComesFromTheLastPress()
+void TestStatsLog::recordHoldsTheRunsFinalFigures_data()
 {
-    // "Stats..." pressed after the first occultation and its entry; later
-    // trials and entries do not reach the log.
-    Program program;
-    setAccumulators(2.1, 2.1 * 2.1, 1, 0.4, 0.16, 1);
-    Form1->ButtonStatClick(Form1->ui.ButtonStat);
-    setAccumulators(5.0, 13.0, 2, 1.0, 0.52, 2);
+    QTest::addColumn<bool>("pressedEarly");
+    QTest::newRow("Stats never pressed") << false;
+    QTest::newRow("Stats pressed after the first trial only") << true;
+}
 
-    Form1->FormClose(Form1);
+void TestStatsLog::recordHoldsTheRunsFinalFigures()
+{
+    QFETCH(bool, pressedEarly);
+
+    Program program;
+    if (pressedEarly) {
+        // The first occultation (2 s) and its entry; the user then closes
+        // the statistics window and goes on.
+        setAccumulators(2.0, 4.0, 1, 0.5, 0.25, 1);
+        Form1->ButtonStatClick(Form1->ui.ButtonStat);
+        QVERIFY(Form4->isVisible());
+        Form4->hideForm();
+    }
+    setTwoTrials();
+
+    Form1->showForm();
+    QVERIFY(Form1->close());
     QCOMPARE(reportedErrors(), QStringList());
-    QCOMPARE(readFile(program.log()),
-             std::optional<QByteArray>(Header + "1  2.10  1  0.40 \r\n"));
+    QCOMPARE(readFile(program.log()), std::optional<QByteArray>(Header + TwoTrialsRecord));
+    // The grid was brought up to date for the record, and shows what it holds.
+    QCOMPARE(StatsLog::recordLine(gridFields()).toLatin1() + "\r\n", TwoTrialsRecord);
+    QVERIFY2(!Form4->isVisible(), "closing does not show the statistics window");
 }
 
 void TestStatsLog::recordWithTwoSpaceFields()
@@ -185,7 +209,8 @@ void TestStatsLog::leavesTheFileAlone()
     QFETCH(int, measures);
 
     Program program;
-    setGrid({"5", " 2.00", " 0.10", QString::number(measures), " 0.20", " 0.01"});
+    const QStringList shown = {"5", " 2.00", " 0.10", QString::number(measures), " 0.20", " 0.01"};
+    setGrid(shown);
     OccultCount = 5;
     MeasureCount = measures;
     Form2->ui.CheckBox1->setChecked(ticked);
@@ -194,6 +219,8 @@ void TestStatsLog::leavesTheFileAlone()
     QVERIFY(Form1->close());
     QCOMPARE(reportedErrors(), QStringList());
     QVERIFY(!QFile::exists(program.log()));
+    // Nothing was worked out: the grid still shows the last press.
+    QCOMPARE(gridFields(), shown);
 }
 
 void TestStatsLog::reportsErrorsAndKeepsTheWindow_data()
@@ -231,9 +258,7 @@ void TestStatsLog::reportsErrorsAndKeepsTheWindow()
     }
     const QStringList before =
         QDir(program.path(".")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
-    setGrid({"2", " 3.00", " 1.41", "2", " 0.50", " 0.00"});
-    OccultCount = 2;
-    MeasureCount = 2;
+    setTwoTrials();
 
     Form1->showForm();
     QVERIFY2(!Form1->close(), "the close request goes on after the error");
@@ -261,7 +286,7 @@ void TestStatsLog::permissionErrors_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QByteArray>("after");
     const QByteArray old = Header + "1  1.00  1  0.10 \r\n";
-    const QByteArray record = "2  3.00  1.41 2  0.50  0.00\r\n";
+    const QByteArray record = TwoTrialsRecord;
     QTest::newRow("read-only file") << "readonly" << "Accès au fichier refusé." << old;
     QTest::newRow("unreadable but writable file: appended")
         << "writeonly" << "" << old + record;
@@ -290,9 +315,7 @@ void TestStatsLog::permissionErrors()
     } else {
         QVERIFY(QFile(program.path(".")).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
     }
-    setGrid({"2", " 3.00", " 1.41", "2", " 0.50", " 0.00"});
-    OccultCount = 2;
-    MeasureCount = 2;
+    setTwoTrials();
 
     Form1->showForm();
     const bool closed = Form1->close();
