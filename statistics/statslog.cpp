@@ -97,7 +97,9 @@ void append(const QStringList &fields, const QString &path)
     // two steps, or one that another run creates meanwhile, makes this go
     // round; three turns settle it.
     for (int turn = 0; turn < 3; ++turn) {
-        const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        // Never waits at the opening: a pipe without a reader is an error
+        // (ENXIO) like any other, not a close that hangs.
+        const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0) {
             const int error = closeFile(fd, writeAll(fd, record));
             if (error != 0)

@@ -20,7 +20,8 @@ QString recordLine(const QStringList &fields);
 /// when it does not exist. An existing file is only ever appended to, the
 /// record in one write; a new file appears with its header and record
 /// already in it. So runs that close together keep their records whole, and
-/// the header stays first. The file is closed on every path.
+/// the header stays first. The file is closed on every path, and opening it
+/// never waits: a pipe without a reader is an error like any other.
 /// Throws InOutError with the message that the system's error selects.
 void append(const QStringList &fields, const QString &path = QString::fromLatin1(FileName));
 

@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <optional>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -232,6 +233,8 @@ void TestStatsLog::reportsErrorsAndKeepsTheWindow_data()
     QTest::newRow("a link into a missing directory") << "dangling" << "Fichier introuvable.";
     QTest::newRow("a link loop") << "loop" << "Nom de fichier incorrect.";
     QTest::newRow("a path through a plain file") << "notdir" << "Nom de fichier incorrect.";
+    QTest::newRow("a pipe with no reader: no wait")
+        << "fifo" << QString("Erreur E/S %1.").arg(ENXIO);
 }
 
 void TestStatsLog::reportsErrorsAndKeepsTheWindow()
@@ -255,6 +258,8 @@ void TestStatsLog::reportsErrorsAndKeepsTheWindow()
     } else if (setup == QLatin1String("notdir")) {
         writeFile(program.path("plain"), notes);
         QCOMPARE(::symlink("plain/log", log.constData()), 0);
+    } else if (setup == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(log.constData(), 0600), 0);
     }
     const QStringList before =
         QDir(program.path(".")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
