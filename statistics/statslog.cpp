@@ -49,6 +49,33 @@ int closeFile(int fd, int error)
     return error;
 }
 
+// Whether the regular file open for appending at fd, found at path, has
+// text after its last line feed (an editor may have stripped the final line
+// break). The file is read through a second opening of the same file; where
+// it cannot be read, or path no longer names it, the answer is no.
+bool endsInsideLine(int fd, const QByteArray &path)
+{
+    struct stat appended;
+    if (::fstat(fd, &appended) != 0 || !S_ISREG(appended.st_mode) || appended.st_size == 0)
+        return false;
+    const int reader = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (reader < 0)
+        return false;
+    char last = '\n';
+    struct stat read;
+    if (::fstat(reader, &read) == 0 && read.st_dev == appended.st_dev
+        && read.st_ino == appended.st_ino) {
+        ssize_t got;
+        do
+            got = ::pread(reader, &last, 1, appended.st_size - 1);
+        while (got < 0 && errno == EINTR);
+        if (got != 1)
+            last = '\n';
+    }
+    ::close(reader);
+    return last != '\n';
+}
+
 // Creates the file at path holding text, exclusively: where a file of that
 // name (or a link) already exists, nothing is written and EEXIST returned.
 // Another run that finds the new file appends after the whole text, never
@@ -101,7 +128,9 @@ void append(const QStringList &fields, const QString &path)
         // (ENXIO) like any other, not a close that hangs.
         const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0) {
-            const int error = closeFile(fd, writeAll(fd, record));
+            // A record never sticks to the end of an unfinished line.
+            const QByteArray text = endsInsideLine(fd, name) ? "\r\n" + record : record;
+            const int error = closeFile(fd, writeAll(fd, text));
             if (error != 0)
                 raise(error);
             return;

@@ -18,7 +18,8 @@ QString recordLine(const QStringList &fields);
 
 /// Appends the record to the log at path, creating the file with its header
 /// when it does not exist. An existing file is only ever appended to, the
-/// record in one write; a new file appears with its header and record
+/// record in one write, on a line of its own even where the file's last
+/// line lacks its line break; a new file appears with its header and record
 /// already in it. So runs that close together keep their records whole, and
 /// the header stays first. The file is closed on every path, and opening it
 /// never waits: a pipe without a reader is an error like any other.

@@ -126,8 +126,10 @@ void TestStatsLog::appendsAtClose_data()
         << Header + "1  1.00  1  0.10 \r\n" + record;
     QTest::newRow("existing empty file: record alone")
         << std::optional<QByteArray>(QByteArray()) << record;
-    QTest::newRow("existing file without final line break")
-        << std::optional<QByteArray>(QByteArray("notes")) << "notes" + record;
+    QTest::newRow("existing file without final line break: record on a new line")
+        << std::optional<QByteArray>(QByteArray("notes")) << "notes\r\n" + record;
+    QTest::newRow("existing file ending in a bare line feed: record directly")
+        << std::optional<QByteArray>(QByteArray("notes\n")) << "notes\n" + record;
 }
 
 void TestStatsLog::appendsAtClose()
