@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/application.h"
 
-#include "app/errors.h"
 #include "main_window/unit1.h"
 #include "settings/unit2.h"
 #include "statistics/unit4.h"
@@ -58,9 +57,10 @@ int runVelmaris(QApplication &app)
     app.setQuitOnLastWindowClosed(false);
     try {
         createForms();
-    } catch (const Error &error) {
+    } catch (...) {
+        // Whatever stops start-up, the user is told before the program ends.
         destroyForms();
-        showFatalErrorBox(error);
+        showFatalErrorBox(std::current_exception());
         return 1;
     }
     Form1->showForm();

@@ -4,20 +4,23 @@
 
 #include <QString>
 
-class Error;
+#include <exception>
+
 class QWidget;
 
 /// Shows an error that escaped a handler: the message with its final full
 /// stop, in a critical message box with an empty title and one OK button,
-/// modal and owned by the active window.
+/// owned by the active window. Every window of the program waits for it.
 void showErrorDialog(const QString &message);
 
-/// The text of the fatal error box for an error that escaped start-up.
-QString fatalErrorText(const Error &error);
+/// The text of the fatal error box for an error that escaped start-up,
+/// whatever its type: the program's own errors name their class and the
+/// code that raised them; any other type is named as the compiler names it.
+QString fatalErrorText(const std::exception_ptr &error);
 
 /// Shows the fatal error box ("Erreur d'application") and writes its text
 /// to standard error.
-void showFatalErrorBox(const Error &error);
+void showFatalErrorBox(const std::exception_ptr &error);
 
 /// Replaces the error dialog, for tests: the reporter receives the text as
 /// the dialog would show it and the window that would own the dialog.

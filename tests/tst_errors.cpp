@@ -13,7 +13,11 @@
 #include <QTimer>
 
 #include <cmath>
+#include <exception>
+#include <new>
 #include <stdexcept>
+
+Q_DECLARE_METATYPE(std::exception_ptr)
 
 class TestErrors : public QObject
 {
@@ -26,7 +30,8 @@ private slots:
     void floatFaults();
     void guardReportsAndKeepsEarlierChanges();
     void guardCatchesForeignExceptions();
-    void errorDialogIsCriticalWithOneOkButton();
+    void errorDialogIsCriticalAndBlocksEveryWindow();
+    void fatalErrorText_data();
     void fatalErrorText();
 };
 
@@ -116,9 +121,15 @@ void TestErrors::guardCatchesForeignExceptions()
     QCOMPARE(reportedErrors(), (QStringList{QStringLiteral("bad thing."), QString()}));
 }
 
-void TestErrors::errorDialogIsCriticalWithOneOkButton()
+void TestErrors::errorDialogIsCriticalAndBlocksEveryWindow()
 {
     setErrorReporter(nullptr); // the real dialog
+    // Another window of the program, beside the one that owns the dialog.
+    QPushButton other(QStringLiteral("Autre"));
+    other.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&other));
+    int otherClicks = 0;
+    connect(&other, &QPushButton::clicked, [&] { ++otherClicks; });
     QWidget owner;
     owner.show();
     owner.activateWindow();
@@ -141,6 +152,8 @@ void TestErrors::errorDialogIsCriticalWithOneOkButton()
         okIsDefault = box->defaultButton() == box->button(QMessageBox::Ok);
         parent = box->parentWidget();
         modal = box->isModal();
+        // A click from the window system, as the user makes it.
+        QTest::mouseClick(other.windowHandle(), Qt::LeftButton, {}, other.rect().center());
         box->button(QMessageBox::Ok)->click();
     });
     showErrorDialog(QStringLiteral("Disque plein"));
@@ -151,22 +164,38 @@ void TestErrors::errorDialogIsCriticalWithOneOkButton()
     QVERIFY(okIsDefault);
     QCOMPARE(parent, &owner);
     QVERIFY(modal);
+    QCOMPARE(otherClicks, 0); // no window of the program takes input meanwhile
+    QTest::mouseClick(other.windowHandle(), Qt::LeftButton, {}, other.rect().center());
+    QCOMPARE(otherClicks, 1);
+}
+
+void TestErrors::fatalErrorText_data()
+{
+    QTest::addColumn<std::exception_ptr>("error");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("the program's own error")
+        << std::make_exception_ptr(LayoutReadError(QStringLiteral("Erreur lors de la lecture de X")))
+        << "LayoutReadError" << "Erreur lors de la lecture de X.";
+    QTest::newRow("message with its full stop already")
+        << std::make_exception_ptr(InOutError(QStringLiteral("Fin."))) << "InOutError" << "Fin.";
+    QTest::newRow("out of memory") << std::make_exception_ptr(std::bad_alloc())
+                                   << "std::bad_alloc" << "std::bad_alloc.";
+    QTest::newRow("not an exception class") << std::make_exception_ptr(42) << "int" << "";
 }
 
 void TestErrors::fatalErrorText()
 {
-    const LayoutReadError error(QStringLiteral("Erreur lors de la lecture de X"));
+    QFETCH(std::exception_ptr, error);
+    QFETCH(QString, type);
+    QFETCH(QString, shown);
     const QString text = ::fatalErrorText(error);
-    const QRegularExpression shape(QStringLiteral(
-        "^Exception LayoutReadError dans le module (\\S+) dans [0-9A-F]{8}\\.\r\n"
-        "Erreur lors de la lecture de X\\.\r\n$"));
+    const QRegularExpression shape(
+        QStringLiteral("^Exception %1 dans le module (\\S+) dans [0-9A-F]{8}\\.\r\n%2\r\n$")
+            .arg(QRegularExpression::escape(type), QRegularExpression::escape(shown)));
     const auto match = shape.match(text);
     QVERIFY2(match.hasMatch(), qPrintable(text));
     QCOMPARE(match.captured(1), QStringLiteral("tst_errors"));
-
-    // A message that already ends in a full stop gets no second one.
-    const QString stopped = ::fatalErrorText(InOutError(QStringLiteral("Fin.")));
-    QVERIFY2(stopped.endsWith(QStringLiteral("\r\nFin.\r\n")), qPrintable(stopped));
 }
 
 QTEST_MAIN(TestErrors)

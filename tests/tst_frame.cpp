@@ -9,10 +9,31 @@
 #include "testsupport.h"
 #include "viewer/unit3.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+// The size of the next allocation that runs out of memory; 0 for none.
+std::size_t failingAllocationSize = 0;
+} // namespace
+
+void *operator new(std::size_t size)
+{
+    if (size == failingAllocationSize && size != 0) {
+        failingAllocationSize = 0;
+        throw std::bad_alloc();
+    }
+    if (void *memory = std::malloc(size ? size : 1))
+        return memory;
+    throw std::bad_alloc();
+}
 
 // Start-up, the four windows, show, hide and close requests, and the end of
 // the program. The default font matches the main window's design metrics,
@@ -26,6 +47,8 @@ private slots:
     void windows_data();
     void windows();
     void startupStopsAtTheWindowThatFails();
+    void failedStartupShowsFatalBox_data();
+    void failedStartupShowsFatalBox();
     void showHideAndCloseSecondaryWindow();
     void closingSecondaryWindowKeepsProgramRunning();
     void showLeavesMinimizedWindowMinimized();
@@ -107,6 +130,41 @@ void TestFrame::startupStopsAtTheWindowThatFails()
     QVERIFY(!Form3);
     QVERIFY(!Form4);
     QVERIFY(Form1->isHidden());
+}
+
+void TestFrame::failedStartupShowsFatalBox_data()
+{
+    QTest::addColumn<bool>("withHelpPage");
+    QTest::addColumn<bool>("outOfMemory");
+    QTest::addColumn<QString>("type");
+    QTest::newRow("help page missing") << false << false << "LayoutReadError";
+    QTest::newRow("out of memory building the main window") << true << true << "std::bad_alloc";
+}
+
+void TestFrame::failedStartupShowsFatalBox()
+{
+    QFETCH(bool, withHelpPage);
+    QFETCH(bool, outOfMemory);
+    QFETCH(QString, type);
+    ProgramFixture program(withHelpPage, false);
+    QString title;
+    QString text;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        title = box->windowTitle();
+        text = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    if (outOfMemory)
+        failingAllocationSize = sizeof(TForm1);
+    const int exitCode = runVelmaris(*qApp);
+    failingAllocationSize = 0;
+    QCOMPARE(exitCode, 1);
+    QCOMPARE(title, QStringLiteral("Erreur d'application"));
+    QVERIFY2(text.startsWith(QStringLiteral("Exception %1 dans le module ").arg(type)),
+             qPrintable(text));
+    QVERIFY(!Form1 && !Form2 && !Form3 && !Form4);
 }
 
 void TestFrame::showHideAndCloseSecondaryWindow()
