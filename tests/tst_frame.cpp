@@ -250,7 +250,9 @@ void TestFrame::closingMainWindowEndsProgram()
     QFETCH(bool, trialRunning);
     ProgramFixture program(true, false);
     QStringList seen;
+    QList<QSize> iconSizes;
     QTimer::singleShot(0, [&] {
+        iconSizes = Form1->windowIcon().availableSizes();
         seen << (Form1 && Form1->isVisible() ? "main shown" : "main missing");
         seen << (Form2->isHidden() && Form3->isHidden() && Form4->isHidden() ? "others hidden"
                                                                             : "others shown");
@@ -270,6 +272,7 @@ void TestFrame::closingMainWindowEndsProgram()
     QCOMPARE(exitCode, 0);
     QCOMPARE(seen.value(0), QStringLiteral("main shown"));
     QCOMPARE(seen.value(1), QStringLiteral("others hidden"));
+    QCOMPARE(iconSizes, QList<QSize>{QSize(32, 32)}); // the program's icon
     if (trialRunning)
         QCOMPARE(seen.value(2), QStringLiteral("trial running"));
     // The windows are gone with the program.

@@ -375,6 +375,10 @@ class Session:
             "mapped": fields["Map State"] == "IsViewable",
         }
 
+    def xprop(self, window, name):
+        """The text xprop gives of one property of a window."""
+        return run(["xprop", "-id", str(window), name], env=self.base_env()).strip()
+
     def pointer(self):
         out = self.xdotool("getmouselocation", "--shell")
         values = dict(line.split("=", 1) for line in out.split())

@@ -53,6 +53,9 @@ class StartUp(harness.ProgramTest):
                                 scale(STORED_INSIDE[1], height, 13))
         self.assertEqual(info["rect"], expected,
                          f"inside size for text metrics {height} x {width}")
+        # The window carries the program's icon: 32 x 32 pixels.
+        icon = session.xprop(self.main.window, "_NET_WM_ICON")
+        self.assertIn("Icon (32 x 32):", icon, f"the main window has no 32 x 32 icon: {icon!r}")
         # No window manager runs here, so the window keeps its stored place.
         self.assertEqual((info["rect"].x, info["rect"].y), (204, 145))
         session.screenshot("main-window", self.main.window)
