@@ -16,6 +16,10 @@ namespace StatsLog {
 
 namespace {
 
+// Links followed from the log's name to the file a new log is made as; a
+// longer chain (a loop) is refused as the system refuses one.
+constexpr int MaxLinks = 40;
+
 [[noreturn]] void raise(int errorNumber)
 {
     throw InOutError(ioErrorMessage(errorNumber));
@@ -74,6 +78,39 @@ bool endsInsideLine(int fd, const QByteArray &path)
     }
     ::close(reader);
     return last != '\n';
+}
+
+// Where a new log is made for the name path: path itself, or, where path is
+// a link (the user keeps the log elsewhere), the name its chain of links
+// ends at. A relative link leads from the link's own directory. Returns 0
+// or the error number.
+int newLogName(QByteArray &path)
+{
+    for (int links = 0; links <= MaxLinks; ++links) {
+        struct stat entry;
+        if (::lstat(path.constData(), &entry) != 0)
+            return errno == ENOENT ? 0 : errno;
+        // Anything else that is there now: its creation fails as taken.
+        if (!S_ISLNK(entry.st_mode))
+            return 0;
+        if (links == MaxLinks)
+            break;
+        QByteArray target(entry.st_size > 0 ? qsizetype(entry.st_size) + 1 : 256, '\0');
+        ssize_t size;
+        while ((size = ::readlink(path.constData(), target.data(), size_t(target.size())))
+               == ssize_t(target.size()))
+            target.resize(target.size() * 2);
+        if (size < 0)
+            return errno == ENOENT || errno == EINVAL ? 0 : errno; // no longer a link
+        if (size == 0)
+            return ENOENT;
+        target.truncate(size);
+        const qsizetype slash = path.lastIndexOf('/');
+        if (!target.startsWith('/') && slash >= 0)
+            target.prepend(path.left(slash + 1));
+        path = target;
+    }
+    return ELOOP;
 }
 
 // Creates the file at path holding text, exclusively: where a file of that
@@ -139,14 +176,19 @@ void append(const QStringList &fields, const QString &path)
             continue;
         if (errno != ENOENT)
             raise(errno);
-        const int error = createWhole(name, QByteArray(HeaderLine) + "\r\n" + record);
+        // No file under the name, or a link to a file not there yet: the
+        // new log is made where the link leads.
+        QByteArray created = name;
+        int error = newLogName(created);
+        if (error == 0)
+            error = createWhole(created, QByteArray(HeaderLine) + "\r\n" + record);
         if (error == 0)
             return;
         if (error != EEXIST)
             raise(error);
     }
-    // The name is taken, yet nothing can be opened under it: a link to a
-    // file that is not there.
+    // The name is taken, yet nothing can be opened under it, nor made where
+    // it leads: a file that keeps coming and going.
     raise(ENOENT);
 }
 

@@ -17,7 +17,8 @@ inline const char *const HeaderLine = "NbOcc. Moy.Occ. Sig.Occ. Nb.Mes. Moy.Mes 
 QString recordLine(const QStringList &fields);
 
 /// Appends the record to the log at path, creating the file with its header
-/// when it does not exist. An existing file is only ever appended to, the
+/// when it does not exist (where path is a link to a file not there yet,
+/// that file is created). An existing file is only ever appended to, the
 /// record in one write, on a line of its own even where the file's last
 /// line lacks its line break; a new file appears with its header and record
 /// already in it. So runs that close together keep their records whole, and

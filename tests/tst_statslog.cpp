@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -116,28 +117,45 @@ private slots:
 
 void TestStatsLog::appendsAtClose_data()
 {
+    // linkTo: where the link .occ leads, beside the directory "logs" that
+    // holds the link "next" to "run.occ"; empty: .occ is a plain file.
+    QTest::addColumn<QByteArray>("linkTo");
     QTest::addColumn<std::optional<QByteArray>>("before");
     QTest::addColumn<QByteArray>("after");
 
+    const QByteArray old = Header + "1  1.00  1  0.10 \r\n";
     const QByteArray record = TwoTrialsRecord;
-    QTest::newRow("no file: header and record") << std::optional<QByteArray>() << Header + record;
+    const std::optional<QByteArray> none;
+    QTest::newRow("no file: header and record") << QByteArray() << none << Header + record;
     QTest::newRow("existing file: record at its end, no header")
-        << std::optional<QByteArray>(Header + "1  1.00  1  0.10 \r\n")
-        << Header + "1  1.00  1  0.10 \r\n" + record;
+        << QByteArray() << std::optional<QByteArray>(old) << old + record;
     QTest::newRow("existing empty file: record alone")
-        << std::optional<QByteArray>(QByteArray()) << record;
+        << QByteArray() << std::optional<QByteArray>(QByteArray()) << record;
     QTest::newRow("existing file without final line break: record on a new line")
-        << std::optional<QByteArray>(QByteArray("notes")) << "notes\r\n" + record;
+        << QByteArray() << std::optional<QByteArray>("notes") << "notes\r\n" + record;
     QTest::newRow("existing file ending in a bare line feed: record directly")
-        << std::optional<QByteArray>(QByteArray("notes\n")) << "notes\n" + record;
+        << QByteArray() << std::optional<QByteArray>("notes\n") << "notes\n" + record;
+    QTest::newRow("link to an existing file: record at its end")
+        << QByteArray("logs/run.occ") << std::optional<QByteArray>(old) << old + record;
+    QTest::newRow("link to a file not there yet: created with header and record")
+        << QByteArray("logs/run.occ") << none << Header + record;
+    QTest::newRow("links to a file not there yet, each relative to its own directory")
+        << QByteArray("logs/next") << none << Header + record;
 }
 
 void TestStatsLog::appendsAtClose()
 {
+    QFETCH(QByteArray, linkTo);
     QFETCH(std::optional<QByteArray>, before);
     QFETCH(QByteArray, after);
 
     Program program;
+    const QByteArray log = QFile::encodeName(program.log());
+    if (!linkTo.isEmpty()) {
+        QVERIFY(QDir(program.dir()).mkdir(QStringLiteral("logs")));
+        QCOMPARE(::symlink("run.occ", QFile::encodeName(program.path("logs/next")).constData()), 0);
+        QCOMPARE(::symlink(linkTo.constData(), log.constData()), 0);
+    }
     if (before)
         writeFile(program.log(), *before);
     setTwoTrials();
@@ -146,6 +164,13 @@ void TestStatsLog::appendsAtClose()
     QVERIFY(Form1->close());
     QCOMPARE(reportedErrors(), QStringList());
     QCOMPARE(readFile(program.log()), std::optional<QByteArray>(after));
+    if (!linkTo.isEmpty()) {
+        // The links stay, and the log is the only file made.
+        QVERIFY(QFileInfo(program.log()).isSymLink());
+        QCOMPARE(QDir(program.path("logs")).entryList(QDir::AllEntries | QDir::System
+                                                      | QDir::Hidden | QDir::NoDotAndDotDot),
+                 (QStringList{"next", "run.occ"}));
+    }
 }
 
 void TestStatsLog::recordHoldsTheRunsFinalFigures_data()
