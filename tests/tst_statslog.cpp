@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <grp.h>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -319,48 +320,96 @@ void TestStatsLog::permissionErrors_data()
     QTest::addColumn<QByteArray>("after");
     const QByteArray old = Header + "1  1.00  1  0.10 \r\n";
     const QByteArray record = TwoTrialsRecord;
-    QTest::newRow("read-only file") << "readonly" << "Accès au fichier refusé." << old;
+    QTest::newRow("read-only file") << "readonly" << "Accès au fichier refusé" << old;
     QTest::newRow("unreadable but writable file: appended")
         << "writeonly" << "" << old + record;
     QTest::newRow("working directory without write permission")
-        << "lockeddir" << "Accès au fichier refusé." << QByteArray();
+        << "lockeddir" << "Accès au fichier refusé" << QByteArray();
 }
 
 void TestStatsLog::permissionErrors()
 {
-    if (::geteuid() == 0)
-        QSKIP("permissions do not hold for root");
     QFETCH(QString, setup);
     QFETCH(QString, message);
     QFETCH(QByteArray, after);
 
-    Program program;
+    // Permissions do not hold back root: where the tests run as root, the
+    // append runs as an ordinary user, who then owns the directory and log.
+    constexpr uid_t User = 65534;
+    constexpr gid_t Group = 65534;
+    const bool asRoot = ::geteuid() == 0;
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral(".occ"));
     const QByteArray old = Header + "1  1.00  1  0.10 \r\n";
-    QFile log(program.log());
+    QFile log(path);
     const QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner;
     if (setup == QLatin1String("readonly")) {
-        writeFile(program.log(), old);
+        writeFile(path, old);
         QVERIFY(log.setPermissions(QFile::ReadOwner));
     } else if (setup == QLatin1String("writeonly")) {
-        writeFile(program.log(), old);
+        writeFile(path, old);
         QVERIFY(log.setPermissions(QFile::WriteOwner));
     } else {
-        QVERIFY(QFile(program.path(".")).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(QFile(dir.path()).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
     }
-    setTwoTrials();
+    if (asRoot) {
+        for (const QString &name : {dir.path(), path})
+            QVERIFY(::lchown(QFile::encodeName(name).constData(), User, Group) == 0
+                    || errno == ENOENT);
+    }
 
-    Form1->showForm();
-    const bool closed = Form1->close();
-    QFile(program.path(".")).setPermissions(owner | QFile::ExeOwner);
+    const QStringList fields = {"2", " 3.00", " 1.41", "2", " 0.50", " 0.00"};
+    // The child reports the error message, nothing on success.
+    int report[2];
+    QCOMPARE(::pipe(report), 0);
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        ::close(report[0]);
+        if (asRoot
+            && (::setgroups(0, nullptr) != 0 || ::setgid(Group) != 0 || ::setuid(User) != 0))
+            ::_exit(2);
+        if (::access(QFile::encodeName(dir.path()).constData(), X_OK) != 0)
+            ::_exit(3);
+        QByteArray outcome;
+        try {
+            StatsLog::append(fields, path);
+        } catch (const InOutError &error) {
+            outcome = error.message().toUtf8();
+        } catch (...) {
+            ::_exit(4);
+        }
+        const bool sent = ::write(report[1], outcome.constData(), size_t(outcome.size()))
+                          == ssize_t(outcome.size());
+        ::_exit(sent ? 0 : 5);
+    }
+    ::close(report[1]);
+    QByteArray outcome;
+    char buffer[256];
+    ssize_t got;
+    while ((got = ::read(report[0], buffer, sizeof buffer)) != 0) {
+        if (got > 0)
+            outcome.append(buffer, got);
+        else if (errno != EINTR)
+            break;
+    }
+    ::close(report[0]);
+    int status = -1;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QFile(dir.path()).setPermissions(owner | QFile::ExeOwner);
     log.setPermissions(owner);
 
-    QCOMPARE(closed, message.isEmpty());
-    QCOMPARE(reportedErrors(), message.isEmpty() ? QStringList() : QStringList{message});
-    QCOMPARE(Form1->isVisible(), !closed);
+    QVERIFY(WIFEXITED(status));
+    QVERIFY2(WEXITSTATUS(status) != 2, "cannot become an ordinary user");
+    QVERIFY2(WEXITSTATUS(status) != 3, "the ordinary user cannot reach the temporary directory");
+    QCOMPARE(WEXITSTATUS(status), 0);
+    QCOMPARE(QString::fromUtf8(outcome), message);
     if (after.isEmpty())
         QVERIFY(!log.exists());
     else
-        QCOMPARE(readFile(program.log()), std::optional<QByteArray>(after));
+        QCOMPARE(readFile(path), std::optional<QByteArray>(after));
 }
 
 void TestStatsLog::closesTheFileOnEveryPath()
