@@ -102,18 +102,33 @@ void Form::applyFonts(QWidget *control)
         font.setFixedPitch(false);
         control->setFont(font);
     }
+    // A colour of the control's own is its normal look: a disabled control
+    // is drawn in the desktop's disabled colours, as any other is. A palette
+    // role follows the desktop's palette as it changes.
     const QVariant fontColor = control->property("fontColor");
     if (fontColor.isValid()) {
-        QPalette palette = control->palette();
-        palette.setColor(QPalette::WindowText, colorFromValue(fontColor.toInt(), palette));
-        palette.setColor(QPalette::ButtonText, colorFromValue(fontColor.toInt(), palette));
-        control->setPalette(palette);
+        const std::int32_t value = fontColor.toInt();
+        if (value < 0) {
+            control->setForegroundRole(paletteRole(value));
+        } else {
+            QPalette palette = control->palette();
+            for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+                palette.setColor(group, QPalette::WindowText, colorFromValue(value, palette));
+                palette.setColor(group, QPalette::ButtonText, colorFromValue(value, palette));
+            }
+            control->setPalette(palette);
+        }
     }
     const QVariant background = control->property("backgroundColor");
     if (background.isValid()) {
-        QPalette palette = control->palette();
-        palette.setColor(QPalette::Window, colorFromValue(background.toInt(), palette));
-        control->setPalette(palette);
+        const std::int32_t value = background.toInt();
+        if (value < 0) {
+            control->setBackgroundRole(paletteRole(value));
+        } else {
+            QPalette palette = control->palette();
+            palette.setColor(QPalette::Window, colorFromValue(value, palette));
+            control->setPalette(palette);
+        }
         control->setAutoFillBackground(true);
     }
 }

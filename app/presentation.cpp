@@ -31,10 +31,8 @@ QRect scaleRect(const QRect &stored, const TextMetrics &runtime, const TextMetri
     return QRect(left, top, right - left, bottom - top);
 }
 
-QColor colorFromValue(std::int32_t value, const QPalette &palette)
+QPalette::ColorRole paletteRole(std::int32_t value)
 {
-    if (value >= 0)
-        return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
     static const QPalette::ColorRole roles[] = {
         QPalette::WindowText, QPalette::Button,     QPalette::Light,
         QPalette::Midlight,   QPalette::Dark,       QPalette::Mid,
@@ -42,10 +40,20 @@ QColor colorFromValue(std::int32_t value, const QPalette &palette)
         QPalette::Base,       QPalette::Window,     QPalette::Shadow,
         QPalette::Highlight,  QPalette::HighlightedText,
     };
-    const int index = -value - 1;
-    if (index >= int(std::size(roles)))
+    const std::int64_t index = -std::int64_t(value) - 1;
+    if (index < 0 || index >= std::int64_t(std::size(roles)))
+        return QPalette::NoRole;
+    return roles[index];
+}
+
+QColor colorFromValue(std::int32_t value, const QPalette &palette)
+{
+    if (value >= 0)
+        return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+    const QPalette::ColorRole role = paletteRole(value);
+    if (role == QPalette::NoRole)
         return QColor(Qt::black);
-    return palette.color(QPalette::Active, roles[index]);
+    return palette.color(QPalette::Active, role);
 }
 
 void registerFontSubstitutes()

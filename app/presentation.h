@@ -3,13 +3,13 @@
 #pragma once
 
 #include <QColor>
+#include <QPalette>
 #include <QRect>
 #include <QString>
 #include <cstdint>
 
 class QFont;
 class QLabel;
-class QPalette;
 
 /// The text metrics by which a window's layout is scaled: the height of
 /// "0" and the average character width, in pixels.
@@ -37,6 +37,10 @@ QRect scaleRect(const QRect &stored, const TextMetrics &runtime, const TextMetri
 
 /// A colour value: 0 and above is 0x00BBGGRR; -1 to -14 are palette roles.
 QColor colorFromValue(std::int32_t value, const QPalette &palette);
+
+/// The palette role that a colour value from -1 to -14 names; NoRole for
+/// a fixed colour.
+QPalette::ColorRole paletteRole(std::int32_t value);
 
 /// The window background colour, a palette role.
 inline constexpr std::int32_t clBackground = -11;

@@ -20,6 +20,7 @@ private slots:
     void controls();
     void ownFonts_data();
     void ownFonts();
+    void creditFollowsDesktopPalette();
     void subtitleWrapsCentredIn250();
     void starFieldIsBlack();
     void focusAndTabOrder();
@@ -114,6 +115,30 @@ void TestMainWindow::ownFonts()
     QCOMPARE(font.underline(), underline);
     QVERIFY(!font.fixedPitch());
     QCOMPARE(control->palette().color(QPalette::WindowText), QColor(Qt::black));
+    // Disabled, it looks as any disabled control of the desktop does.
+    const QPalette::ColorRole text = control->foregroundRole();
+    QCOMPARE(control->palette().color(QPalette::Disabled, text),
+             QApplication::palette(control).color(QPalette::Disabled, text));
+}
+
+void TestMainWindow::creditFollowsDesktopPalette()
+{
+    // A dark desktop scheme, chosen while the program runs.
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x28));
+    dark.setColor(QPalette::WindowText, QColor(0xE0, 0xE0, 0xE0));
+    QApplication::setPalette(dark);
+    QCoreApplication::processEvents(); // the change reaches the windows
+    QLabel *credit = Form1->ui.Label7;
+    const QColor background = credit->palette().color(credit->backgroundRole());
+    const QColor window = Form1->viewport()->palette().color(Form1->viewport()->backgroundRole());
+    const QColor text = credit->palette().color(QPalette::Active, credit->foregroundRole());
+    QApplication::setPalette(light);
+    QCoreApplication::processEvents();
+    QCOMPARE(background, dark.color(QPalette::Window));
+    QCOMPARE(window, dark.color(QPalette::Window));
+    QCOMPARE(text, QColor(Qt::black)); // a fixed colour stays
 }
 
 void TestMainWindow::subtitleWrapsCentredIn250()
