@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSizeGrip>
 #include <QTimer>
@@ -203,14 +204,38 @@ void Form::resizeEvent(QResizeEvent *event)
 void Form::showForm()
 {
     if (isHidden()) {
-        if (!m_shownBefore && m_startMaximized)
-            setWindowState(windowState() | Qt::WindowMaximized);
+        if (!m_shownBefore) {
+            if (m_startMaximized)
+                setWindowState(windowState() | Qt::WindowMaximized);
+            else
+                keepOnScreen();
+        }
         m_shownBefore = true;
         setVisible(true);
     }
     raise();
     if (!(windowState() & Qt::WindowMinimized))
         activateWindow();
+}
+
+void Form::keepOnScreen()
+{
+    // A stored place made for a larger screen may put part of the window
+    // beyond the edges of this one: move it just enough to show all of it,
+    // or at least its top-left part when it is larger than the screen.
+    const QScreen *screen = QGuiApplication::screenAt(geometry().topLeft());
+    const QRect area = (screen ? screen : this->screen())->availableGeometry();
+    QRect placed = geometry();
+    if (placed.right() > area.right())
+        placed.moveRight(area.right());
+    if (placed.bottom() > area.bottom())
+        placed.moveBottom(area.bottom());
+    if (placed.left() < area.left())
+        placed.moveLeft(area.left());
+    if (placed.top() < area.top())
+        placed.moveTop(area.top());
+    if (placed != geometry())
+        setGeometry(placed);
 }
 
 void Form::hideForm()

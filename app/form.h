@@ -26,7 +26,8 @@ class Form : public QScrollArea
 
 public:
     /// Makes the window visible (the first time at its stored place and in
-    /// its stored state) and raises it. Returns at once.
+    /// its stored state, moved within the screen where the place would put
+    /// part of it beyond an edge) and raises it. Returns at once.
     void showForm();
     /// Makes the window invisible; contents and state stay as they are.
     void hideForm();
@@ -67,6 +68,7 @@ private:
     void scaleLayout();
     void applyHintRule(QWidget *control);
     void updateScrollRange();
+    void keepOnScreen();
 
     QWidget *m_contents;
     TextMetrics m_design;

@@ -280,19 +280,15 @@ def read_grid(session, root):
             for row in range(3) for column in range(4)}
 
 
-def bring_on_screen(session, window):
-    """Moves a window whose stored place puts part of it beyond the screen's
-    right or bottom edge, as the user would drag it, so that all of it
-    shows."""
+def assert_on_screen(session, window):
+    """Checks that the whole of a window lies on the screen: a stored place
+    beyond the screen's edges is corrected by the program when the window
+    first shows. Returns the window's rectangle."""
     rect = session.window_info(window)["rect"]
-    left = min(rect.x, max(0, SCREEN[0] - rect.width))
-    top = min(rect.y, max(0, SCREEN[1] - rect.height))
-    if (left, top) == (rect.x, rect.y):
-        return rect
-    session.xdotool("windowmove", "--sync", str(window), str(left), str(top))
-    wait_until("the window to move", lambda: (
-        (moved := session.window_info(window)["rect"]).x, moved.y) == (left, top), timeout=5)
-    return session.window_info(window)["rect"]
+    if (rect.x < 0 or rect.y < 0 or rect.x + rect.width > SCREEN[0]
+            or rect.y + rect.height > SCREEN[1]):
+        raise AssertionError(f"the window {rect} reaches beyond the {SCREEN} screen")
+    return rect
 
 
 def focused(session, root):

@@ -8,7 +8,7 @@ import os
 import sys
 
 import harness
-from driver import (MainWindow, bring_on_screen, check_trial, read_grid, seconds_value, text_of,
+from driver import (MainWindow, assert_on_screen, check_trial, read_grid, seconds_value, text_of,
                     watch_trial)
 from harness import wait_until
 
@@ -58,7 +58,7 @@ class StatisticsAndLog(harness.ProgramTest):
         root = session.top_level("Statistiques")
         cells = read_grid(session, root)
         print(f"durations {d1} {d2}; grid {cells}", file=sys.stderr)
-        bring_on_screen(session, window)
+        assert_on_screen(session, window)
         session.screenshot("statistics", window)
 
         headers = {(1, 0): "Moy.", (2, 0): "Sigma", (3, 0): "Nb.", (0, 1): "Occult.",

@@ -9,7 +9,7 @@ import re
 import sys
 
 import harness
-from driver import MainWindow, bring_on_screen, describe, focused, text_of
+from driver import MainWindow, assert_on_screen, describe, focused, text_of
 from harness import wait_until
 
 
@@ -137,7 +137,7 @@ class SecondaryWindows(harness.ProgramTest):
         session, main = self.session, self.main
         session.click_accessible(main.button("Aide..."))
         window = session.wait_window("^Aide$")
-        bring_on_screen(session, window)
+        assert_on_screen(session, window)
         session.screenshot("viewer-help", window)
         help_text = self.viewer_text("Aide")
         self.assertIn(longest_paragraph(os.path.join(session.workdir, "aide.html")), help_text)
