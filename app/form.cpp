@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QSizeGrip>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -177,6 +178,12 @@ void Form::updateScrollRange()
 
 bool Form::eventFilter(QObject *watched, QEvent *event)
 {
+    if (m_closing && event->type() == QEvent::Close && watched == windowHandle()) {
+        // Were it let through, it would take the native window away while
+        // the first request is still deciding whether the window closes.
+        event->ignore();
+        return true;
+    }
     switch (event->type()) {
     case QEvent::Move:
     case QEvent::Resize:
@@ -245,7 +252,14 @@ void Form::hideForm()
 
 void Form::closeEvent(QCloseEvent *event)
 {
-    if (!runGuarded([this] { formClose(); })) {
+    // A second request while the close handler runs (its error dialog may
+    // be open) is turned away at the native window: see eventFilter().
+    if (QWindow *window = windowHandle())
+        window->installEventFilter(this);
+    m_closing = true;
+    const bool closed = runGuarded([this] { formClose(); });
+    m_closing = false;
+    if (!closed) {
         event->ignore(); // the window stays, so the user can try again
         return;
     }

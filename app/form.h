@@ -74,5 +74,6 @@ private:
     TextMetrics m_design;
     TextMetrics m_runtime;
     bool m_shownBefore = false;
+    bool m_closing = false;
     bool m_startMaximized = false;
 };

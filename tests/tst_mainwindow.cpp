@@ -3,8 +3,56 @@
 #include "main_window/unit1.h"
 #include "testsupport.h"
 
+#include "main_window/unit1vars.h"
+
 #include <QApplication>
+#include <QDir>
 #include <QTest>
+#include <QWindow>
+
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb.h>
+
+namespace {
+
+xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+{
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+
+// Asks a window to close as a window manager's close button does: the
+// WM_DELETE_WINDOW protocol message, from another client.
+void sendCloseRequest(WId window)
+{
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = xcb_window_t(window);
+    event.type = internAtom(connection, "WM_PROTOCOLS");
+    event.data.data32[0] = internAtom(connection, "WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(connection, 0, xcb_window_t(window), XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char *>(&event));
+    xcb_flush(connection);
+    xcb_disconnect(connection);
+}
+
+// The error dialog of a failed close, while which the window manager asks
+// the main window to close once more.
+void closeAgainWhileReporting(const QString &text, QWidget *)
+{
+    reportedErrors().append(text);
+    sendCloseRequest(Form1->winId());
+    QTest::qWait(300); // the dialog's own event loop
+}
+
+} // namespace
 
 // The main window as it first comes up, before any trial, laid out with a
 // default font that matches its design metrics (DejaVu Sans, 11 pixels).
@@ -26,6 +74,7 @@ private slots:
     void focusAndTabOrder();
     void noTooltips();
     void sizeIsFixed();
+    void secondCloseRequestWhileCloseFails();
 
 private:
     ProgramFixture *m_program = nullptr;
@@ -221,6 +270,24 @@ void TestMainWindow::sizeIsFixed()
     Form1->setWindowState(Qt::WindowMaximized);
     QTest::qWait(20);
     QCOMPARE(Form1->size(), QSize(287, 419));
+}
+
+void TestMainWindow::secondCloseRequestWhileCloseFails()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("close requests come from a real X server");
+    QVERIFY(QDir().mkdir(QStringLiteral(".occ"))); // the log cannot be written
+    OccultCount = 2;
+    MeasureCount = 2;
+    setErrorReporter(closeAgainWhileReporting);
+    sendCloseRequest(Form1->winId());
+    QTRY_COMPARE(reportedErrors().size(), 1);
+    QTest::qWait(400);
+    captureErrors();
+    QCOMPARE(reportedErrors(), QStringList{QStringLiteral("Accès au fichier refusé.")});
+    // The main window is still on the screen, for another try.
+    QVERIFY(Form1->isVisible());
+    QVERIFY(Form1->windowHandle()->handle());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -49,9 +49,22 @@ class LogError(harness.ProgramTest):
             wait_until("the entry to be accepted",
                        lambda: not main.enabled(main.button("OK")), timeout=5)
 
+        # The statistics window is the active one when the close fails.
+        session.click_accessible(main.button("Stats..."))
+        statistics = session.wait_window("^Statistiques$")
         session.close_request(main.window)
         dialog, label = wait_until("the error dialog", self.error_dialog, timeout=10)
         self.assertEqual(label.name, "Accès au fichier refusé.")
+        # While it is open no window takes input: a second close request
+        # and a click on the start button change nothing.
+        start = main.button("On y va !")
+        session.close_request(main.window)
+        session.click_accessible(start)
+        deadline = time.monotonic() + 1.0
+        while time.monotonic() < deadline:
+            self.assertTrue(main.enabled(start), "a trial started behind the error dialog")
+            time.sleep(0.02)
+        self.assertTrue(session.window_info(main.window)["mapped"])
         ok = session.find(dialog, role="push button", name="OK")
         dialog_windows = [w for w in session.find_windows(".*") if w != main.window
                           and session.window_info(w)["rect"] == session.extents(dialog)]
@@ -68,6 +81,10 @@ class LogError(harness.ProgramTest):
         self.assertTrue(session.window_info(main.window)["mapped"])
         self.assertTrue(session.showing(main.button("On y va !")))
         self.assertEqual(os.listdir(os.path.join(session.workdir, ".occ")), [])
+
+        # Out of the way of the main window's buttons.
+        session.close_request(statistics)
+        session.wait_no_window("^Statistiques$")
 
         # Untick the log option in the settings window and close again.
         session.click_accessible(main.button("Réglages..."))
