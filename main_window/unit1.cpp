@@ -63,6 +63,11 @@ void TForm1::FormCreate(QObject *)
 
 void TForm1::ButtonOnYvaClick(QObject *)
 {
+    // The focus rests on the star field, which ignores keys, while the trial
+    // runs: left to move on from the disabled button, it would reach
+    // "Réglages...", and a second press of Space would open the settings
+    // window, keeping the time typed after the star's return.
+    ui.Image1->setFocus();
     ui.Button2->setEnabled(false);
     ui.Image1->computeGeometry();
     ui.Image1->eraseField();
