@@ -195,8 +195,14 @@ void TestTrial::creationResetsState()
     SumSqError = 4.0;
     OccultCount = 5;
     MeasureCount = 6;
+    RandomSource::seed(0);
+    Clock::setSources(nullptr, nullptr); // the system's clocks, for the seed
     createForms();
+    Clock::setSources(replayedWall, replayedSteady);
 
+    // Seeded: an unseeded source plays the same delays in every run, the
+    // first one always 0 ms.
+    QVERIFY(RandomSource::state() != 0);
     QCOMPARE(MaxDelay, 5000);
     QCOMPARE(SumOccult, 0.0);
     QCOMPARE(SumSqOccult, 0.0);
