@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/application.h"
 
+#include "app/closeonsignal.h"
 #include "main_window/unit1.h"
 #include "settings/unit2.h"
 #include "statistics/unit4.h"
@@ -64,6 +65,8 @@ int runVelmaris(QApplication &app)
         return 1;
     }
     Form1->showForm();
+    // A kill or a logout closes the main window like its close button.
+    new CloseOnSignal(Form1);
     app.exec();
     destroyForms();
     return 0;

@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "app/common.h"
 #include "app/errors.h"
+#include "main_window/unit1vars.h"
 #include "main_window/unit1.h"
 #include "settings/unit2.h"
 #include "statistics/unit4.h"
@@ -16,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdlib>
 #include <new>
 
@@ -53,6 +55,7 @@ private slots:
     void closingSecondaryWindowKeepsProgramRunning();
     void showLeavesMinimizedWindowMinimized();
     void focusComesBackToLastControl();
+    void terminationSignalClosesMainWindow();
     void closingMainWindowEndsProgram_data();
     void closingMainWindowEndsProgram();
 };
@@ -241,6 +244,27 @@ void TestFrame::focusComesBackToLastControl()
     Form1->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(Form1));
     QCOMPARE(QApplication::focusWidget(), Form1->ui.Button4);
+}
+
+void TestFrame::terminationSignalClosesMainWindow()
+{
+    // A kill after two entries: the main window closes as from its close
+    // button, and the close handler writes the log.
+    ProgramFixture program(true, false);
+    bool secondEndsProgram = false;
+    QTimer::singleShot(0, [&] {
+        OccultCount = 2;
+        MeasureCount = 2;
+        ::raise(SIGTERM);
+        struct sigaction now = {};
+        ::sigaction(SIGTERM, nullptr, &now);
+        secondEndsProgram = now.sa_handler == SIG_DFL;
+    });
+    QCOMPARE(runVelmaris(*qApp), 0);
+    QVERIFY(secondEndsProgram);
+    QFile log(program.path(QStringLiteral(".occ")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll().count("\r\n"), 2); // header and record
 }
 
 void TestFrame::closingMainWindowEndsProgram_data()
