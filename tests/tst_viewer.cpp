@@ -10,8 +10,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -19,11 +21,23 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <QTimer>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/inotify.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -68,6 +82,184 @@ bool makeSocketFile(const QString &path)
         ::close(fd);
     return bound;
 }
+
+// The process's resident memory in bytes.
+qint64 residentMemory()
+{
+    std::FILE *file = std::fopen("/proc/self/statm", "re");
+    if (!file)
+        return 0;
+    long size = 0;
+    long resident = 0;
+    const int read = std::fscanf(file, "%ld %ld", &size, &resident);
+    std::fclose(file);
+    return read == 2 ? qint64(resident) * ::sysconf(_SC_PAGESIZE) : 0;
+}
+
+// Watches the program from another thread while it loads a document, for
+// what the program could never report itself. A FIFO named here (other
+// files are left alone) that someone opens for reading is at once opened for writing and closed again,
+// so that the reader gets an empty file instead of waiting for ever, and
+// the opening is noted. A load that takes longer than the time given, or
+// makes the process's memory grow by more than the amount given, ends the
+// test program with a message.
+class Watchdog
+{
+public:
+    Watchdog(const QStringList &fifos, std::chrono::seconds time, qint64 memory)
+    {
+        for (const QString &fifo : fifos) {
+            struct stat status;
+            if (::lstat(QFile::encodeName(fifo).constData(), &status) == 0
+                && S_ISFIFO(status.st_mode))
+                m_fifos.push_back(QFile::encodeName(fifo));
+        }
+        const qint64 baseline = residentMemory();
+        const auto deadline = std::chrono::steady_clock::now() + time;
+        m_thread = std::thread([this, baseline, deadline, memory, time] {
+            while (!m_stop) {
+                for (const QByteArray &fifo : m_fifos) {
+                    // Opening for writing without waiting succeeds only
+                    // while someone has it open for reading.
+                    const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                    if (fd >= 0) {
+                        ::close(fd);
+                        std::lock_guard<std::mutex> lock(m_mutex);
+                        m_opened.push_back(fifo);
+                    }
+                }
+                const qint64 grown = residentMemory() - baseline;
+                if (grown > memory) {
+                    std::fprintf(stderr, "watchdog: the memory grew by %lld MB while loading\n",
+                                 static_cast<long long>(grown >> 20));
+                    std::abort();
+                }
+                if (std::chrono::steady_clock::now() > deadline) {
+                    std::fprintf(stderr, "watchdog: loading went on for more than %lld s\n",
+                                 static_cast<long long>(time.count()));
+                    std::abort();
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+    }
+
+    ~Watchdog() { stop(); }
+
+    void stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    /// The FIFOs that were found open for reading.
+    QStringList openedFifos()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        QStringList names;
+        for (const QByteArray &fifo : m_opened)
+            names.append(QFile::decodeName(fifo));
+        names.removeDuplicates();
+        return names;
+    }
+
+private:
+    std::vector<QByteArray> m_fifos;
+    std::vector<QByteArray> m_opened;
+    std::mutex m_mutex;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// Every opening or reading of a file in a directory, or of the directory
+// itself, by anyone, as the kernel reports it: read permission would prove
+// nothing, as the super-user may read anything.
+class OpenRecorder
+{
+public:
+    explicit OpenRecorder(const QString &dir)
+        : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        if (m_fd >= 0
+            && ::inotify_add_watch(m_fd, QFile::encodeName(dir).constData(),
+                                   IN_OPEN | IN_ACCESS) < 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~OpenRecorder()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    OpenRecorder(const OpenRecorder &) = delete;
+    OpenRecorder &operator=(const OpenRecorder &) = delete;
+
+    bool isValid() const { return m_fd >= 0; }
+
+    /// What was opened or read since the last call, as "open name" or
+    /// "read name"; "." is the directory itself.
+    QStringList events()
+    {
+        QStringList found;
+        alignas(inotify_event) char buffer[4096];
+        for (;;) {
+            const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
+            if (count <= 0)
+                break;
+            for (ssize_t at = 0; at < count;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+                const QString name = event->len ? QFile::decodeName(event->name)
+                                                : QStringLiteral(".");
+                found.append(((event->mask & IN_OPEN) ? QStringLiteral("open ")
+                                                      : QStringLiteral("read "))
+                             + name);
+                at += ssize_t(sizeof(inotify_event) + event->len);
+            }
+        }
+        found.removeDuplicates();
+        return found;
+    }
+
+private:
+    int m_fd;
+};
+
+// Text of the given length that is laid out as words of 79 letters.
+QByteArray words(qint64 length)
+{
+    QByteArray text(length, 'x');
+    for (qint64 i = 79; i < length - 1; i += 80)
+        text[i] = ' ';
+    return text;
+}
+
+// Replaces the help page of the fixture with a document of the given kind:
+// "page" the bytes given, "fifo" a FIFO, "large" markup one byte longer
+// than the viewer reads, "zero" a link to /dev/zero, "missing" nothing.
+void makeHelpPage(const ProgramFixture &fixture, const QString &kind, const QByteArray &page)
+{
+    const QString path = fixture.path("aide.html");
+    QFile::remove(path);
+    if (kind == QLatin1String("page")) {
+        writeFile(path, page);
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == QLatin1String("large")) {
+        writeFile(path, "<p>" + words(TextViewer::maxFileSize + 1 - 7) + "</p>");
+        QCOMPARE(QFileInfo(path).size(), TextViewer::maxFileSize + 1);
+    } else if (kind == QLatin1String("zero")) {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    } else {
+        QCOMPARE(kind, QStringLiteral("missing"));
+    }
+}
+
+// Long enough for any document the viewer accepts, even on a busy machine;
+// far less than a runaway read needs to do harm.
+constexpr std::chrono::seconds loadTime(30);
+constexpr qint64 loadMemory = 256 * 1024 * 1024;
 
 void clickHelpButton()
 {
@@ -133,7 +325,12 @@ private slots:
     void linkClickChangesNothing_data();
     void linkClickChangesNothing();
 
-    void startWithoutHelpPage();
+    void badDocument_data();
+    void badDocument();
+    void documentOfSizeLimitShown();
+
+    void startWithUnusableHelpPage_data();
+    void startWithUnusableHelpPage();
 };
 
 void TestViewer::initTestCase()
@@ -532,22 +729,143 @@ void TestViewer::linkClickChangesNothing()
     QVERIFY(reportedErrors().isEmpty());
 }
 
-void TestViewer::startWithoutHelpPage()
+void TestViewer::badDocument_data()
 {
-    ProgramFixture fixture(false, false);
+    // The help page: its kind, and its bytes when it is a page, where @OUT@
+    // stands for the absolute path of the directory "outside" in the working
+    // directory and @TOP@ for the working directory's own name. "outside"
+    // holds an image secret.png, a style sheet secret.css and a FIFO without
+    // a writer. Then the system's text of the refusal, or the text shown
+    // when the page is read.
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("help page is a FIFO without a writer")
+        << "fifo" << QByteArray() << "No such device or address" << QString();
+    QTest::newRow("help page one byte above the size limit")
+        << "large" << QByteArray() << "File too large" << QString();
+    QTest::newRow("help page is a link to /dev/zero")
+        << "zero" << QByteArray() << "No such device or address" << QString();
+}
+
+void TestViewer::badDocument()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, page);
+    QFETCH(QString, reason);
+    QFETCH(QString, shown);
+    ProgramFixture fixture;
+
+    const QString outside = fixture.path("outside");
+    QVERIFY(QDir().mkdir(outside));
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QVERIFY(picture.save(outside + "/secret.png", "PNG"));
+    writeFile(outside + "/secret.css", "p { color: #ff0000; }");
+    QCOMPARE(::mkfifo(QFile::encodeName(outside + "/fifo").constData(), 0600), 0);
+    page.replace("@OUT@", QFile::encodeName(outside));
+    page.replace("@TOP@", QFile::encodeName(QFileInfo(fixture.dir()).fileName()));
+    makeHelpPage(fixture, kind, page);
+    if (QTest::currentTestFailed())
+        return;
+
+    QStringList fifos{outside + "/fifo"};
+    if (kind == QLatin1String("fifo"))
+        fifos.append(fixture.path("aide.html"));
+    OpenRecorder recorder(outside);
+    QVERIFY(recorder.isValid());
+    const QString before = viewer()->toHtml();
+
+    QElapsedTimer clock;
+    clock.start();
+    {
+        Watchdog watchdog(fifos, loadTime, loadMemory);
+        clickHelpButton();
+        // The document asks for its images when it is laid out and painted.
+        QVERIFY(!viewer()->viewport()->grab().isNull());
+        QCoreApplication::processEvents();
+        watchdog.stop();
+        const QStringList fifosOpened = watchdog.openedFifos();
+        QVERIFY2(fifosOpened.isEmpty(), qPrintable(fifosOpened.join(QStringLiteral(", "))));
+    }
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed()) + " ms"));
+    QStringList opened = recorder.events();
+    QVERIFY2(opened.isEmpty(), qPrintable(opened.join(QStringLiteral(", "))));
+
+    // And the program goes on handling events.
+    QTimer timer;
+    timer.setSingleShot(true);
+    QSignalSpy fired(&timer, &QTimer::timeout);
+    timer.start(10);
+    QVERIFY(fired.wait(5000));
+
+    if (reason.isEmpty()) {
+        QVERIFY(reportedErrors().isEmpty());
+        QVERIFY(Form3->isVisible());
+        QCOMPARE(viewer()->toPlainText(), shown);
+        QCOMPARE(formatOf(viewer()->document(), QStringLiteral("avant")).foreground().color(),
+                 QColor(Qt::black));
+    } else {
+        QCOMPARE(reportedErrors(), QStringList{openErrorText(fixture, "aide.html", reason)});
+        QCOMPARE(viewer()->toHtml(), before);
+        QVERIFY(!Form3->isVisible());
+    }
+    opened = recorder.events();
+    QVERIFY2(opened.isEmpty(), qPrintable(opened.join(QStringLiteral(", "))));
+}
+
+void TestViewer::documentOfSizeLimitShown()
+{
+    ProgramFixture fixture;
+    const QByteArray text = words(TextViewer::maxFileSize - 7);
+    writeFile(fixture.path("aide.html"), "<p>" + text + "</p>");
+    QCOMPARE(QFileInfo(fixture.path("aide.html")).size(), TextViewer::maxFileSize);
+    clickHelpButton();
+    QVERIFY(reportedErrors().isEmpty());
+    QCOMPARE(viewer()->toPlainText(), QString::fromLatin1(text));
+}
+
+void TestViewer::startWithUnusableHelpPage_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no help page") << "missing" << "No such file or directory";
+    QTest::newRow("help page is a FIFO without a writer")
+        << "fifo" << "No such device or address";
+    QTest::newRow("help page is a link to /dev/zero") << "zero" << "No such device or address";
+    QTest::newRow("help page one byte above the size limit") << "large" << "File too large";
+}
+
+void TestViewer::startWithUnusableHelpPage()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    ProgramFixture fixture(true, false);
+    makeHelpPage(fixture, kind, QByteArray());
+    if (QTest::currentTestFailed())
+        return;
+
     QString message;
     QString type;
-    try {
-        createForms();
-    } catch (const Error &error) {
-        message = error.message();
-        type = QString::fromLatin1(error.typeName());
+    {
+        Watchdog watchdog({fixture.path("aide.html")}, loadTime, loadMemory);
+        try {
+            createForms();
+        } catch (const Error &error) {
+            message = error.message();
+            type = QString::fromLatin1(error.typeName());
+        }
+        watchdog.stop();
+        const QStringList fifosOpened = watchdog.openedFifos();
+        QVERIFY2(fifosOpened.isEmpty(), qPrintable(fifosOpened.join(QStringLiteral(", "))));
     }
     QCOMPARE(type, QStringLiteral("LayoutReadError"));
     QCOMPARE(message,
              QStringLiteral("Erreur lors de la lecture de TextViewer1.FileName: "
-                            "Impossible d'ouvrir le fichier \"%1\". No such file or directory")
-                 .arg(expectedPath(fixture, "aide.html")));
+                            "Impossible d'ouvrir le fichier \"%1\". %2")
+                 .arg(expectedPath(fixture, "aide.html"), reason));
     // The viewer leaves no reference behind, no later window is built and
     // nothing was shown.
     QVERIFY(!Form3);

@@ -8,10 +8,12 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -49,26 +51,68 @@ FileOpenError openError(const QString &name, int error)
                              .arg(path, systemErrorText(error)));
 }
 
-// The whole content of a file; false with errno set when it cannot be
-// opened or read.
+// Why a file that is not a regular one is not read: a directory says so; a
+// FIFO, a socket or a device could keep the reader waiting for a writer or
+// never come to an end, and gets the error the system itself gives when such
+// a file cannot be used (as it does for a socket).
+int notRegularFileError(mode_t mode)
+{
+    return S_ISDIR(mode) ? EISDIR : ENXIO;
+}
+
+// The whole content of a regular file of at most TextViewer::maxFileSize
+// bytes; false with errno set when it cannot be opened or read, or when it
+// is turned away: EISDIR for a directory, ENXIO for anything else that is
+// not a regular file, EFBIG for a larger file.
 bool readWholeFile(const QString &name, QByteArray &bytes)
 {
-    const int fd = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_CLOEXEC);
+    const QByteArray path = QFile::encodeName(name);
+    // What is not a regular file is turned away before it is opened: opening
+    // a device alone may already do something.
+    struct stat status;
+    if (::stat(path.constData(), &status) != 0)
+        return false;
+    if (!S_ISREG(status.st_mode)) {
+        errno = notRegularFileError(status.st_mode);
+        return false;
+    }
+    if (status.st_size > TextViewer::maxFileSize) {
+        errno = EFBIG;
+        return false;
+    }
+
+    // The name may lead elsewhere by now: the opening does not wait, and
+    // what was opened is looked at again.
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return false;
+    const auto fail = [fd](int error) {
+        ::close(fd);
+        errno = error;
+        return false;
+    };
+    if (::fstat(fd, &status) != 0)
+        return fail(errno);
+    if (!S_ISREG(status.st_mode))
+        return fail(notRegularFileError(status.st_mode));
+    if (status.st_size > TextViewer::maxFileSize)
+        return fail(EFBIG);
+
+    // The file may grow while it is read: a byte beyond the limit is enough
+    // to know that it is too large.
+    bytes.reserve(qsizetype(status.st_size));
     char buffer[16384];
     for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        const qint64 room = TextViewer::maxFileSize + 1 - bytes.size();
+        const ssize_t count = ::read(fd, buffer, size_t(std::min<qint64>(sizeof buffer, room)));
         if (count > 0) {
             bytes.append(buffer, count);
+            if (bytes.size() > TextViewer::maxFileSize)
+                return fail(EFBIG);
         } else if (count == 0) {
             break;
         } else if (errno != EINTR) {
-            // A directory, for instance, opens but cannot be read.
-            const int readError = errno;
-            ::close(fd);
-            errno = readError;
-            return false;
+            return fail(errno);
         }
     }
     ::close(fd);

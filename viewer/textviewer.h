@@ -12,15 +12,24 @@ class TextViewer : public QTextBrowser
     Q_OBJECT
 
 public:
+    /// The largest document read, in bytes. The help page is 13 kB and the
+    /// licence 19 kB; a mebibyte leaves room for either to grow fifty times
+    /// over, and text like theirs of that size is laid out in at most a
+    /// third of a second, with some 16 MB of memory. Four times as much
+    /// already keeps the window waiting up to one and a half seconds, and
+    /// 16 MiB up to ten.
+    static constexpr qint64 maxFileSize = 1024 * 1024;
+
     explicit TextViewer(QWidget *parent = nullptr);
 
     QString fileName() const { return m_fileName; }
     /// Loads the named file (relative to the working directory), also when
     /// it is the current one. Its bytes are read in the system's 8-bit
     /// encoding, whatever character set the document declares; markup is
-    /// laid out as rich text, anything else as plain text. Throws
-    /// FileOpenError when the file cannot be read; the view then keeps its
-    /// document and name.
+    /// laid out as rich text, anything else as plain text. Only a regular
+    /// file of at most maxFileSize bytes is read, and reading never waits
+    /// for a writer. Throws FileOpenError when the file cannot be read or is
+    /// refused; the view then keeps its document and name.
     void setFileName(const QString &name);
 
 private:

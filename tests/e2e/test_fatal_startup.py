@@ -1,8 +1,10 @@
 # SPDX-FileCopyrightText: 2026 The Velmaris developers
 # SPDX-License-Identifier: GPL-2.0-or-later
-"""Starting without "aide.html" in the working directory: the fatal error
-box, its text on standard error, and exit code 1."""
+"""Starting without "aide.html" in the working directory, or with one that
+cannot be read: the fatal error box, its text on standard error, and exit
+code 1."""
 
+import os
 import re
 import sys
 import unittest
@@ -39,6 +41,26 @@ class FatalStartUp(unittest.TestCase):
                        session.xdotool("getwindowfocus").strip() == str(box), timeout=5)
             session.key("Return")
             self.assertEqual(session.wait_exit(timeout=10), 1)
+            self.assertRegex(
+                session.stderr_bytes(),
+                b"^Exception LayoutReadError dans le module velmaris dans [0-9A-F]{8}\\.\r\n"
+                + re.escape(message.encode()) + b"\r\n$")
+
+    def test_help_page_fifo(self):
+        # A FIFO that no one writes to: the program neither waits for a
+        # writer nor starts without its help page.
+        with harness.Session("fatal-fifo", documents=("gpl_en.html",)) as session:
+            path = f"{session.workdir}/aide.html"
+            os.mkfifo(path, 0o600)
+            session.start_program(wait_for_window=False)
+            box = session.wait_window("^Erreur d'application$")
+            self.assertEqual(session.find_windows("^Velmaris$"), [])
+            # Read through X alone: AT-SPI serves one session per process.
+            session.focus_window(box)
+            session.key("Return")
+            self.assertEqual(session.wait_exit(timeout=10), 1)
+            message = ("Erreur lors de la lecture de TextViewer1.FileName: Impossible d'ouvrir le"
+                       f' fichier "{path}". No such device or address.')
             self.assertRegex(
                 session.stderr_bytes(),
                 b"^Exception LayoutReadError dans le module velmaris dans [0-9A-F]{8}\\.\r\n"
