@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -157,6 +158,19 @@ void TextViewer::setFileName(const QString &name)
         setPlainText(text);
     applyDefaultTextColor();
     m_fileName = name;
+}
+
+QVariant TextViewer::loadResource(int type, const QUrl &)
+{
+    // Empty, but never null: on a null answer the document goes and reads
+    // the file itself. An image that cannot be decoded is read by name, too:
+    // images get one transparent pixel.
+    if (type == QTextDocument::ImageResource) {
+        QImage nothing(1, 1, QImage::Format_ARGB32);
+        nothing.fill(Qt::transparent);
+        return nothing;
+    }
+    return QByteArray();
 }
 
 void TextViewer::applyDefaultTextColor()

@@ -6,7 +6,8 @@
 
 /// A read-only rich-text view of one document read from a file: black text
 /// on white in a sunken frame, links drawn blue and underlined but never
-/// followed.
+/// followed. Only the document's own text is shown: nothing it refers to
+/// (images, style sheets, anything else) is ever read.
 class TextViewer : public QTextBrowser
 {
     Q_OBJECT
@@ -31,6 +32,11 @@ public:
     /// for a writer. Throws FileOpenError when the file cannot be read or is
     /// refused; the view then keeps its document and name.
     void setFileName(const QString &name);
+
+protected:
+    /// Nothing: a document's images, style sheets and other references are
+    /// not loaded.
+    QVariant loadResource(int type, const QUrl &name) override;
 
 private:
     void applyDefaultTextColor();
