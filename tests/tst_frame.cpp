@@ -37,6 +37,17 @@ void *operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
+// The memory comes from malloc, so it goes back to free.
+void operator delete(void *memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void *memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+
 // Start-up, the four windows, show, hide and close requests, and the end of
 // the program. The default font matches the main window's design metrics,
 // so the main and statistics windows come up exactly as stored.
