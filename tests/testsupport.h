@@ -2,11 +2,36 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <QEvent>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
 class QWidget;
+
+/// Counts the events of one type that reach the objects it filters.
+class EventCounter : public QObject
+{
+public:
+    explicit EventCounter(QEvent::Type type)
+        : m_type(type)
+    {
+    }
+
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == m_type)
+            ++count;
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+};
 
 /// Runs the test in a fresh temporary working directory that holds copies
 /// of the program's two documents, and builds the four windows there.

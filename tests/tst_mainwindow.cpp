@@ -43,27 +43,12 @@ void sendCloseRequest(WId window)
     xcb_disconnect(connection);
 }
 
-// Counts the close requests that reach a native window.
-class CloseCounter : public QObject
-{
-public:
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Close)
-            ++count;
-        return false;
-    }
-};
-
 // The error dialog of a failed close, while which the window manager asks
 // the main window to close once more; it stays open until the request came.
 void closeAgainWhileReporting(const QString &text, QWidget *)
 {
     reportedErrors().append(text);
-    CloseCounter requests;
+    EventCounter requests(QEvent::Close);
     Form1->windowHandle()->installEventFilter(&requests);
     for (int tries = 0; tries < 50 && requests.count == 0; ++tries) {
         sendCloseRequest(Form1->winId()); // asked again where a message is lost

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "main_window/starfield.h"
 #include "main_window/unit1vars.h"
+#include "testsupport.h"
 
 #include <QPixmap>
 #include <QtTest>
@@ -10,21 +11,6 @@ namespace {
 
 const QRgb Black = qRgb(0, 0, 0);
 const QRgb White = qRgb(255, 255, 255);
-
-/// Counts the paint events that reach a widget.
-class PaintCounter : public QObject
-{
-public:
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++count;
-        return false;
-    }
-};
 
 /// Pixels of the picture that are not of the given colour, as points.
 QList<QPoint> pixelsOtherThan(const QImage &picture, QRgb colour)
@@ -298,7 +284,7 @@ void TestStarField::drawingOnlyMarksForRepaint()
     QVERIFY(QTest::qWaitForWindowExposed(&image));
     QCoreApplication::processEvents();
 
-    PaintCounter counter;
+    EventCounter counter(QEvent::Paint);
     image.installEventFilter(&counter);
     image.computeGeometry();
     image.eraseField();
