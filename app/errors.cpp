@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-// Not inlined, so that the return address is in the code that raised the error.
+// The address the current function returns to, in the code that called it.
 #define CALLER_ADDRESS __builtin_extract_return_addr(__builtin_return_address(0))
 
 // Not inlined, so that the return address lies in the code that raised the error.
