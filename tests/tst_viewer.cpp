@@ -618,6 +618,10 @@ void TestViewer::failedOpening_data()
         << "" << true << "gpl_en.html" << licenceCaption;
     QTest::newRow("credit label without gpl_en.html, help on screen")
         << "help" << true << "gpl_en.html" << licenceCaption;
+    // Empty: the whole working directory is removed; it has no path left,
+    // and the message names the file as it was tried.
+    QTest::newRow("Aide... with the working directory removed")
+        << "" << false << "" << helpCaption;
 }
 
 void TestViewer::failedOpening()
@@ -637,11 +641,18 @@ void TestViewer::failedOpening()
     const QString document = viewer()->toHtml();
     const QString fileName = viewer()->fileName();
 
-    QVERIFY(QFile::remove(fixture.path(missing)));
+    QString expected;
+    if (missing.isEmpty()) {
+        QVERIFY(QDir(fixture.dir()).removeRecursively());
+        expected = QStringLiteral("Impossible d'ouvrir le fichier \"aide.html\". "
+                                  "No such file or directory.");
+    } else {
+        QVERIFY(QFile::remove(fixture.path(missing)));
+        expected = openErrorText(fixture, missing, "No such file or directory");
+    }
     credit ? clickCreditLabel() : clickHelpButton();
 
-    QCOMPARE(reportedErrors(),
-             QStringList{openErrorText(fixture, missing, "No such file or directory")});
+    QCOMPARE(reportedErrors(), QStringList{expected});
     QCOMPARE(viewer()->toHtml(), document);
     QCOMPARE(viewer()->fileName(), fileName);
     QCOMPARE(Form3->windowTitle(), caption);

@@ -47,7 +47,12 @@ QString systemErrorText(int error)
 
 FileOpenError openError(const QString &name, int error)
 {
-    const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(name));
+    // The working directory joined with the name; a working directory that
+    // was removed has no path any more, and the name is then given as it
+    // was tried.
+    const QString directory = QDir::currentPath();
+    const QString path =
+        directory.isEmpty() ? name : QDir::cleanPath(QDir(directory).absoluteFilePath(name));
     return FileOpenError(QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
                              .arg(path, systemErrorText(error)));
 }
