@@ -322,6 +322,8 @@ private slots:
     void helpButtonShowsHelpPage();
     void openingsSwitchDocumentAndCaption();
     void okHidesAndKeepsDocument();
+    void keysOnOkScrollText_data();
+    void keysOnOkScrollText();
     void reopeningReadsFileAgain_data();
     void reopeningReadsFileAgain();
 
@@ -498,6 +500,42 @@ void TestViewer::okHidesAndKeepsDocument()
     QCOMPARE(Form3->windowTitle(), licenceCaption);
     QCOMPARE(viewer()->toHtml(), licence);
     QVERIFY(reportedErrors().isEmpty());
+}
+
+void TestViewer::keysOnOkScrollText_data()
+{
+    // The key pressed while OK has the focus, with the text at its top or
+    // at its end, and where the text then stands: a page or a line from
+    // where it was, or at its end.
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("fromEnd");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("PageDown at the top: a page down") << int(Qt::Key_PageDown) << false << "page";
+    QTest::newRow("Up at the end: a line back") << int(Qt::Key_Up) << true << "line";
+    QTest::newRow("End at the top: the end") << int(Qt::Key_End) << false << "end";
+}
+
+void TestViewer::keysOnOkScrollText()
+{
+    QFETCH(int, key);
+    QFETCH(bool, fromEnd);
+    QFETCH(QString, expected);
+    ProgramFixture fixture;
+    showMainWindow();
+    clickHelpButton();
+    QVERIFY(QTest::qWaitForWindowExposed(Form3));
+    QScrollBar *bar = viewer()->verticalScrollBar();
+    QVERIFY(bar->maximum() > 2 * bar->pageStep()); // the help page does not fit
+    bar->setValue(fromEnd ? bar->maximum() : 0);
+
+    QTest::keyClick(Form3->ui.Button1, Qt::Key(key));
+    const int end = bar->maximum();
+    const int position = expected == QLatin1String("page") ? bar->pageStep()
+                         : expected == QLatin1String("line") ? end - bar->singleStep()
+                                                             : end;
+    QCOMPARE(bar->value(), position);
+    QVERIFY(Form3->isVisible());
+    QVERIFY(!(viewer()->focusPolicy() & Qt::TabFocus));
 }
 
 void TestViewer::reopeningReadsFileAgain_data()

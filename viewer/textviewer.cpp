@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QKeyEvent>
+#include <QScrollBar>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -176,6 +178,57 @@ QVariant TextViewer::loadResource(int type, const QUrl &)
         return nothing;
     }
     return QByteArray();
+}
+
+void TextViewer::takeScrollKeysFrom(QWidget *control)
+{
+    m_keySources.append(control);
+    control->installEventFilter(this);
+    connect(control, &QObject::destroyed, this,
+            [this](QObject *gone) { m_keySources.removeAll(gone); });
+}
+
+bool TextViewer::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || !m_keySources.contains(watched))
+        return QTextBrowser::eventFilter(watched, event);
+    const auto *key = static_cast<const QKeyEvent *>(event);
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    QScrollBar *bar = verticalScrollBar();
+    QAbstractSlider::SliderAction action;
+    switch (key->key()) {
+    case Qt::Key_Up:
+        action = QAbstractSlider::SliderSingleStepSub;
+        break;
+    case Qt::Key_Down:
+        action = QAbstractSlider::SliderSingleStepAdd;
+        break;
+    case Qt::Key_Left:
+        bar = horizontalScrollBar();
+        action = QAbstractSlider::SliderSingleStepSub;
+        break;
+    case Qt::Key_Right:
+        bar = horizontalScrollBar();
+        action = QAbstractSlider::SliderSingleStepAdd;
+        break;
+    case Qt::Key_PageUp:
+        action = QAbstractSlider::SliderPageStepSub;
+        break;
+    case Qt::Key_PageDown:
+        action = QAbstractSlider::SliderPageStepAdd;
+        break;
+    case Qt::Key_Home:
+        action = QAbstractSlider::SliderToMinimum;
+        break;
+    case Qt::Key_End:
+        action = QAbstractSlider::SliderToMaximum;
+        break;
+    default:
+        return false;
+    }
+    bar->triggerAction(action);
+    return true;
 }
 
 void TextViewer::applyDefaultTextColor()

@@ -33,13 +33,21 @@ public:
     /// refused; the view then keeps its document and name.
     void setFileName(const QString &name);
 
+    /// Lets the keys that scroll the text (the arrows, PageUp, PageDown,
+    /// Home and End) scroll it while the control has the focus: the view
+    /// itself stays out of the tab chain, and could not be scrolled from the
+    /// keyboard otherwise.
+    void takeScrollKeysFrom(QWidget *control);
+
 protected:
     /// Nothing: a document's images, style sheets and other references are
     /// not loaded.
     QVariant loadResource(int type, const QUrl &name) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void applyDefaultTextColor();
 
     QString m_fileName;
+    QList<QObject *> m_keySources;
 };
