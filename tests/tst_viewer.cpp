@@ -250,7 +250,8 @@ QByteArray words(qint64 length)
 
 // Replaces the help page of the fixture with a document of the given kind:
 // "page" the bytes given, "fifo" a FIFO, "large" markup one byte longer
-// than the viewer reads, "zero" a link to /dev/zero, "missing" nothing.
+// than the viewer reads, "zero" a link to /dev/zero, "nested" 10,000
+// tables each in a cell of the one around it, "missing" nothing.
 void makeHelpPage(const ProgramFixture &fixture, const QString &kind, const QByteArray &page)
 {
     const QString path = fixture.path("aide.html");
@@ -262,6 +263,9 @@ void makeHelpPage(const ProgramFixture &fixture, const QString &kind, const QByt
     } else if (kind == QLatin1String("large")) {
         writeFile(path, "<p>" + words(TextViewer::maxFileSize + 1 - 7) + "</p>");
         QCOMPARE(QFileInfo(path).size(), TextViewer::maxFileSize + 1);
+    } else if (kind == QLatin1String("nested")) {
+        writeFile(path, QByteArray("<table><tr><td>").repeated(10000) + "x"
+                            + QByteArray("</td></tr></table>").repeated(10000));
     } else if (kind == QLatin1String("zero")) {
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
     } else {
@@ -954,6 +958,8 @@ void TestViewer::startWithUnusableHelpPage_data()
         << "fifo" << "No such device or address";
     QTest::newRow("help page is a link to /dev/zero") << "zero" << "No such device or address";
     QTest::newRow("help page one byte above the size limit") << "large" << "File too large";
+    QTest::newRow("help page of 10,000 nested tables")
+        << "nested" << "Value too large for defined data type";
 }
 
 void TestViewer::startWithUnusableHelpPage()
