@@ -44,6 +44,43 @@ int writeAll(int fd, const QByteArray &text)
     return 0;
 }
 
+// Appends the text to the file open at fd for appending, all of it or
+// nothing: where a write fails after part of it went in (a disk that fills
+// gives a short write, then the error), the file is cut back to the size it
+// had before. It is cut only while the parts lie end to end at its end, its
+// size still exactly what they made it, so that a record that another
+// writer appended meanwhile is never cut. Returns 0 or the error number.
+int appendWhole(int fd, const QByteArray &text)
+{
+    const char *data = text.constData();
+    qsizetype left = text.size();
+    off_t start = -1; // where the first part went, -1 before it or when unknown
+    off_t end = -1;   // where the parts written so far end
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            struct stat status;
+            if (start >= 0 && ::fstat(fd, &status) == 0 && status.st_size == end)
+                (void)::ftruncate(fd, start);
+            return error;
+        }
+        // Appending leaves the offset at the end of what was just written.
+        const off_t at = ::lseek(fd, 0, SEEK_CUR);
+        const bool first = data == text.constData();
+        if (at < 0 || (!first && at - written != end))
+            start = -1;
+        else if (first)
+            start = at - written;
+        end = at;
+        data += written;
+        left -= written;
+    }
+    return 0;
+}
+
 // Closes the file; a failed close is reported unless an earlier error
 // already is.
 int closeFile(int fd, int error)
@@ -167,7 +204,7 @@ void append(const QStringList &fields, const QString &path)
         if (fd >= 0) {
             // A record never sticks to the end of an unfinished line.
             const QByteArray text = endsInsideLine(fd, name) ? "\r\n" + record : record;
-            const int error = closeFile(fd, writeAll(fd, text));
+            const int error = closeFile(fd, appendWhole(fd, text));
             if (error != 0)
                 raise(error);
             return;

@@ -22,7 +22,9 @@ QString recordLine(const QStringList &fields);
 /// record in one write, on a line of its own even where the file's last
 /// line lacks its line break; a new file appears with its header and record
 /// already in it. So runs that close together keep their records whole, and
-/// the header stays first. The file is closed on every path, and opening it
+/// the header stays first. A record that fails part-way (a disk that fills)
+/// is taken out again: the file is cut back to the size it had, unless
+/// another writer has appended since. The file is closed on every path, and opening it
 /// never waits: a pipe without a reader is an error like any other.
 /// Throws InOutError with the message that the system's error selects.
 void append(const QStringList &fields, const QString &path = QString::fromLatin1(FileName));

@@ -16,8 +16,10 @@
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
 #include <grp.h>
 #include <optional>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -325,6 +327,10 @@ void TestStatsLog::permissionErrors_data()
         << "writeonly" << "" << old + record;
     QTest::newRow("working directory without write permission")
         << "lockeddir" << "Accès au fichier refusé" << QByteArray();
+    // A file size limit just past the file's end: the record goes in short,
+    // then the next write fails, as on a disk that fills up.
+    QTest::newRow("record cut short by a full file: the file as it was")
+        << "sizelimit" << QString("Erreur E/S %1").arg(EFBIG) << old;
 }
 
 void TestStatsLog::permissionErrors()
@@ -351,6 +357,8 @@ void TestStatsLog::permissionErrors()
     } else if (setup == QLatin1String("writeonly")) {
         writeFile(path, old);
         QVERIFY(log.setPermissions(QFile::WriteOwner));
+    } else if (setup == QLatin1String("sizelimit")) {
+        writeFile(path, old);
     } else {
         QVERIFY(QFile(dir.path()).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
     }
@@ -373,6 +381,11 @@ void TestStatsLog::permissionErrors()
             ::_exit(2);
         if (::access(QFile::encodeName(dir.path()).constData(), X_OK) != 0)
             ::_exit(3);
+        if (setup == QLatin1String("sizelimit")) {
+            const rlimit limit{rlim_t(old.size() + 5), rlim_t(old.size() + 5)};
+            if (::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                ::_exit(6);
+        }
         QByteArray outcome;
         try {
             StatsLog::append(fields, path);

@@ -250,7 +250,8 @@ QByteArray words(qint64 length)
 
 // Replaces the help page of the fixture with a document of the given kind:
 // "page" the bytes given, "fifo" a FIFO, "large" markup one byte longer
-// than the viewer reads, "zero" a link to /dev/zero, "missing" nothing.
+// than the viewer reads, "zero" a link to /dev/zero, "nested" 10,000
+// tables each in a cell of the one around it, "missing" nothing.
 void makeHelpPage(const ProgramFixture &fixture, const QString &kind, const QByteArray &page)
 {
     const QString path = fixture.path("aide.html");
@@ -262,6 +263,9 @@ void makeHelpPage(const ProgramFixture &fixture, const QString &kind, const QByt
     } else if (kind == QLatin1String("large")) {
         writeFile(path, "<p>" + words(TextViewer::maxFileSize + 1 - 7) + "</p>");
         QCOMPARE(QFileInfo(path).size(), TextViewer::maxFileSize + 1);
+    } else if (kind == QLatin1String("nested")) {
+        writeFile(path, QByteArray("<table><tr><td>").repeated(10000) + "x"
+                            + QByteArray("</td></tr></table>").repeated(10000));
     } else if (kind == QLatin1String("zero")) {
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
     } else {
@@ -322,6 +326,8 @@ private slots:
     void helpButtonShowsHelpPage();
     void openingsSwitchDocumentAndCaption();
     void okHidesAndKeepsDocument();
+    void keysOnOkScrollText_data();
+    void keysOnOkScrollText();
     void reopeningReadsFileAgain_data();
     void reopeningReadsFileAgain();
 
@@ -372,23 +378,34 @@ void TestViewer::helpPageLoadedAtStart()
 
 void TestViewer::layoutAsStored_data()
 {
+    // Each control as stored for text 20 high and 8 wide, and where it
+    // comes with text 14 by 7: edges times 7/8 across and 14/20 down,
+    // truncated, worked out by hand.
     QTest::addColumn<QString>("control");
-    QTest::addColumn<QRect>("stored");
-    QTest::newRow("OK button") << "Button1" << QRect(216, 632, 75, 25);
-    QTest::newRow("document view") << "TextViewer1" << QRect(8, 24, 521, 593);
+    QTest::addColumn<QRect>("scaled");
+    // Left 216, right 291, top 632, bottom 657.
+    QTest::newRow("OK button") << "Button1" << QRect(189, 442, 254 - 189, 459 - 442);
+    // Left 8, right 529, top 24, bottom 617.
+    QTest::newRow("document view") << "TextViewer1" << QRect(7, 16, 462 - 7, 431 - 16);
 }
 
 void TestViewer::layoutAsStored()
 {
     QFETCH(QString, control);
-    QFETCH(QRect, stored);
+    QFETCH(QRect, scaled);
+    // DejaVu Sans at 12 pixels measures 14 by 7.
+    const QFont desktop = QApplication::font();
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(12);
+    QApplication::setFont(font);
     ProgramFixture fixture;
+    QApplication::setFont(desktop);
     QCOMPARE(Form3->designMetrics(), (TextMetrics{20, 8}));
+    QCOMPARE(Form3->runtimeMetrics(), (TextMetrics{14, 7}));
     QCOMPARE(Form3->geometry().topLeft(), QPoint(584, 231));
     auto *widget = Form3->contents()->findChild<QWidget *>(control);
     QVERIFY(widget);
-    QCOMPARE(widget->geometry(),
-             scaleRect(stored, Form3->runtimeMetrics(), Form3->designMetrics()));
+    QCOMPARE(widget->geometry(), scaled);
 }
 
 void TestViewer::presentation()
@@ -498,6 +515,42 @@ void TestViewer::okHidesAndKeepsDocument()
     QCOMPARE(Form3->windowTitle(), licenceCaption);
     QCOMPARE(viewer()->toHtml(), licence);
     QVERIFY(reportedErrors().isEmpty());
+}
+
+void TestViewer::keysOnOkScrollText_data()
+{
+    // The key pressed while OK has the focus, with the text at its top or
+    // at its end, and where the text then stands: a page or a line from
+    // where it was, or at its end.
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("fromEnd");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("PageDown at the top: a page down") << int(Qt::Key_PageDown) << false << "page";
+    QTest::newRow("Up at the end: a line back") << int(Qt::Key_Up) << true << "line";
+    QTest::newRow("End at the top: the end") << int(Qt::Key_End) << false << "end";
+}
+
+void TestViewer::keysOnOkScrollText()
+{
+    QFETCH(int, key);
+    QFETCH(bool, fromEnd);
+    QFETCH(QString, expected);
+    ProgramFixture fixture;
+    showMainWindow();
+    clickHelpButton();
+    QVERIFY(QTest::qWaitForWindowExposed(Form3));
+    QScrollBar *bar = viewer()->verticalScrollBar();
+    QVERIFY(bar->maximum() > 2 * bar->pageStep()); // the help page does not fit
+    bar->setValue(fromEnd ? bar->maximum() : 0);
+
+    QTest::keyClick(Form3->ui.Button1, Qt::Key(key));
+    const int end = bar->maximum();
+    const int position = expected == QLatin1String("page") ? bar->pageStep()
+                         : expected == QLatin1String("line") ? end - bar->singleStep()
+                                                             : end;
+    QCOMPARE(bar->value(), position);
+    QVERIFY(Form3->isVisible());
+    QVERIFY(!(viewer()->focusPolicy() & Qt::TabFocus));
 }
 
 void TestViewer::reopeningReadsFileAgain_data()
@@ -618,6 +671,10 @@ void TestViewer::failedOpening_data()
         << "" << true << "gpl_en.html" << licenceCaption;
     QTest::newRow("credit label without gpl_en.html, help on screen")
         << "help" << true << "gpl_en.html" << licenceCaption;
+    // Empty: the whole working directory is removed; it has no path left,
+    // and the message names the file as it was tried.
+    QTest::newRow("Aide... with the working directory removed")
+        << "" << false << "" << helpCaption;
 }
 
 void TestViewer::failedOpening()
@@ -637,11 +694,18 @@ void TestViewer::failedOpening()
     const QString document = viewer()->toHtml();
     const QString fileName = viewer()->fileName();
 
-    QVERIFY(QFile::remove(fixture.path(missing)));
+    QString expected;
+    if (missing.isEmpty()) {
+        QVERIFY(QDir(fixture.dir()).removeRecursively());
+        expected = QStringLiteral("Impossible d'ouvrir le fichier \"aide.html\". "
+                                  "No such file or directory.");
+    } else {
+        QVERIFY(QFile::remove(fixture.path(missing)));
+        expected = openErrorText(fixture, missing, "No such file or directory");
+    }
     credit ? clickCreditLabel() : clickHelpButton();
 
-    QCOMPARE(reportedErrors(),
-             QStringList{openErrorText(fixture, missing, "No such file or directory")});
+    QCOMPARE(reportedErrors(), QStringList{expected});
     QCOMPARE(viewer()->toHtml(), document);
     QCOMPARE(viewer()->fileName(), fileName);
     QCOMPARE(Form3->windowTitle(), caption);
@@ -905,6 +969,8 @@ void TestViewer::startWithUnusableHelpPage_data()
         << "fifo" << "No such device or address";
     QTest::newRow("help page is a link to /dev/zero") << "zero" << "No such device or address";
     QTest::newRow("help page one byte above the size limit") << "large" << "File too large";
+    QTest::newRow("help page of 10,000 nested tables")
+        << "nested" << "Value too large for defined data type";
 }
 
 void TestViewer::startWithUnusableHelpPage()

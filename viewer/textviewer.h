@@ -21,6 +21,17 @@ public:
     /// 16 MiB up to ten.
     static constexpr qint64 maxFileSize = 1024 * 1024;
 
+    /// How deep the elements of a document may nest, and its tables. The
+    /// bundled pages nest five elements and one table deep. The reader's
+    /// time grows with the square of the nesting (10,000 nested tables, a
+    /// third of maxFileSize, take a minute), and laying out doubles with
+    /// each table level (20 nested tables take 12 s). Within these bounds a
+    /// document of maxFileSize, nested as deep as they allow all through,
+    /// is read and laid out about as fast as one of that size without any
+    /// nesting: at most two seconds and a half.
+    static constexpr int maxNesting = 128;
+    static constexpr int maxTableNesting = 4;
+
     explicit TextViewer(QWidget *parent = nullptr);
 
     QString fileName() const { return m_fileName; }
@@ -28,18 +39,27 @@ public:
     /// it is the current one. Its bytes are read in the system's 8-bit
     /// encoding, whatever character set the document declares; markup is
     /// laid out as rich text, anything else as plain text. Only a regular
-    /// file of at most maxFileSize bytes is read, and reading never waits
+    /// file of at most maxFileSize bytes is read, markup that nests within
+    /// maxNesting and maxTableNesting is laid out, and reading never waits
     /// for a writer. Throws FileOpenError when the file cannot be read or is
     /// refused; the view then keeps its document and name.
     void setFileName(const QString &name);
+
+    /// Lets the keys that scroll the text (the arrows, PageUp, PageDown,
+    /// Home and End) scroll it while the control has the focus: the view
+    /// itself stays out of the tab chain, and could not be scrolled from the
+    /// keyboard otherwise.
+    void takeScrollKeysFrom(QWidget *control);
 
 protected:
     /// Nothing: a document's images, style sheets and other references are
     /// not loaded.
     QVariant loadResource(int type, const QUrl &name) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void applyDefaultTextColor();
 
     QString m_fileName;
+    QList<QObject *> m_keySources;
 };

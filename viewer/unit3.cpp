@@ -12,6 +12,7 @@ TForm3::TForm3()
     ui.setupUi(contents());
     finishBuild();
     bind(ui.Button1, &QPushButton::clicked, &TForm3::Button1Click);
+    ui.TextViewer1->takeScrollKeysFrom(ui.Button1);
     loadStoredDocument();
 }
 
