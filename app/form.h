@@ -69,6 +69,7 @@ private:
     void applyHintRule(QWidget *control);
     void updateScrollRange();
     void keepOnScreen();
+    bool maximizeRefused() const;
 
     QWidget *m_contents;
     TextMetrics m_design;
@@ -76,4 +77,5 @@ private:
     bool m_shownBefore = false;
     bool m_closing = false;
     bool m_startMaximized = false;
+    bool m_fitFrame = false;
 };
