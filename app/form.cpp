@@ -248,9 +248,9 @@ bool Form::maximizeRefused() const
 {
     // A Wayland compositor gives a maximized window the size it chooses,
     // and one that holds to the protocol ends a client whose window keeps
-    // another size; a fixed-size window is shown in the normal state there.
-    // Where the window system places a maximized window, a Wayland client
-    // could not place it itself either: its stored place is not used.
+    // another size: a fixed-size window is shown in the normal state there.
+    // A Wayland client cannot place its windows either: the compositor
+    // places it, as the window system places a maximized window elsewhere.
     return minimumSize() == maximumSize()
            && QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }

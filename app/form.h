@@ -13,7 +13,8 @@
 ///   storedLeft, storedTop   where the inside area is first placed, pixels
 ///   textHeight, textWidth   the design metrics that the layout was made for
 ///   scrollBars              "auto" or "off"
-///   startMaximized          shown maximized the first time
+///   startMaximized          shown maximized the first time (on Wayland,
+///                           not when its size is fixed)
 ///   initialFocus            name of the control that first takes the focus
 /// and each control may carry:
 ///   fontHeight              pixel size of a font of its own
