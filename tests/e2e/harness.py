@@ -176,8 +176,10 @@ class Session:
 
     def base_env(self):
         env = {key: value for key, value in os.environ.items()
-               if not key.startswith(("QT_", "XDG_SESSION", "WAYLAND", "DBUS_", "AT_SPI"))}
-        env["DISPLAY"] = self.display
+               if not key.startswith(("QT_", "XDG_SESSION", "WAYLAND", "DBUS_", "AT_SPI"))
+               and key != "DISPLAY"}
+        if self.display:
+            env["DISPLAY"] = self.display
         if self.bus_address:
             env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
         env.setdefault("LC_ALL", "C.UTF-8")
@@ -530,15 +532,8 @@ class WaylandSession(Session):
     socket_name = "velmaris-wayland"
 
     def base_env(self):
-        env = {key: value for key, value in os.environ.items()
-               if not key.startswith(("QT_", "XDG_SESSION", "WAYLAND", "DBUS_", "AT_SPI"))
-               and key != "DISPLAY"}
-        env.update({"WAYLAND_DISPLAY": self.socket_name,
-                    "XDG_RUNTIME_DIR": os.path.join(self.scratch, "runtime")})
-        if self.bus_address:
-            env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
-        env.setdefault("LC_ALL", "C.UTF-8")
-        return env
+        return dict(super().base_env(), WAYLAND_DISPLAY=self.socket_name,
+                    XDG_RUNTIME_DIR=os.path.join(self.scratch, "runtime"))
 
     def _start_x(self):
         env = self.base_env()
