@@ -40,7 +40,11 @@ CloseOnSignal::CloseOnSignal(QWidget *window)
     }
     m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &CloseOnSignal::closeWindow);
+    catchSignals();
+}
 
+void CloseOnSignal::catchSignals()
+{
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
@@ -67,5 +71,15 @@ void CloseOnSignal::closeWindow()
     char bytes[16];
     while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
     }
-    m_window->close();
+    // Another kind of signal while the close's error dialog is open: that
+    // close is under way already.
+    if (m_closing)
+        return;
+    m_closing = true;
+    const bool closed = m_window->close();
+    m_closing = false;
+    // The close failed and its error dialog has been answered: the window
+    // stays, and the next signal closes it again.
+    if (!closed)
+        catchSignals();
 }

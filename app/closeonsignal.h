@@ -11,7 +11,8 @@ class QWidget;
 /// the end of the session) into a close request on a window, taken by the
 /// event loop like one from the window manager: the main window's close
 /// handler still writes the run's log. A second signal of the same kind ends
-/// the program at once, as it would have without this. The signal handler
+/// the program at once, as it would have without this, until that close
+/// has failed and its error dialog has been answered. The signal handler
 /// only writes one byte to a pipe that a socket notifier watches.
 class CloseOnSignal : public QObject
 {
@@ -22,8 +23,10 @@ public:
     ~CloseOnSignal() override;
 
 private:
+    void catchSignals();
     void closeWindow();
 
     QWidget *m_window;
     QSocketNotifier *m_notifier = nullptr;
+    bool m_closing = false;
 };

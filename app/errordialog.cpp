@@ -18,7 +18,9 @@ namespace {
 
 void messageBoxReporter(const QString &text, QWidget *owner)
 {
-    QMessageBox box(QMessageBox::Critical, QString(), text, QMessageBox::Ok, owner);
+    // The window system puts the application's name into an empty title:
+    // a blank is what leaves the title bar looking empty.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral(" "), text, QMessageBox::Ok, owner);
     box.setDefaultButton(QMessageBox::Ok);
     // No window of the program takes input while the dialog is open.
     box.setWindowModality(Qt::ApplicationModal);

@@ -24,6 +24,16 @@ QList<QWidget *> controlsOf(QWidget *contents)
     return contents->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
 }
 
+// A size, or size limits, scaled like the layout; no limit stays none.
+QSize scaleSize(QSize size, const TextMetrics &runtime, const TextMetrics &design)
+{
+    if (size.width() < QWIDGETSIZE_MAX)
+        size.setWidth(scaleMeasure(size.width(), runtime.width, design.width));
+    if (size.height() < QWIDGETSIZE_MAX)
+        size.setHeight(scaleMeasure(size.height(), runtime.height, design.height));
+    return size;
+}
+
 } // namespace
 
 Form::Form()
@@ -56,16 +66,9 @@ void Form::finishBuild()
         scaleLayout();
         // The window's own size and limits follow its controls, so that
         // nothing ends up outside the inside area.
-        auto scaleSize = [this](QSize size) {
-            if (size.width() < QWIDGETSIZE_MAX)
-                size.setWidth(scaleMeasure(size.width(), m_runtime.width, m_design.width));
-            if (size.height() < QWIDGETSIZE_MAX)
-                size.setHeight(scaleMeasure(size.height(), m_runtime.height, m_design.height));
-            return size;
-        };
-        inside = scaleSize(inside);
-        minimum = scaleSize(minimum);
-        maximum = scaleSize(maximum);
+        inside = scaleSize(inside, m_runtime, m_design);
+        minimum = scaleSize(minimum, m_runtime, m_design);
+        maximum = scaleSize(maximum, m_runtime, m_design);
     }
     for (QLabel *label : root->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
         autoSizeLabel(label);
@@ -139,8 +142,10 @@ void Form::scaleLayout()
 {
     for (QWidget *control : controlsOf(m_contents)) {
         const QRect scaled = scaleRect(control->geometry(), m_runtime, m_design);
-        // Size limits are never rescaled; a control held to a fixed width
-        // keeps it.
+        // A control's size limits follow the layout, as the window's own do:
+        // a control held to a width keeps to the scaled width.
+        control->setMinimumSize(scaleSize(control->minimumSize(), m_runtime, m_design));
+        control->setMaximumSize(scaleSize(control->maximumSize(), m_runtime, m_design));
         control->setGeometry(scaled);
         const int height = intProperty(control, "fontHeight");
         if (height != 0) {
@@ -178,6 +183,14 @@ void Form::updateScrollRange()
 
 bool Form::eventFilter(QObject *watched, QEvent *event)
 {
+    if (m_fitFrame && watched == windowHandle()
+        && (event->type() == QEvent::Expose || event->type() == QEvent::Move)
+        && !windowHandle()->frameMargins().isNull()) {
+        // Framed, once: the frame too goes within the screen. The window is
+        // never framed where no window manager runs.
+        m_fitFrame = false;
+        keepOnScreen();
+    }
     if (m_closing && event->type() == QEvent::Close && watched == windowHandle()) {
         // Were it let through, it would take the native window away while
         // the first request is still deciding whether the window closes.
@@ -212,27 +225,47 @@ void Form::showForm()
 {
     if (isHidden()) {
         if (!m_shownBefore) {
-            if (m_startMaximized)
+            if (m_startMaximized && !maximizeRefused()) {
                 setWindowState(windowState() | Qt::WindowMaximized);
-            else
+            } else {
                 keepOnScreen();
+                // The frame is known once the window manager has put the
+                // window into it: see eventFilter().
+                m_fitFrame = true;
+            }
         }
         m_shownBefore = true;
         setVisible(true);
+        if (m_fitFrame)
+            windowHandle()->installEventFilter(this);
     }
     raise();
     if (!(windowState() & Qt::WindowMinimized))
         activateWindow();
 }
 
+bool Form::maximizeRefused() const
+{
+    // A Wayland compositor gives a maximized window the size it chooses,
+    // and one that holds to the protocol ends a client whose window keeps
+    // another size: a fixed-size window is shown in the normal state there.
+    // A Wayland client cannot place its windows either: the compositor
+    // places it, as the window system places a maximized window elsewhere.
+    return minimumSize() == maximumSize()
+           && QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 void Form::keepOnScreen()
 {
     // A stored place made for a larger screen may put part of the window
     // beyond the edges of this one: move it just enough to show all of it,
-    // or at least its top-left part when it is larger than the screen.
+    // frame included as far as it is known, or at least its top-left part
+    // when it is larger than the screen.
     const QScreen *screen = QGuiApplication::screenAt(geometry().topLeft());
     const QRect area = (screen ? screen : this->screen())->availableGeometry();
-    QRect placed = geometry();
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QRect framed = geometry().marginsAdded(frame);
+    QRect placed = framed;
     if (placed.right() > area.right())
         placed.moveRight(area.right());
     if (placed.bottom() > area.bottom())
@@ -241,8 +274,8 @@ void Form::keepOnScreen()
         placed.moveLeft(area.left());
     if (placed.top() < area.top())
         placed.moveTop(area.top());
-    if (placed != geometry())
-        setGeometry(placed);
+    if (placed != framed)
+        setGeometry(geometry().translated(placed.topLeft() - framed.topLeft()));
 }
 
 void Form::hideForm()

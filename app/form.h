@@ -13,7 +13,8 @@
 ///   storedLeft, storedTop   where the inside area is first placed, pixels
 ///   textHeight, textWidth   the design metrics that the layout was made for
 ///   scrollBars              "auto" or "off"
-///   startMaximized          shown maximized the first time
+///   startMaximized          shown maximized the first time (on Wayland,
+///                           not when its size is fixed)
 ///   initialFocus            name of the control that first takes the focus
 /// and each control may carry:
 ///   fontHeight              pixel size of a font of its own
@@ -69,6 +70,7 @@ private:
     void applyHintRule(QWidget *control);
     void updateScrollRange();
     void keepOnScreen();
+    bool maximizeRefused() const;
 
     QWidget *m_contents;
     TextMetrics m_design;
@@ -76,4 +78,5 @@ private:
     bool m_shownBefore = false;
     bool m_closing = false;
     bool m_startMaximized = false;
+    bool m_fitFrame = false;
 };

@@ -12,6 +12,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QTest>
@@ -66,6 +67,7 @@ private slots:
     void closingSecondaryWindowKeepsProgramRunning();
     void showLeavesMinimizedWindowMinimized();
     void focusComesBackToLastControl();
+    void terminationSignalClosesMainWindow_data();
     void terminationSignalClosesMainWindow();
     void closingMainWindowEndsProgram_data();
     void closingMainWindowEndsProgram();
@@ -86,19 +88,27 @@ void TestFrame::windows_data()
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QPoint>("movedTo");
     QTest::addColumn<QPoint>("shownAt");
     QTest::addColumn<QString>("focus");
-    // The test screen is 800 x 800.
-    QTest::newRow("main") << 1 << "Velmaris" << QRect(204, 145, 287, 419) << QPoint()
+    // The test screen is 800 x 800; its windows have a frame of 2 pixels
+    // on each side, which goes within the screen too.
+    QTest::newRow("main") << 1 << "Velmaris" << QRect(204, 145, 287, 419) << QPoint() << QPoint()
                           << "Button2";
     // Laid out for 20 by 8: position kept, inside scaled by 6/8 and 13/20.
-    QTest::newRow("settings, fits where stored")
-        << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint(176, 313) << "TrackBar1";
-    QTest::newRow("viewer, beyond the right edge")
-        << 3 << "Aide" << QRect(584, 231, 403, 438) << QPoint(397, 231) << "Button1";
+    QTest::newRow("settings, fits where stored") << 2 << "Réglages" << QRect(176, 313, 203, 157)
+                                                 << QPoint() << QPoint(176, 313) << "TrackBar1";
+    QTest::newRow("viewer, beyond the right edge") << 3 << "Aide" << QRect(584, 231, 403, 438)
+                                                   << QPoint() << QPoint(395, 231) << "Button1";
     QTest::newRow("statistics, beyond the bottom edge")
-        << 4 << "Statistiques" << QRect(200, 673, 288, 226) << QPoint(200, 574)
+        << 4 << "Statistiques" << QRect(200, 673, 288, 226) << QPoint() << QPoint(200, 572)
         << "StringGrid1";
+    QTest::newRow("settings, placed beyond the left edge")
+        << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint(-60, 313) << QPoint(2, 313)
+        << "TrackBar1";
+    QTest::newRow("settings, placed beyond the top edge")
+        << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint(176, -40) << QPoint(176, 2)
+        << "TrackBar1";
 }
 
 void TestFrame::windows()
@@ -106,6 +116,7 @@ void TestFrame::windows()
     QFETCH(int, index);
     QFETCH(QString, title);
     QFETCH(QRect, geometry);
+    QFETCH(QPoint, movedTo);
     QFETCH(QPoint, shownAt);
     QFETCH(QString, focus);
     ProgramFixture program;
@@ -120,6 +131,8 @@ void TestFrame::windows()
     QCOMPARE(form->windowModality(), Qt::NonModal);
     QVERIFY(!(form->windowFlags() & Qt::WindowStaysOnTopHint));
 
+    if (!movedTo.isNull())
+        form->setGeometry(QRect(movedTo, geometry.size()));
     form->showForm();
     QVERIFY(QTest::qWaitForWindowActive(form));
     QCOMPARE(QApplication::focusWidget()->objectName(), focus);
@@ -257,23 +270,79 @@ void TestFrame::focusComesBackToLastControl()
     QCOMPARE(QApplication::focusWidget(), Form1->ui.Button4);
 }
 
+void TestFrame::terminationSignalClosesMainWindow_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<bool>("firstCloseFails");
+    QTest::newRow("kill, SIGTERM") << SIGTERM << false;
+    QTest::newRow("Ctrl+C, SIGINT") << SIGINT << false;
+    QTest::newRow("end of the session, SIGHUP") << SIGHUP << false;
+    QTest::newRow("logout after a close that failed") << SIGHUP << true;
+}
+
+namespace {
+int caughtSignal = 0;
+// Whether the caught signal ends the program while the failed close's
+// dialog is open.
+bool endsProgramDuringDialog = false;
+QString logPath;
+
+bool signalEndsProgram(int number)
+{
+    struct sigaction now = {};
+    ::sigaction(number, nullptr, &now);
+    return now.sa_handler == SIG_DFL;
+}
+
+// The dialog of the failed close; the next close can write the log.
+void reportWhileClosing(const QString &text, QWidget *)
+{
+    reportedErrors().append(text);
+    endsProgramDuringDialog = signalEndsProgram(caughtSignal);
+    QDir().rmdir(logPath);
+}
+} // namespace
+
 void TestFrame::terminationSignalClosesMainWindow()
 {
-    // A kill after two entries: the main window closes as from its close
+    // A signal after two entries: the main window closes as from its close
     // button, and the close handler writes the log.
+    QFETCH(int, signalNumber);
+    QFETCH(bool, firstCloseFails);
     ProgramFixture program(true, false);
+    caughtSignal = signalNumber;
+    logPath = program.path(QStringLiteral(".occ"));
+    if (firstCloseFails) {
+        QVERIFY(QDir().mkdir(logPath)); // the log cannot be written the first time
+        setErrorReporter(reportWhileClosing);
+    }
     bool secondEndsProgram = false;
+    bool caughtAgain = false;
     QTimer::singleShot(0, [&] {
         OccultCount = 2;
         MeasureCount = 2;
-        ::raise(SIGTERM);
-        struct sigaction now = {};
-        ::sigaction(SIGTERM, nullptr, &now);
-        secondEndsProgram = now.sa_handler == SIG_DFL;
+        ::raise(signalNumber);
+        secondEndsProgram = signalEndsProgram(signalNumber);
+        if (firstCloseFails) {
+            // Once the failed close's dialog is answered, the next signal of
+            // the kind closes the window again.
+            QTimer::singleShot(200, Form1, [&] {
+                caughtAgain = !signalEndsProgram(signalNumber);
+                if (caughtAgain)
+                    ::raise(signalNumber);
+                else
+                    Form1->close();
+            });
+        }
     });
     QCOMPARE(runVelmaris(*qApp), 0);
     QVERIFY(secondEndsProgram);
-    QFile log(program.path(QStringLiteral(".occ")));
+    if (firstCloseFails) {
+        QCOMPARE(reportedErrors(), QStringList{QStringLiteral("Accès au fichier refusé.")});
+        QVERIFY(endsProgramDuringDialog);
+        QVERIFY(caughtAgain);
+    }
+    QFile log(logPath);
     QVERIFY(log.open(QIODevice::ReadOnly));
     QCOMPARE(log.readAll().count("\r\n"), 2); // header and record
 }

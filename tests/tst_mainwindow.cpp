@@ -5,10 +5,14 @@
 
 #include "main_window/unit1vars.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +45,25 @@ void sendCloseRequest(WId window)
                    reinterpret_cast<const char *>(&event));
     xcb_flush(connection);
     xcb_disconnect(connection);
+}
+
+// The title that a window manager shows for a window: its _NET_WM_NAME,
+// read through the program's own connection, after the program's requests.
+QByteArray titleBarText(WId window)
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11->connection();
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        connection,
+        xcb_get_property(connection, 0, xcb_window_t(window),
+                         internAtom(connection, "_NET_WM_NAME"),
+                         internAtom(connection, "UTF8_STRING"), 0, 1024),
+        nullptr);
+    QByteArray text = reply ? QByteArray(static_cast<const char *>(xcb_get_property_value(reply)),
+                                         xcb_get_property_value_length(reply))
+                            : QByteArray("no reply");
+    std::free(reply);
+    return text;
 }
 
 // The error dialog of a failed close, while which the window manager asks
@@ -80,6 +103,7 @@ private slots:
     void noTooltips();
     void sizeIsFixed();
     void secondCloseRequestWhileCloseFails();
+    void errorDialogTitleBarIsEmpty();
 
 private:
     ProgramFixture *m_program = nullptr;
@@ -296,6 +320,23 @@ void TestMainWindow::secondCloseRequestWhileCloseFails()
     // The main window is still on the screen, for another try.
     QVERIFY(Form1->isVisible());
     QVERIFY(Form1->windowHandle()->handle());
+}
+
+void TestMainWindow::errorDialogTitleBarIsEmpty()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("the title bar shows the X window's name");
+    setErrorReporter(nullptr); // the real dialog
+    QByteArray title = "unset";
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        title = titleBarText(box->winId());
+        box->button(QMessageBox::Ok)->click();
+    });
+    showErrorDialog(QStringLiteral("Disque plein"));
+    captureErrors();
+    QVERIFY2(title.trimmed().isEmpty(), title.constData());
 }
 
 QTEST_MAIN(TestMainWindow)

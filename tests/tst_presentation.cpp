@@ -175,11 +175,15 @@ void TestPresentation::largerFontScalesWindowAndControls()
     QCOMPARE(Form1->ui.Button3->geometry(), QRect(9, 413, 113, 27));
     QCOMPARE(Form1->ui.Label2->font().pixelSize(), 25); // 24 x 14/13
     QCOMPARE(Form1->ui.Label7->font().pixelSize(), 11); // 11 x 14/13
+    // The subtitle is held to its width scaled likewise, 250 x 7/6, and its
+    // lines stay above the star field.
+    QCOMPARE(Form1->ui.Label4->width(), 291);
+    QVERIFY(Form1->ui.Label4->geometry().bottom() < Form1->ui.Image1->geometry().top());
     // Everything stays inside the window.
     for (QWidget *control : Form1->contents()->findChildren<QWidget *>(
              QString(), Qt::FindDirectChildrenOnly)) {
         if (control == Form1->ui.Label4)
-            continue; // held to its width of 250
+            continue; // held to its width, which reaches beyond the window's
         QVERIFY2(QRect(QPoint(0, 0), Form1->size()).contains(control->geometry()),
                  qPrintable(control->objectName()));
     }

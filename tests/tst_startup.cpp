@@ -1,11 +1,13 @@
 // SPDX-FileCopyrightText: 2026 The Velmaris developers
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include <QCoreApplication>
+#include <QDataStream>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -31,6 +33,8 @@ private:
     QString m_xdotool;
     QProcess m_server;
     QString m_display;
+    QTemporaryDir m_authDir;
+    QString m_authFile;
 };
 
 void TestStartup::initTestCase()
@@ -42,47 +46,44 @@ void TestStartup::initTestCase()
     QVERIFY2(QFileInfo(QStringLiteral(VELMARIS_BINARY)).isExecutable(),
              "the program must be built before this test: " VELMARIS_BINARY);
 
-    // Other test runs may be looking for a display at the same moment: a
-    // number is ours once the server's lock file names our server and the
-    // display answers.
-    const int first = 90;
-    const int count = 51;
-    const int offset = int(QCoreApplication::applicationPid() % count);
-    for (int i = 0; i < count && m_display.isEmpty(); ++i) {
-        const int number = first + (offset + i) % count;
-        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
-        const QString lock = QStringLiteral("/tmp/.X%1-lock").arg(number);
-        if (QFile::exists(socket) || QFile::exists(lock))
-            continue;
-        m_server.start(m_xvfb, {QStringLiteral(":%1").arg(number), QStringLiteral("-nolisten"),
-                                QStringLiteral("tcp"), QStringLiteral("-screen"),
-                                QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                                // No reset when a client leaves: the program
-                                // connects right after xdotool has left.
-                                QStringLiteral("-noreset")});
-        if (!m_server.waitForStarted(5000))
-            QSKIP("Xvfb could not be started");
-        m_display = QStringLiteral(":%1").arg(number);
-        bool ready = false;
-        QElapsedTimer waited;
-        waited.start();
-        while (!ready && m_server.state() == QProcess::Running && waited.elapsed() < 10000) {
-            QFile lockFile(lock);
-            ready = QFile::exists(socket) && lockFile.open(QIODevice::ReadOnly)
-                    && lockFile.readAll().trimmed().toLongLong() == m_server.processId()
-                    && runTool({QStringLiteral("getdisplaygeometry")});
-            if (!ready)
-                QTest::qWait(50);
-        }
-        if (!ready || m_server.state() != QProcess::Running) {
-            m_display.clear();
-            if (m_server.state() != QProcess::NotRunning) {
-                m_server.kill();
-                m_server.waitForFinished(5000);
-            }
-        }
+    // The server picks a free display number itself and writes it on its
+    // standard output. It lets in only the clients that know the cookie of
+    // the authority file, whatever the number: a wildcard entry.
+    QVERIFY(m_authDir.isValid());
+    m_authFile = m_authDir.filePath(QStringLiteral("Xauthority"));
+    QFile auth(m_authFile);
+    QVERIFY(auth.open(QIODevice::WriteOnly));
+    QByteArray cookie(16, Qt::Uninitialized);
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(cookie.data()), 4);
+    // Family, address, display number, name, data: 16-bit big-endian
+    // lengths before each text.
+    QDataStream entry(&auth);
+    entry << quint16(0xFFFF) << quint16(0) << quint16(0);
+    for (const QByteArray &field : {QByteArray("MIT-MAGIC-COOKIE-1"), cookie}) {
+        entry << quint16(field.size());
+        entry.writeRawData(field.constData(), int(field.size()));
     }
-    QVERIFY2(!m_display.isEmpty(), "no free display number between 90 and 140");
+    auth.close();
+
+    m_server.setReadChannel(QProcess::StandardOutput);
+    m_server.start(m_xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                            QStringLiteral("-auth"), m_authFile, QStringLiteral("-nolisten"),
+                            QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                            QStringLiteral("1024x768x24"),
+                            // No reset when a client leaves: the program
+                            // connects right after xdotool has left.
+                            QStringLiteral("-noreset")});
+    if (!m_server.waitForStarted(5000))
+        QSKIP("Xvfb could not be started");
+    QElapsedTimer waited;
+    waited.start();
+    while (!m_server.canReadLine() && m_server.state() == QProcess::Running
+           && waited.elapsed() < 15000)
+        m_server.waitForReadyRead(100);
+    const QByteArray number = m_server.readLine().trimmed();
+    QVERIFY2(!number.isEmpty(), "the X server did not start");
+    m_display = QLatin1Char(':') + QString::fromLatin1(number);
+    QVERIFY2(runTool({QStringLiteral("getdisplaygeometry")}), "the X server does not answer");
 }
 
 void TestStartup::cleanupTestCase()
@@ -101,6 +102,7 @@ bool TestStartup::runTool(const QStringList &arguments, QByteArray *output)
     QProcess tool;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("XAUTHORITY"), m_authFile);
     tool.setProcessEnvironment(environment);
     tool.start(m_xdotool, arguments);
     if (!tool.waitForFinished(5000)) {
@@ -133,6 +135,7 @@ void TestStartup::failsWithoutHelpPage()
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("XAUTHORITY"), m_authFile);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     program.setProcessEnvironment(environment);

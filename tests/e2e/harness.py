@@ -140,6 +140,7 @@ class Session:
     fresh working directory."""
 
     _atspi_owner = None
+    platform = "xcb"
 
     def __init__(self, test_name, documents=("aide.html", "gpl_en.html")):
         self.test_name = test_name
@@ -175,8 +176,10 @@ class Session:
 
     def base_env(self):
         env = {key: value for key, value in os.environ.items()
-               if not key.startswith(("QT_", "XDG_SESSION", "WAYLAND", "DBUS_", "AT_SPI"))}
-        env["DISPLAY"] = self.display
+               if not key.startswith(("QT_", "XDG_SESSION", "WAYLAND", "DBUS_", "AT_SPI"))
+               and key != "DISPLAY"}
+        if self.display:
+            env["DISPLAY"] = self.display
         if self.bus_address:
             env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
         env.setdefault("LC_ALL", "C.UTF-8")
@@ -248,13 +251,14 @@ class Session:
             ["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
              "org.a11y.Bus.GetAddress"], env=env, check=False).find("unix:") >= 0, timeout=15)
         # The reader side of AT-SPI in this process uses the same buses.
-        os.environ["DISPLAY"] = self.display
-        os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
+        os.environ.pop("DISPLAY", None)
+        os.environ.update({key: env[key] for key in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS")
+                           if key in env})
 
     def start_program(self, wait_for_window=True):
         env = self.base_env()
         env.update({
-            "QT_QPA_PLATFORM": "xcb",
+            "QT_QPA_PLATFORM": self.platform,
             "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
             "QT_ACCESSIBILITY": "1",
             "XDG_RUNTIME_DIR": os.path.join(self.scratch, "runtime"),
@@ -271,8 +275,11 @@ class Session:
             out.close()
             err.close()
         if wait_for_window:
-            self.main_window = self.wait_window("^Velmaris$")
+            self.main_window = self.wait_main_window()
         return self.program
+
+    def wait_main_window(self):
+        return self.wait_window("^Velmaris$")
 
     def stderr_bytes(self):
         with open(self.stderr_path, "rb") as handle:
@@ -514,6 +521,33 @@ class Session:
         if rect.width <= 0 or rect.height <= 0:
             raise HarnessError(f"{node.getRoleName()} {node.name!r} has no place on the screen")
         self.click(rect.center)
+
+
+class WaylandSession(Session):
+    """A session whose display is a headless Weston compositor instead of an
+    X server: the program runs on Qt's native Wayland platform, and is read
+    and driven through AT-SPI alone (no X input, no screenshots)."""
+
+    platform = "wayland"
+    socket_name = "velmaris-wayland"
+
+    def base_env(self):
+        return dict(super().base_env(), WAYLAND_DISPLAY=self.socket_name,
+                    XDG_RUNTIME_DIR=os.path.join(self.scratch, "runtime"))
+
+    def _start_x(self):
+        env = self.base_env()
+        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+        process = self._spawn("weston", [
+            "weston", "--backend=headless-backend.so", "--use-pixman", "--no-config",
+            f"--socket={self.socket_name}", f"--width={SCREEN[0]}", f"--height={SCREEN[1]}"],
+            env=env)
+        socket = os.path.join(env["XDG_RUNTIME_DIR"], self.socket_name)
+        wait_until("the Wayland compositor",
+                   lambda: process.poll() is None and os.path.exists(socket), timeout=15)
+
+    def wait_main_window(self):
+        return self.top_level("Velmaris", timeout=15)
 
 
 class ProgramTest(unittest.TestCase):

@@ -57,8 +57,12 @@ class Installed(unittest.TestCase):
         return home
 
     def launcher_env(self, home):
-        env = {key: value for key, value in os.environ.items() if key != "XDG_DATA_HOME"}
+        env = {key: value for key, value in os.environ.items()
+               if key not in ("XDG_DATA_HOME", "DISPLAY", "WAYLAND_DISPLAY")}
         env["HOME"] = home
+        # A display as far as the launcher can tell; the tests that use this
+        # stop before the program starts.
+        env["DISPLAY"] = ":0"
         env.setdefault("LC_ALL", "C.UTF-8")
         return env
 
@@ -94,7 +98,7 @@ class Installed(unittest.TestCase):
 
     def test_version_and_help_answer_without_a_display(self):
         env = self.launcher_env(self.fresh_home("home-options"))
-        env.pop("DISPLAY", None)
+        del env["DISPLAY"]
         version = subprocess.run([self.launcher, "--version"], env=env, capture_output=True,
                                  text=True, timeout=10)
         self.assertEqual((version.returncode, version.stdout), (0, f"velmaris {VERSION}\n"))
@@ -102,8 +106,23 @@ class Installed(unittest.TestCase):
                                text=True, timeout=10)
         self.assertEqual(usage.returncode, 0)
         self.assertTrue(usage.stdout.startswith("Utilisation : velmaris"))
+        short = subprocess.run([self.launcher, "-h"], env=env, capture_output=True, text=True,
+                               timeout=10)
+        self.assertEqual((short.returncode, short.stdout), (0, usage.stdout))
         # Neither touches the home directory.
         self.assertEqual(os.listdir(env["HOME"]), [])
+
+    def test_no_display_is_said_in_french(self):
+        # As from a bare environment: no display of either kind.
+        home = self.fresh_home("home-no-display")
+        env = {"HOME": home, "PATH": "/usr/bin:/bin"}
+        result = subprocess.run([self.launcher], env=env, capture_output=True, text=True,
+                                timeout=30)
+        self.assertEqual((result.returncode, result.stdout), (2, ""), result.stderr)
+        self.assertEqual(result.stderr,
+                         "velmaris : aucun affichage graphique, car ni la variable DISPLAY ni la"
+                         " variable WAYLAND_DISPLAY n'est définie.\n")
+        self.assertEqual(os.listdir(home), [])
 
     def test_unusable_working_directory_is_said_in_french(self):
         home = self.fresh_home("home-blocked")
