@@ -136,11 +136,17 @@ void TForm1::ButtonOKClick(QObject *)
     MeasureCount = MeasureCount + 1;
 
     ui.EditTemps->setText(QString());
+    // The focus leaves "OK" before it is disabled: moved on from there, it
+    // would skip the start button while a trial runs and reach "Réglages...".
+    // Back to the start button, so that Space starts the next trial; while a
+    // trial runs, to the star field, as at its start.
+    if (ui.Button2->isEnabled())
+        ui.Button2->setFocus();
+    else
+        ui.Image1->setFocus();
     ui.ButtonOK->setEnabled(false);
     ui.ButtonStat->setEnabled(true);
     ui.ButtonStat->setVisible(true);
-    // Back to the start button, so that Space starts the next trial.
-    ui.Button2->setFocus();
 }
 
 void TForm1::ButtonStatClick(QObject *)

@@ -321,6 +321,9 @@ void TestEntry::entryDuringNextTrial()
     QCOMPARE(MeasureCount, 1);
     QCOMPARE(rowState(), closedRow());
     QVERIFY(Form1->Timer1->isRunning());
+    // The start button is off: the focus rests on the star field, not on
+    // "Réglages...", which a Space would open.
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Form1->ui.Image1));
 
     QVERIFY(hurryTrial());
     QCOMPARE(LastDuration, 1.0);
