@@ -10,6 +10,7 @@
 #include "main_window/unit1vars.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QtTest>
 
@@ -75,14 +76,20 @@ bool completeTrial(double seconds)
     return QTest::qWaitFor([before] { return trialIdle() && OccultCount == before + 1; });
 }
 
-enum class Sending { Click, Return, KeypadEnter };
+enum class Sending { Click, Return, KeypadEnter, PasteAndClick };
 
 /// Puts the text in the entry field and sends it as the user would.
 void enter(const QString &text, Sending how = Sending::Click)
 {
     Form1->ui.EditTemps->setText(text);
+    if (how == Sending::PasteAndClick) {
+        QApplication::clipboard()->setText(text);
+        Form1->ui.EditTemps->clear();
+        QTest::keyClick(Form1->ui.EditTemps, Qt::Key_V, Qt::ControlModifier);
+    }
     switch (how) {
     case Sending::Click:
+    case Sending::PasteAndClick:
         QTest::mouseClick(Form1->ui.ButtonOK, Qt::LeftButton);
         break;
     case Sending::Return:
@@ -194,6 +201,8 @@ void TestEntry::accepted_data()
     addSendingRows("'1e1' with an exponent", row(2.5, "1e1", 7.5));
     addSendingRows("'1e154': the squared error still fits", row(2.5, "1e154", 1e154));
     addSendingRows("'1e-300' after a zero-length trial", row(0.0, "1e-300", 1e-300));
+    QTest::newRow("'2.5' and a line break, pasted, OK clicked")
+        << 2.5 << QStringLiteral("2.5\n") << 0.0 << int(Sending::PasteAndClick);
 }
 
 void TestEntry::accepted()
@@ -238,7 +247,7 @@ void TestEntry::rejected_data()
     addSendingRows("empty", row(""));
     addSendingRows("'2.5x' with a letter after", row("2.5x"));
     addSendingRows("'3.5s' with a unit", row("3.5s"));
-    addSendingRows("a tab before '2'", row("\t2"));
+    addSendingRows("a line break inside '2.5'", row("2\n.5"));
     addSendingRows("'1e-400' too small to be above zero", row("1e-400"));
 }
 
