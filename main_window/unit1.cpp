@@ -109,7 +109,14 @@ void TForm1::Timer1Timer2(QObject *)
     SumSqOccult = newSumSq;
     OccultCount = OccultCount + 1;
 
-    setLabelText(ui.LabelResult, SecondsText(LastDuration));
+    const QString seconds = SecondsText(LastDuration);
+    setLabelText(ui.LabelResult, seconds);
+    // Alone, the label would be read as a bare number: a screen reader gets
+    // the whole line, and says it again as the focus moves to the entry.
+    const QString sentence = ui.Label5->text() + seconds.trimmed() + QLatin1Char(' ')
+                             + ui.Label6->text();
+    ui.LabelResult->setAccessibleName(sentence);
+    ui.EditTemps->setAccessibleDescription(sentence);
     ui.EditTemps->setText(QString());
     for (QWidget *control : {static_cast<QWidget *>(ui.Label1),
                              static_cast<QWidget *>(ui.EditTemps),

@@ -7,6 +7,7 @@
 #include "statistics/unit4.h"
 #include "testsupport.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QHeaderView>
@@ -108,6 +109,11 @@ void TestStatistics::headersAfterCreation()
     QCOMPARE(grid()->cell(0, 1), QStringLiteral("Occult."));
     QCOMPARE(grid()->cell(0, 2), QStringLiteral("Erreur"));
     QCOMPARE(valueCells(), QStringList(6, QString()));
+    // A screen reader names each value cell's row and column by them.
+    QAccessibleTableInterface *table = QAccessible::queryAccessibleInterface(grid())->tableInterface();
+    QAccessibleTableCellInterface *cell = table->cellAt(2, 2)->tableCellInterface();
+    QCOMPARE(cell->columnHeaderCells().value(0)->text(QAccessible::Name), QStringLiteral("Sigma"));
+    QCOMPARE(cell->rowHeaderCells().value(0)->text(QAccessible::Name), QStringLiteral("Erreur"));
     QCOMPARE(reportedErrors(), QStringList());
 }
 

@@ -223,6 +223,8 @@ void TestTrial::zeroDelayTrials()
                  {1'000'000'000, 3'500'000'000, 4'000'000'000, 4'000'000'000,
                   5'000'000'000, 6'250'000'000});
     const double durations[] = {2.5, 0.0, 1.25};
+    const char *const sentences[] = {"Le temps est de 2.50 s", "Le temps est de 0.00 s",
+                                     "Le temps est de 1.25 s"};
     double sum = 0.0;
     double sumSq = 0.0;
     QImage previousPicture;
@@ -249,6 +251,10 @@ void TestTrial::zeroDelayTrials()
         QCOMPARE(SumOccult, sum);
         QCOMPARE(SumSqOccult, sumSq);
         QCOMPARE(Form1->ui.LabelResult->text(), SecondsText(durations[trial]));
+        // A screen reader reads the whole line, and says it again on the
+        // move to the entry field.
+        QCOMPARE(Form1->ui.LabelResult->accessibleName(), QString::fromUtf8(sentences[trial]));
+        QCOMPARE(Form1->ui.EditTemps->accessibleDescription(), QString::fromUtf8(sentences[trial]));
         QCOMPARE(entryRowState(), QStringLiteral("Label1 visible enabled, EditTemps visible enabled "
                                                  "'', ButtonOK visible enabled, ButtonStat hidden "
                                                  "enabled"));
