@@ -136,11 +136,19 @@ void TForm1::ButtonOKClick(QObject *)
     // All three sums are worked out before any is changed, so that an
     // overflow leaves nothing half-counted.
     const double error = checkedValue(v - LastDuration);
-    const double newSumError = checkedValue(SumError + std::fabs(error));
-    const double newSumSqError = checkedValue(SumSqError + error * error);
+    const long double newSumError = SumError + std::fabs(error);
+    const long double newSumSqError = SumSqError + static_cast<long double>(error) * error;
+    // Every accepted entry keeps the statistics finite, so that "Stats..."
+    // and the record at exit never fail on it: one that would not is refused
+    // here, with the overflow error, and nothing is counted. With sums wider
+    // than a double this cannot happen for any value a double holds.
+    const std::int32_t measures = MeasureCount + 1;
+    sampleMean(newSumError, measures);
+    if (measures > 1)
+        sampleDeviation(newSumError, newSumSqError, measures);
     SumError = newSumError;
     SumSqError = newSumSqError;
-    MeasureCount = MeasureCount + 1;
+    MeasureCount = measures;
 
     ui.EditTemps->setText(QString());
     // The focus leaves "OK" before it is disabled: moved on from there, it
@@ -182,7 +190,7 @@ void TForm1::fillStatisticsGrid()
     grid->setCell(3, 1, CountText(occultations));
     grid->setCell(3, 2, CountText(measures));
     grid->setCell(1, 1, SecondsText(checkedDivide(SumOccult, occultations)));
-    grid->setCell(1, 2, SecondsText(checkedDivide(SumError, measures)));
+    grid->setCell(1, 2, SecondsText(sampleMean(SumError, measures)));
     grid->setCell(2, 1, occultations > 1
                             ? SecondsText(sampleDeviation(SumOccult, SumSqOccult, occultations))
                             : QString());

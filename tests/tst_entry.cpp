@@ -200,6 +200,7 @@ void TestEntry::accepted_data()
     addSendingRows("'3,5' with a decimal comma", row(2.5, "3,5", 1.0));
     addSendingRows("'1e1' with an exponent", row(2.5, "1e1", 7.5));
     addSendingRows("'1e154': the squared error still fits", row(2.5, "1e154", 1e154));
+    addSendingRows("'1e200': the squared error fits the sums only", row(2.5, "1e200", 1e200));
     addSendingRows("'1e-300' after a zero-length trial", row(0.0, "1e-300", 1e-300));
     QTest::newRow("'2.5' and a line break, pasted, OK clicked")
         << 2.5 << QStringLiteral("2.5\n") << 0.0 << int(Sending::PasteAndClick);
@@ -219,7 +220,7 @@ void TestEntry::accepted()
 
     enter(text, Sending(how));
     QCOMPARE(SumError, error);
-    QCOMPARE(SumSqError, error * error); // 1e-600 underflows to 0 silently
+    QCOMPARE(SumSqError, static_cast<long double>(error) * error);
     QCOMPARE(MeasureCount, 1);
     QCOMPARE(OccultCount, 1);
     QCOMPARE(rowState(), closedRow());
@@ -279,8 +280,6 @@ void TestEntry::overflowCountsNothing_data()
     auto row = [](const char *text) {
         return [=](QTestData &data) { data << QString::fromLatin1(text); };
     };
-    addSendingRows("'1e200': the squared error overflows", row("1e200"));
-    addSendingRows("'1.5e154': just past the squared limit", row("1.5e154"));
     addSendingRows("'1e400': beyond the double range", row("1e400"));
 }
 

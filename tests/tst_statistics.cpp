@@ -135,6 +135,9 @@ void TestStatistics::buttonStatClick_data()
     QTest::newRow("more occultations than entries: each mean on its own count")
         << QList<double>{1.0, 2.0, 3.0} << QList<double>{0.2}
         << QStringList{" 2.00", " 1.00", "3", " 0.20", "", "1"};
+    // Each square fits a double, the square of their sum does not.
+    QTest::newRow("two errors of 2^511 s") << QList<double>{2.0, 4.0} << QList<double>{0x1p511, 0x1p511}
+        << QStringList{" 3.00", " 1.41", "2", " 6.7E+0153", " 0.00", "2"};
     QTest::newRow("two equal durations")
         << QList<double>{3.3, 3.3} << QList<double>{0.7, 0.7}
         << QStringList{" 3.30", " 0.00", "2", " 0.70", " 0.00", "2"};
@@ -164,23 +167,22 @@ void TestStatistics::buttonStatClick()
 
 void TestStatistics::failingStepKeepsEarlierCells()
 {
-    // Sums too large to be squared: the deviation of the durations fails.
-    // The counts and means written before it stay, the cells from it on keep
-    // their previous texts, and the window is not shown.
+    // Error sums beyond any double: the mean of the errors fails. The counts
+    // and the mean written before it stay, the cells from it on keep their
+    // previous texts, and the window is not shown.
     Program program;
     accumulate({2.0, 4.0}, {0.5, -0.5});
     pressStats();
     Form4->hideForm();
 
     SumOccult = 1e200;
-    SumSqOccult = 1e300;
     OccultCount = 4;
-    SumError = 3.0;
+    SumError = 0x1p1100L;
     MeasureCount = 3;
     runGuarded([] { pressStats(); });
 
     QCOMPARE(reportedErrors(), QStringList{"Débordement en virgule flottante."});
-    QCOMPARE(valueCells(), (QStringList{" 2.5E+0199", " 1.41", "4", " 1.00", " 0.00", "3"}));
+    QCOMPARE(valueCells(), (QStringList{" 2.5E+0199", " 1.41", "4", " 0.50", " 0.00", "3"}));
     QVERIFY(Form4->isHidden());
 }
 
