@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QImage>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <cmath>
@@ -229,6 +230,13 @@ void TestStatistics::okHidesAndTextsSurvive()
 
 void TestStatistics::gridConfiguration()
 {
+    // DejaVu Sans at 12 pixels measures 14 by 7: the stored figures, laid
+    // out for 13 by 6, are scaled by 7/6 across and 14/13 down, truncated.
+    const QFont before = QApplication::font();
+    const auto restoreFont = qScopeGuard([&before] { QApplication::setFont(before); });
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(12);
+    QApplication::setFont(font);
     Program program;
     StringGrid *g = grid();
     QCOMPARE(g->columnCount(), 4);
@@ -247,23 +255,20 @@ void TestStatistics::gridConfiguration()
     QCOMPARE(g->currentRow(), 1);
     QCOMPARE(g->currentColumn(), 1);
 
-    // The window's stored values, scaled to the run-time font.
-    const TextMetrics runtime = Form4->runtimeMetrics();
-    const TextMetrics design = Form4->designMetrics();
-    QCOMPARE(design.height, 13);
-    QCOMPARE(design.width, 6);
-    QCOMPARE(g->geometry(), scaleRect(QRect(8, 56, 265, 81), runtime, design));
-    QCOMPARE(Form4->ui.Button1->geometry(), scaleRect(QRect(200, 184, 75, 25), runtime, design));
+    QCOMPARE(Form4->designMetrics(), (TextMetrics{13, 6}));
+    QCOMPARE(Form4->runtimeMetrics(), (TextMetrics{14, 7}));
+    QCOMPARE(g->geometry(), QRect(9, 60, 309, 87)); // stored 8, 56, 265 x 81
+    QCOMPARE(Form4->ui.Button1->geometry(), QRect(233, 198, 87, 27)); // 200, 184, 75 x 25
     QCOMPARE(Form4->ui.Button1->text(), QStringLiteral("OK"));
     QCOMPARE(Form4->windowTitle(), QStringLiteral("Statistiques"));
     QCOMPARE(Form4->pos(), QPoint(200, 673));
     QLabel *title = Form4->ui.Statistiques;
     QCOMPARE(title->text(), QStringLiteral("Statistiques"));
-    QCOMPARE(title->pos(), scaleRect(QRect(8, 16, 89, 18), runtime, design).topLeft());
+    QCOMPARE(title->pos(), QPoint(9, 17)); // 8, 16
     QCOMPARE(title->font().family(), QStringLiteral("adobe-helvetica"));
     QVERIFY(title->font().bold());
     QVERIFY(title->font().italic());
-    QCOMPARE(title->font().pixelSize(), scaleMeasure(16, runtime.height, design.height));
+    QCOMPARE(title->font().pixelSize(), 17); // 16 x 14/13
     QCOMPARE(title->palette().color(QPalette::WindowText), QColor(Qt::black));
 
     // The grid takes the focus first; Tab leaves it for "OK".
