@@ -490,19 +490,14 @@ void TestTrial::tickCallsHandlerInForce()
     timer->setInterval(0);
     QVERIFY(!timer->isRunning());
 
-    // Ticks without a handler do nothing, and the timer goes on.
-    timer->setOnTimer(nullptr);
+    // A handler swapped in while it runs is the one that the next tick
+    // calls: here the end of an occultation rather than its start.
+    timer->setInterval(60000);
     timer->start();
-    QTest::qWait(20);
-    QVERIFY(timer->isRunning());
-    QCOMPARE(OccultCount, 0);
-    QCOMPARE(wallReads, std::size_t(0));
-
-    // A handler set while it runs is called at the next tick.
-    MaxDelay = 1;
-    timer->setOnTimer(&TForm1::Timer1Timer);
+    timer->setOnTimer(&TForm1::Timer1Timer2);
+    timer->setInterval(0);
     QTRY_VERIFY(wallReads > 0);
-    QTRY_COMPARE(OccultCount, 1);
+    QCOMPARE(OccultCount, 1);
     QVERIFY(!timer->isRunning());
     QCOMPARE(handlerName(timer->onTimer()), QStringLiteral("Timer1Timer"));
 }
