@@ -251,8 +251,6 @@ void TestTrial::zeroDelayTrials()
         QCOMPARE(SumOccult, sum);
         QCOMPARE(SumSqOccult, sumSq);
         QCOMPARE(Form1->ui.LabelResult->text(), SecondsText(durations[trial]));
-        // A screen reader reads the whole line, and says it again on the
-        // move to the entry field.
         QCOMPARE(Form1->ui.LabelResult->accessibleName(), QString::fromUtf8(sentences[trial]));
         QCOMPARE(Form1->ui.EditTemps->accessibleDescription(), QString::fromUtf8(sentences[trial]));
         QCOMPARE(entryRowState(), QStringLiteral("Label1 visible enabled, EditTemps visible enabled "
@@ -490,8 +488,7 @@ void TestTrial::tickCallsHandlerInForce()
     timer->setInterval(0);
     QVERIFY(!timer->isRunning());
 
-    // A handler swapped in while it runs is the one that the next tick
-    // calls: here the end of an occultation rather than its start.
+    // A handler swapped in while it runs is the one that the next tick calls.
     timer->setInterval(60000);
     timer->start();
     timer->setOnTimer(&TForm1::Timer1Timer2);
