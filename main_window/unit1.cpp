@@ -143,9 +143,7 @@ void TForm1::ButtonOKClick(QObject *)
     // here, with the overflow error, and nothing is counted. With sums wider
     // than a double this cannot happen for any value a double holds.
     const std::int32_t measures = MeasureCount + 1;
-    sampleMean(newSumError, measures);
-    if (measures > 1)
-        sampleDeviation(newSumError, newSumSqError, measures);
+    checkSummary(newSumError, newSumSqError, measures);
     SumError = newSumError;
     SumSqError = newSumSqError;
     MeasureCount = measures;

@@ -39,9 +39,16 @@ double sampleDeviation(long double sum, long double sumOfSquares, std::int32_t c
     // Where long double is no wider than double, the square of the sum can
     // overflow: that is an error, not a variance below zero.
     const long double n = count;
-    const long double squareOfSum = checkedWide(sum * sum);
-    const long double variance = checkedWide(checkedWide(sumOfSquares) - squareOfSum / n) / (n - 1);
+    const long double variance = checkedWide((sumOfSquares - sum * sum / n) / (n - 1));
     // Equal values give a variance of zero in exact arithmetic; rounding may
     // leave it slightly negative, which is still zero.
     return variance > 0 ? checkedNarrow(std::sqrt(variance)) : 0.0;
+}
+
+void checkSummary(long double sum, long double sumOfSquares, std::int32_t count)
+{
+    checkedWide(sumOfSquares);
+    sampleMean(sum, count);
+    if (count > 1)
+        sampleDeviation(sum, sumOfSquares, count);
 }

@@ -14,3 +14,7 @@ double sampleMean(long double sum, std::int32_t count);
 /// Throws FloatOverflow when the sums are too large to combine or the
 /// deviation does not fit in a double.
 double sampleDeviation(long double sum, long double sumOfSquares, std::int32_t count);
+
+/// Throws FloatOverflow unless the sums are finite and give a mean and,
+/// from a count of 2 on, a deviation that fit in a double.
+void checkSummary(long double sum, long double sumOfSquares, std::int32_t count);
