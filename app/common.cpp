@@ -126,9 +126,14 @@ double ParseSeconds(const QString &text)
     const char *p = ascii.data();
     const char *end = p + ascii.size();
 
-    while (p != end && *p == ' ')
+    // Blanks at either end are ignored: spaces, and the tabs and line breaks
+    // that come along with a time pasted from a spreadsheet or a terminal
+    // (a line edit keeps them, unseen). Inside the number, any of them is
+    // out of place.
+    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (p != end && isBlank(*p))
         ++p;
-    while (end != p && end[-1] == ' ')
+    while (end != p && isBlank(end[-1]))
         --end;
 
     bool negative = false;

@@ -21,8 +21,9 @@ QString SecondsText(double x);
 /// A count as plain decimal digits, with '-' when negative.
 QString CountText(std::int32_t n);
 
-/// The number of seconds the user typed: optional blanks (U+0020), a sign,
-/// digits with '.' or ',' as the decimal point, an optional exponent, and
-/// optional blanks. Text of any other shape gives 0. Throws FloatOverflow
+/// The number of seconds the user typed: optional blanks (spaces, tabs,
+/// line breaks), a sign, digits with '.' or ',' as the decimal point, an
+/// optional exponent, and optional blanks. Text of any other shape gives 0,
+/// a blank inside the number too. Throws FloatOverflow
 /// when the value does not fit in a double.
 double ParseSeconds(const QString &text);

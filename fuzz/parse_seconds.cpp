@@ -26,10 +26,11 @@
 
 namespace {
 
-// Blanks are U+0020 only; the decimal point is '.' or ','; a number needs a
-// digit before or after the point; an exponent needs a digit.
-const char *const AcceptedShape =
-    "^ *[-+]?([0-9]+([.,][0-9]*)?|[.,][0-9]+)([eE][-+]?[0-9]+)? *$";
+// Blanks, at either end only, are spaces, tabs, line feeds and carriage
+// returns; the decimal point is '.' or ','; a number needs a digit before or
+// after the point; an exponent needs a digit.
+const char *const AcceptedShape = "^[ \t\n\r]*[-+]?([0-9]+([.,][0-9]*)?|[.,][0-9]+)"
+                                  "([eE][-+]?[0-9]+)?[ \t\n\r]*$";
 
 const regex_t &acceptedShape()
 {
@@ -65,7 +66,7 @@ Outcome modelled(const QString &text)
         return {};
     std::string number;
     for (const char c : plain) {
-        if (c != ' ')
+        if (!std::strchr(" \t\n\r", c))
             number += c == ',' ? '.' : c;
     }
     char *end = nullptr;

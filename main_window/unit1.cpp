@@ -109,7 +109,14 @@ void TForm1::Timer1Timer2(QObject *)
     SumSqOccult = newSumSq;
     OccultCount = OccultCount + 1;
 
-    setLabelText(ui.LabelResult, SecondsText(LastDuration));
+    const QString seconds = SecondsText(LastDuration);
+    setLabelText(ui.LabelResult, seconds);
+    // Alone, the label would be read as a bare number: a screen reader gets
+    // the whole line, and says it again as the focus moves to the entry.
+    const QString sentence = ui.Label5->text() + seconds.trimmed() + QLatin1Char(' ')
+                             + ui.Label6->text();
+    ui.LabelResult->setAccessibleName(sentence);
+    ui.EditTemps->setAccessibleDescription(sentence);
     ui.EditTemps->setText(QString());
     for (QWidget *control : {static_cast<QWidget *>(ui.Label1),
                              static_cast<QWidget *>(ui.EditTemps),
@@ -129,18 +136,30 @@ void TForm1::ButtonOKClick(QObject *)
     // All three sums are worked out before any is changed, so that an
     // overflow leaves nothing half-counted.
     const double error = checkedValue(v - LastDuration);
-    const double newSumError = checkedValue(SumError + std::fabs(error));
-    const double newSumSqError = checkedValue(SumSqError + error * error);
+    const long double newSumError = SumError + std::fabs(error);
+    const long double newSumSqError = SumSqError + static_cast<long double>(error) * error;
+    // Every accepted entry keeps the statistics finite, so that "Stats..."
+    // and the record at exit never fail on it: one that would not is refused
+    // here, with the overflow error, and nothing is counted. With sums wider
+    // than a double this cannot happen for any value a double holds.
+    const std::int32_t measures = MeasureCount + 1;
+    checkSummary(newSumError, newSumSqError, measures);
     SumError = newSumError;
     SumSqError = newSumSqError;
-    MeasureCount = MeasureCount + 1;
+    MeasureCount = measures;
 
     ui.EditTemps->setText(QString());
+    // The focus leaves "OK" before it is disabled: moved on from there, it
+    // would skip the start button while a trial runs and reach "Réglages...".
+    // Back to the start button, so that Space starts the next trial; while a
+    // trial runs, to the star field, as at its start.
+    if (ui.Button2->isEnabled())
+        ui.Button2->setFocus();
+    else
+        ui.Image1->setFocus();
     ui.ButtonOK->setEnabled(false);
     ui.ButtonStat->setEnabled(true);
     ui.ButtonStat->setVisible(true);
-    // Back to the start button, so that Space starts the next trial.
-    ui.Button2->setFocus();
 }
 
 void TForm1::ButtonStatClick(QObject *)
@@ -169,7 +188,7 @@ void TForm1::fillStatisticsGrid()
     grid->setCell(3, 1, CountText(occultations));
     grid->setCell(3, 2, CountText(measures));
     grid->setCell(1, 1, SecondsText(checkedDivide(SumOccult, occultations)));
-    grid->setCell(1, 2, SecondsText(checkedDivide(SumError, measures)));
+    grid->setCell(1, 2, SecondsText(sampleMean(SumError, measures)));
     grid->setCell(2, 1, occultations > 1
                             ? SecondsText(sampleDeviation(SumOccult, SumSqOccult, occultations))
                             : QString());

@@ -23,8 +23,11 @@ extern TRect FieldRect;       ///< the black field, pixels
 extern double LastDuration;   ///< last completed occultation, seconds
 extern double SumOccult;      ///< sum of |duration|, seconds
 extern double SumSqOccult;    ///< sum of duration², seconds²
-extern double SumError;       ///< sum of |error|, seconds
-extern double SumSqError;     ///< sum of error², seconds²
+// The error sums take whatever the user types, up to the largest double:
+// they are kept wider than a double, so that the square of an error, and
+// of their sum, still fits.
+extern long double SumError;   ///< sum of |error|, seconds
+extern long double SumSqError; ///< sum of error², seconds²
 extern std::int32_t OccultCount;  ///< completed occultations
 extern std::int32_t MeasureCount; ///< accepted entries
 

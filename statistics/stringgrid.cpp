@@ -102,12 +102,28 @@ void StringGrid::setCell(int column, int row, const QString &text)
         prepareCells();
         it = item(row, column);
     }
-    if (it)
-        it->setText(text);
+    if (!it)
+        return;
+    it->setText(text);
+    // The fixed row and column are also the table's headers, which is how
+    // a screen reader names the row and the column of a value cell.
+    if (row == 0)
+        horizontalHeaderItem(column)->setText(text);
+    if (column == 0)
+        verticalHeaderItem(row)->setText(text);
 }
 
 void StringGrid::prepareCells()
 {
+    // Headers without an item would be read as their numbers.
+    for (int column = 0; column < columnCount(); ++column) {
+        if (!horizontalHeaderItem(column))
+            setHorizontalHeaderItem(column, new QTableWidgetItem);
+    }
+    for (int row = 0; row < rowCount(); ++row) {
+        if (!verticalHeaderItem(row))
+            setVerticalHeaderItem(row, new QTableWidgetItem);
+    }
     // Header cells are disabled items: a click or a cursor key does not make
     // them current, and a selection never takes them in.
     for (int row = 0; row < rowCount(); ++row) {

@@ -6,7 +6,8 @@
 
 /// A grid of text cells addressed as (column, row). Column 0 and row 0 are
 /// fixed header cells, painted in the button colour, that can be neither
-/// selected nor made current; the other cells can be selected, one at a time
+/// selected nor made current, and whose texts are also the table's header
+/// texts, for screen readers; the other cells can be selected, one at a time
 /// or as a dragged range, but not edited. A cell that was never written holds
 /// the empty text. Every column has the same width and every row the same
 /// height; the current cell starts at (1, 1).

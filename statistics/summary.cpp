@@ -4,15 +4,51 @@
 
 #include "app/errors.h"
 
+#include <cfloat>
 #include <cmath>
 
-double sampleDeviation(double sum, double sumOfSquares, std::int32_t count)
+namespace {
+
+// The value itself, or the floating-point fault that it stands for.
+long double checkedWide(long double value)
 {
-    const double n = count;
-    const double squareOfSum = checkedValue(sum * sum);
-    const double variance =
-        checkedDivide(checkedValue(sumOfSquares - squareOfSum / n), n - 1.0);
+    if (std::isnan(value))
+        throw FloatInvalidOperation();
+    if (std::isinf(value))
+        throw FloatOverflow();
+    return value;
+}
+
+// The value as a double, which every number shown goes through.
+double checkedNarrow(long double value)
+{
+    if (std::fabs(checkedWide(value)) > DBL_MAX)
+        throw FloatOverflow();
+    return static_cast<double>(value);
+}
+
+} // namespace
+
+double sampleMean(long double sum, std::int32_t count)
+{
+    return checkedNarrow(checkedWide(sum) / count);
+}
+
+double sampleDeviation(long double sum, long double sumOfSquares, std::int32_t count)
+{
+    // Where long double is no wider than double, the square of the sum can
+    // overflow: that is an error, not a variance below zero.
+    const long double n = count;
+    const long double variance = checkedWide((sumOfSquares - sum * sum / n) / (n - 1));
     // Equal values give a variance of zero in exact arithmetic; rounding may
     // leave it slightly negative, which is still zero.
-    return variance > 0.0 ? std::sqrt(variance) : 0.0;
+    return variance > 0 ? checkedNarrow(std::sqrt(variance)) : 0.0;
+}
+
+void checkSummary(long double sum, long double sumOfSquares, std::int32_t count)
+{
+    checkedWide(sumOfSquares);
+    sampleMean(sum, count);
+    if (count > 1)
+        sampleDeviation(sum, sumOfSquares, count);
 }

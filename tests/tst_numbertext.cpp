@@ -175,6 +175,7 @@ void addParseRows(const RowMaker &row)
     row("trailing space") << "2.5 " << 2.5;
     row("many spaces around") << "    7   " << 7.0;
     row("comma with spaces") << " 3,5 " << 3.5;
+    row("tabs and line breaks around, as pasted") << "\t2.5\r\n" << 2.5;
     row("negative integer") << "-3" << -3.0;
     row("plus sign") << "+4" << 4.0;
     row("negative zero") << "-0" << 0.0;
@@ -204,9 +205,8 @@ void addParseRows(const RowMaker &row)
     row("exponent alone") << "e5" << 0.0;
     row("point and exponent") << ".e5" << 0.0;
     row("letters") << "abc" << 0.0;
-    row("leading tab") << "\t2" << 0.0;
-    row("trailing tab") << "2\t" << 0.0;
-    row("trailing line break") << "2\n" << 0.0;
+    row("line break inside") << "2\n5" << 0.0;
+    row("tab inside") << "2\t5" << 0.0;
     row("leading no-break space") << "\u00a02.5" << 0.0;
     row("trailing no-break space") << "2.5\u00a0" << 0.0;
     row("unit after the number") << "3.5s" << 0.0;

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -70,6 +71,12 @@ void TestSettings::creationRunsNoHandler()
 
 void TestSettings::storedLayout()
 {
+    // DejaVu Sans at 12 px measures 14 by 7: the stored figures x 7/8 and x 14/20.
+    const QFont before = QApplication::font();
+    const auto restoreFont = qScopeGuard([&before] { QApplication::setFont(before); });
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(12);
+    QApplication::setFont(font);
     Program program;
     const Ui::TForm2 &ui = Form2->ui;
     QCOMPARE(Form2->windowTitle(), QStringLiteral("Réglages"));
@@ -77,15 +84,13 @@ void TestSettings::storedLayout()
     QCOMPARE(Form2->designMetrics().height, 20);
     QCOMPARE(Form2->designMetrics().width, 8);
 
-    const TextMetrics runtime = Form2->runtimeMetrics();
-    const TextMetrics design = Form2->designMetrics();
-    QCOMPARE(ui.TrackBar1->geometry(), scaleRect(QRect(88, 32, 150, 25), runtime, design));
-    QCOMPARE(ui.TrackBar2->geometry(), scaleRect(QRect(88, 120, 150, 25), runtime, design));
-    QCOMPARE(ui.Button1->geometry(), scaleRect(QRect(184, 208, 75, 25), runtime, design));
-    QCOMPARE(ui.CheckBox1->geometry(), scaleRect(QRect(16, 168, 193, 30), runtime, design));
-    QCOMPARE(ui.Label1->pos(), scaleRect(QRect(16, 32, 59, 20), runtime, design).topLeft());
-    QCOMPARE(ui.Label2->pos(), scaleRect(QRect(16, 120, 57, 20), runtime, design).topLeft());
-    QCOMPARE(ui.LabelRapidite->pos(), scaleRect(QRect(144, 64, 5, 20), runtime, design).topLeft());
+    QCOMPARE(ui.TrackBar1->geometry(), QRect(77, 22, 131, 17)); // stored 88, 32, 150 x 25
+    QCOMPARE(ui.TrackBar2->geometry(), QRect(77, 84, 131, 17)); // 88, 120, 150 x 25
+    QCOMPARE(ui.Button1->geometry(), QRect(161, 145, 65, 18)); // 184, 208, 75 x 25
+    QCOMPARE(ui.CheckBox1->geometry(), QRect(14, 117, 168, 21)); // 16, 168, 193 x 30
+    QCOMPARE(ui.Label1->pos(), QPoint(14, 22)); // 16, 32
+    QCOMPARE(ui.Label2->pos(), QPoint(14, 84)); // 16, 120
+    QCOMPARE(ui.LabelRapidite->pos(), QPoint(126, 44)); // 144, 64
 
     QCOMPARE(ui.Label1->text(), QStringLiteral("Rapidité"));
     QCOMPARE(ui.Label2->text(), QStringLiteral("Visibilité"));

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QImage>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <cmath>
@@ -108,6 +109,9 @@ void TestStatistics::headersAfterCreation()
     QCOMPARE(grid()->cell(0, 1), QStringLiteral("Occult."));
     QCOMPARE(grid()->cell(0, 2), QStringLiteral("Erreur"));
     QCOMPARE(valueCells(), QStringList(6, QString()));
+    // The header texts by which a screen reader names a cell's column and row.
+    QCOMPARE(grid()->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Sigma"));
+    QCOMPARE(grid()->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("Erreur"));
     QCOMPARE(reportedErrors(), QStringList());
 }
 
@@ -129,6 +133,9 @@ void TestStatistics::buttonStatClick_data()
     QTest::newRow("more occultations than entries: each mean on its own count")
         << QList<double>{1.0, 2.0, 3.0} << QList<double>{0.2}
         << QStringList{" 2.00", " 1.00", "3", " 0.20", "", "1"};
+    // Each square fits a double, the square of their sum does not.
+    QTest::newRow("two errors of 2^511 s") << QList<double>{2.0, 4.0} << QList<double>{0x1p511, 0x1p511}
+        << QStringList{" 3.00", " 1.41", "2", " 6.7E+0153", " 0.00", "2"};
     QTest::newRow("two equal durations")
         << QList<double>{3.3, 3.3} << QList<double>{0.7, 0.7}
         << QStringList{" 3.30", " 0.00", "2", " 0.70", " 0.00", "2"};
@@ -158,7 +165,7 @@ void TestStatistics::buttonStatClick()
 
 void TestStatistics::failingStepKeepsEarlierCells()
 {
-    // Sums too large to be squared: the deviation of the durations fails.
+    // Error sums beyond any double: the mean of the errors fails.
     // The counts and means written before it stay, the cells from it on keep
     // their previous texts, and the window is not shown.
     Program program;
@@ -167,14 +174,13 @@ void TestStatistics::failingStepKeepsEarlierCells()
     Form4->hideForm();
 
     SumOccult = 1e200;
-    SumSqOccult = 1e300;
     OccultCount = 4;
-    SumError = 3.0;
+    SumError = 0x1p1100L;
     MeasureCount = 3;
     runGuarded([] { pressStats(); });
 
     QCOMPARE(reportedErrors(), QStringList{"Débordement en virgule flottante."});
-    QCOMPARE(valueCells(), (QStringList{" 2.5E+0199", " 1.41", "4", " 1.00", " 0.00", "3"}));
+    QCOMPARE(valueCells(), (QStringList{" 2.5E+0199", " 1.41", "4", " 0.50", " 0.00", "3"}));
     QVERIFY(Form4->isHidden());
 }
 
@@ -221,6 +227,12 @@ void TestStatistics::okHidesAndTextsSurvive()
 
 void TestStatistics::gridConfiguration()
 {
+    // DejaVu Sans at 12 px measures 14 by 7: the stored figures x 7/6 and x 14/13.
+    const QFont before = QApplication::font();
+    const auto restoreFont = qScopeGuard([&before] { QApplication::setFont(before); });
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(12);
+    QApplication::setFont(font);
     Program program;
     StringGrid *g = grid();
     QCOMPARE(g->columnCount(), 4);
@@ -239,23 +251,19 @@ void TestStatistics::gridConfiguration()
     QCOMPARE(g->currentRow(), 1);
     QCOMPARE(g->currentColumn(), 1);
 
-    // The window's stored values, scaled to the run-time font.
-    const TextMetrics runtime = Form4->runtimeMetrics();
-    const TextMetrics design = Form4->designMetrics();
-    QCOMPARE(design.height, 13);
-    QCOMPARE(design.width, 6);
-    QCOMPARE(g->geometry(), scaleRect(QRect(8, 56, 265, 81), runtime, design));
-    QCOMPARE(Form4->ui.Button1->geometry(), scaleRect(QRect(200, 184, 75, 25), runtime, design));
+    QCOMPARE(Form4->designMetrics(), (TextMetrics{13, 6}));
+    QCOMPARE(g->geometry(), QRect(9, 60, 309, 87)); // stored 8, 56, 265 x 81
+    QCOMPARE(Form4->ui.Button1->geometry(), QRect(233, 198, 87, 27)); // 200, 184, 75 x 25
     QCOMPARE(Form4->ui.Button1->text(), QStringLiteral("OK"));
     QCOMPARE(Form4->windowTitle(), QStringLiteral("Statistiques"));
     QCOMPARE(Form4->pos(), QPoint(200, 673));
     QLabel *title = Form4->ui.Statistiques;
     QCOMPARE(title->text(), QStringLiteral("Statistiques"));
-    QCOMPARE(title->pos(), scaleRect(QRect(8, 16, 89, 18), runtime, design).topLeft());
+    QCOMPARE(title->pos(), QPoint(9, 17)); // 8, 16
     QCOMPARE(title->font().family(), QStringLiteral("adobe-helvetica"));
     QVERIFY(title->font().bold());
     QVERIFY(title->font().italic());
-    QCOMPARE(title->font().pixelSize(), scaleMeasure(16, runtime.height, design.height));
+    QCOMPARE(title->font().pixelSize(), 17); // 16 x 14/13
     QCOMPARE(title->palette().color(QPalette::WindowText), QColor(Qt::black));
 
     // The grid takes the focus first; Tab leaves it for "OK".
