@@ -202,6 +202,9 @@ void TForm1::Button3Click(QObject *)
     Form2->showForm();
 }
 
+// The help page is loaded before its caption is set, the licence after: a
+// page that cannot be read leaves the caption "Aide" unchanged over the
+// document that stays, while "Licence GPL" is set whatever happens.
 void TForm1::Button4Click(QObject *)
 {
     Form3->ui.TextViewer1->setFileName(QStringLiteral("aide.html"));
