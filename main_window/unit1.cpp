@@ -202,9 +202,10 @@ void TForm1::Button3Click(QObject *)
     Form2->showForm();
 }
 
-// The help page is loaded before its caption is set, the licence after: a
-// page that cannot be read leaves the caption "Aide" unchanged over the
-// document that stays, while "Licence GPL" is set whatever happens.
+// The help page is loaded before its caption is set, the licence after it,
+// on purpose: a help page that cannot be read leaves the viewer's caption
+// and document both as they were, while the caption "Licence GPL" is set
+// whether the licence can be read or not.
 void TForm1::Button4Click(QObject *)
 {
     Form3->ui.TextViewer1->setFileName(QStringLiteral("aide.html"));
