@@ -5,6 +5,7 @@
 #include "app/errors.h"
 #include "main_window/unit1vars.h"
 #include "main_window/unit1.h"
+#include "reactions/unit5.h"
 #include "settings/unit2.h"
 #include "statistics/unit4.h"
 #include "testsupport.h"
@@ -99,6 +100,9 @@ void TestFrame::windows_data()
     QTest::newRow("statistics, beyond the bottom edge")
         << 4 << "Statistiques" << QRect(200, 673, 288, 226) << QPoint(200, 574)
         << "StringGrid1";
+    QTest::newRow("personal equation, beyond the right edge")
+        << 5 << "Équation personnelle" << QRect(500, 145, 420, 380) << QPoint(380, 145)
+        << "StringGrid1";
 }
 
 void TestFrame::windows()
@@ -109,7 +113,7 @@ void TestFrame::windows()
     QFETCH(QPoint, shownAt);
     QFETCH(QString, focus);
     ProgramFixture program;
-    Form *const forms[] = {Form1, Form2, Form3, Form4};
+    Form *const forms[] = {Form1, Form2, Form3, Form4, Form5};
     Form *form = forms[index - 1];
     QVERIFY(form);
     QCOMPARE(form->windowTitle(), title);
