@@ -76,10 +76,11 @@ void TForm1::ButtonOnYvaClick(QObject *)
     // log them is reported and the trial starts all the same.
     runGuarded([this] { completeTops(); });
     m_tops.start();
-    // The focus rests on the star field, which ignores keys, while the trial
-    // runs: left to move on from the disabled button, it would reach
-    // "Réglages...", and a second press of Space would open the settings
-    // window, keeping the time typed after the star's return.
+    // The focus rests on the star field, where Space is a top and opens
+    // nothing, while the trial runs: left to move on from the disabled
+    // button, it would reach "Réglages...", and a second press of Space
+    // would open the settings window, keeping the time typed after the
+    // star's return.
     ui.Image1->setFocus();
     ui.Button2->setEnabled(false);
     ui.Image1->computeGeometry();
