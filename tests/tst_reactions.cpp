@@ -31,24 +31,10 @@ std::int64_t replayedSteady()
     return steadyReadings.empty() ? 0 : steadyReadings[std::min(read, steadyReadings.size() - 1)];
 }
 
-double stillWall()
-{
-    return 45000.5;
-}
-
 QString kindName(TopKind kind)
 {
-    switch (kind) {
-    case TopKind::Early:
-        return QStringLiteral("early");
-    case TopKind::Disappearance:
-        return QStringLiteral("disappearance");
-    case TopKind::Reappearance:
-        return QStringLiteral("reappearance");
-    case TopKind::Ignored:
-        break;
-    }
-    return QStringLiteral("ignored");
+    const char *const names[] = {"early", "disappearance", "reappearance", "ignored"};
+    return QString::fromLatin1(names[int(kind)]);
 }
 
 QString seconds(std::optional<double> value)
@@ -187,7 +173,7 @@ void TestReactions::trialEnd()
         steadyReadings.push_back(1'250'000'000);
     steadyReadings.insert(steadyReadings.end(), {3'000'000'000, 3'200'000'000});
     steadyReads = 0;
-    Clock::setSources(stillWall, replayedSteady);
+    Clock::setSources([] { return 45000.5; }, replayedSteady);
     Form1->showForm();
     QVERIFY(QTest::qWaitForWindowActive(Form1));
     QVERIFY(Form1->ui.ButtonReactions->isHidden());
