@@ -84,7 +84,10 @@ void TForm5::FormCreate(QObject *)
             series->attachAxis(m_secondsAxis);
         }
     }
+    // The view gives up the chart it was built with: it is ours to delete.
+    QChart *const builtWith = ui.Chart1->chart();
     ui.Chart1->setChart(chart);
+    delete builtWith;
     ui.Chart1->setRenderHint(QPainter::Antialiasing);
     showFigures();
 }
