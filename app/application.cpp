@@ -4,6 +4,7 @@
 
 #include "app/closeonsignal.h"
 #include "main_window/unit1.h"
+#include "reactions/unit5.h"
 #include "settings/unit2.h"
 #include "statistics/unit4.h"
 #include "viewer/unit3.h"
@@ -41,6 +42,7 @@ void createForms()
     createForm(Form2);
     createForm(Form3);
     createForm(Form4);
+    createForm(Form5);
 }
 
 void destroyForms()
@@ -49,6 +51,7 @@ void destroyForms()
     destroyForm(Form2);
     destroyForm(Form3);
     destroyForm(Form4);
+    destroyForm(Form5);
 }
 
 int runVelmaris(QApplication &app)

@@ -4,8 +4,8 @@
 
 class QApplication;
 
-/// Creates the four windows in order: main window, settings, viewer,
-/// statistics. Each is built completely, its creation handler run, before
+/// Creates the five windows in order: main window, settings, viewer,
+/// statistics, personal equation. Each is built completely, its creation handler run, before
 /// the next. Throws the error that stops start-up; the window being built
 /// then has its reference reset and no later window is created.
 void createForms();

@@ -65,6 +65,16 @@ def median(values):
     return statistics.median(values) if values else float("nan")
 
 
+def summary(name, values):
+    """One line of figures in milliseconds: median, mean, deviation, 90th
+    percentile, maximum and minimum."""
+    ordered = sorted(values)
+    p90 = ordered[min(len(ordered) - 1, int(0.9 * (len(ordered) - 1) + 0.5))]
+    return (f"  {name:36s} median {statistics.median(values):7.3f}  mean "
+            f"{statistics.mean(values):7.3f}  sd {statistics.pstdev(values):6.3f}  p90 {p90:7.3f}  "
+            f"max {max(values):7.3f}  min {min(values):7.3f} ms ({len(values)})")
+
+
 def load_line():
     with open("/proc/loadavg") as handle:
         fields = handle.read().split()

@@ -16,7 +16,6 @@ Usage: /usr/bin/python3 bench/edges.py [--build DIR] [--trials N] [--max-delay M
 """
 
 import os
-import statistics
 import subprocess
 import sys
 import time
@@ -26,15 +25,6 @@ import benchlib  # noqa: E402
 
 # A screen change further than this from the program's instant is not its.
 MATCH_WINDOW_NS = 200_000_000
-
-
-def summary(name, values):
-    ordered = sorted(values)
-    p90 = ordered[min(len(ordered) - 1, int(0.9 * (len(ordered) - 1) + 0.5))]
-    return (f"  {name:34s} median {statistics.median(values):7.3f}  mean "
-            f"{statistics.mean(values):7.3f}  sd {statistics.pstdev(values):6.3f}  p90 {p90:7.3f}  "
-            f"max {max(values):7.3f}  min {min(values):7.3f} ms")
-
 
 parser = benchlib.argument_parser(__doc__)
 parser.add_argument("--trials", type=int, default=60, help="number of trials (default 60)")
@@ -112,8 +102,8 @@ for index, (late1, late2, taken, given) in enumerate(trials):
 
 if hide_latency:
     print(f"screen against the program's own instants, {len(hide_latency)} trials:")
-    print(summary("star gone on screen after reading", hide_latency))
-    print(summary("star back on screen after reading", show_latency))
-    print(summary("screen duration - program duration", screen_minus_program))
+    print(benchlib.summary("star gone on screen after reading", hide_latency))
+    print(benchlib.summary("star back on screen after reading", show_latency))
+    print(benchlib.summary("screen duration - program duration", screen_minus_program))
 print(f"trials without both edges on the screen: {unmatched}")
 print(f"after the run: {benchlib.load_line()}")

@@ -21,6 +21,12 @@
 //       CLOCK_MONOTONIC in nanoseconds, at which the program took the star
 //       away and gave it back, for comparison with what reached the screen.
 //
+//   velmaris_trials tops [tops]
+//       Gives the star field the focus and prints "ready", then one line
+//       "top <ns>" per top that the star field reads (its steady clock
+//       reading, CLOCK_MONOTONIC), and ends after the given number of tops
+//       (default 200). The keys come from outside, through XTest.
+//
 // Prints figures only; it never judges them.
 
 #include "app/application.h"
@@ -220,10 +226,11 @@ int main(int argc, char *argv[])
 {
     const bool lateness = argc > 1 && std::strcmp(argv[1], "lateness") == 0;
     const bool endurance = argc > 1 && std::strcmp(argv[1], "endurance") == 0;
-    if (!lateness && !endurance) {
+    const bool tops = argc > 1 && std::strcmp(argv[1], "tops") == 0;
+    if (!lateness && !endurance && !tops) {
         std::fprintf(stderr,
                      "usage: %s endurance [trials] | lateness [trials] [max-delay-ms] [wait-ms] "
-                     "[list]\n",
+                     "[list] | tops [tops]\n",
                      argv[0]);
         return 2;
     }
@@ -251,6 +258,22 @@ int main(int argc, char *argv[])
     Form1->showForm();
     QCoreApplication::processEvents();
     MaxDelay = endurance ? 1 : maxDelay;
+
+    if (tops) {
+        int left = trials;
+        QObject::connect(Form1->ui.Image1, &StarImage::topped, &app, [&left](qint64 reading) {
+            std::printf("top %lld\n", static_cast<long long>(reading));
+            std::fflush(stdout);
+            if (--left == 0)
+                QCoreApplication::quit();
+        });
+        Form1->ui.Image1->setFocus();
+        std::printf("ready\n");
+        std::fflush(stdout);
+        app.exec();
+        destroyForms();
+        return 0;
+    }
 
     Runner runner(endurance ? Runner::Mode::Endurance : Runner::Mode::Lateness, trials);
     runner.begin(waitMs);

@@ -2,6 +2,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "main_window/starfield.h"
 
+#include "app/clock.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 
 StarImage::StarImage(QWidget *parent)
@@ -70,4 +74,23 @@ void StarImage::paintEvent(QPaintEvent *)
         return;
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), m_picture);
+}
+
+void StarImage::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Space) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (!event->isAutoRepeat())
+        emit topped(Clock::steadyNanoseconds());
+}
+
+void StarImage::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    emit topped(Clock::steadyNanoseconds());
 }

@@ -7,6 +7,8 @@
 #include "app/errors.h"
 #include "app/randomsource.h"
 #include "main_window/unit1vars.h"
+#include "reactions/reactionslog.h"
+#include "reactions/unit5.h"
 #include "settings/unit2.h"
 #include "statistics/statslog.h"
 #include "statistics/summary.h"
@@ -37,6 +39,13 @@ TForm1::TForm1()
     bind(ui.ButtonOK, &QPushButton::clicked, &TForm1::ButtonOKClick);
     bind(ui.ButtonStat, &QPushButton::clicked, &TForm1::ButtonStatClick);
     bind(ui.Label7, &ClickLabel::clicked, &TForm1::Label7Click);
+    bind(ui.ButtonReactions, &QPushButton::clicked, &TForm1::ButtonReactionsClick);
+    connect(ui.Image1, &StarImage::topped, this,
+            [this](qint64 reading) { runGuarded([&] { Image1Top(reading); }); });
+    m_topsWait.setSingleShot(true);
+    m_topsWait.setTimerType(Qt::PreciseTimer);
+    m_topsWait.setInterval(int(Reactions::ReappearanceWindow / 1'000'000));
+    connect(&m_topsWait, &QTimer::timeout, this, [this] { runGuarded([this] { completeTops(); }); });
     // Enter in the entry field does what "OK" does, while "OK" is enabled.
     connect(ui.EditTemps, &QLineEdit::returnPressed, this, [this] {
         if (ui.ButtonOK->isEnabled())
@@ -63,10 +72,15 @@ void TForm1::FormCreate(QObject *)
 
 void TForm1::ButtonOnYvaClick(QObject *)
 {
-    // The focus rests on the star field, which ignores keys, while the trial
-    // runs: left to move on from the disabled button, it would reach
-    // "Réglages...", and a second press of Space would open the settings
-    // window, keeping the time typed after the star's return.
+    // The last trial's tops are complete now, at the latest; a failure to
+    // log them is reported and the trial starts all the same.
+    runGuarded([this] { completeTops(); });
+    m_tops.start();
+    // The focus rests on the star field, where Space is a top and opens
+    // nothing, while the trial runs: left to move on from the disabled
+    // button, it would reach "Réglages...", and a second press of Space
+    // would open the settings window, keeping the time typed after the
+    // star's return.
     ui.Image1->setFocus();
     ui.Button2->setEnabled(false);
     ui.Image1->computeGeometry();
@@ -82,6 +96,7 @@ void TForm1::Timer1Timer(QObject *)
     Timer1->stop();
     OccultStart = Clock::nowDays();
     OccultStartSteady = Clock::steadyNanoseconds();
+    m_tops.vanished(OccultStartSteady);
     ui.Image1->eraseField();
     showEdgeNow();
     Timer1->setOnTimer(&TForm1::Timer1Timer2);
@@ -94,6 +109,7 @@ void TForm1::Timer1Timer2(QObject *)
     Timer1->stop();
     OccultEnd = Clock::nowDays();
     const std::int64_t endSteady = Clock::steadyNanoseconds();
+    m_tops.reappeared(endSteady);
     ui.Image1->eraseField();
     ui.Image1->drawStar();
     showEdgeNow();
@@ -125,7 +141,11 @@ void TForm1::Timer1Timer2(QObject *)
         control->setVisible(true);
     }
     // The user holds a stopwatch in the other hand: type straight away.
-    ui.EditTemps->setFocus();
+    // One who tapped the disappearance taps the return too: the star field
+    // keeps the focus for that second top, or until the wait is over.
+    if (!m_tops.hasDisappearanceTop())
+        ui.EditTemps->setFocus();
+    m_topsWait.start();
 }
 
 void TForm1::ButtonOKClick(QObject *)
@@ -170,6 +190,7 @@ void TForm1::ButtonStatClick(QObject *)
 
 void TForm1::FormClose(QObject *)
 {
+    completeTops();
     if (!Form2->ui.CheckBox1->isChecked() || MeasureCount <= 1)
         return;
     // The record holds the run's final figures, whether or not "Stats..."
@@ -218,6 +239,45 @@ void TForm1::Label7Click(QObject *)
     Form3->setWindowTitle(QStringLiteral("Licence GPL"));
     Form3->ui.TextViewer1->setFileName(QStringLiteral("gpl_en.html"));
     Form3->showForm();
+}
+
+void TForm1::ButtonReactionsClick(QObject *)
+{
+    Form5->showForm();
+}
+
+void TForm1::Image1Top(qint64 steadyReading)
+{
+    if (m_tops.top(steadyReading) == Reactions::TopKind::Reappearance)
+        completeTops();
+}
+
+void TForm1::completeTops()
+{
+    m_topsWait.stop();
+    if (!m_tops.isOpen())
+        return;
+    m_tops.finish();
+    // A trial cut short by an error has no return to time.
+    if (!m_tops.hasReappeared())
+        return;
+    if (m_tops.hasDisappearanceTop() && focusWidget() == ui.Image1) {
+        const std::optional<double> tapped = m_tops.tappedDuration();
+        if (tapped && ui.EditTemps->text().isEmpty())
+            ui.EditTemps->setText(SecondsText(*tapped).trimmed());
+        ui.EditTemps->setFocus();
+        ui.EditTemps->selectAll();
+    }
+    if (!m_tops.anyCounted())
+        return;
+    Form5->addTrial({OccultCount, m_tops.disappearanceReaction(), m_tops.reappearanceReaction(),
+                     m_tops.earlyTops()});
+    ui.ButtonReactions->setVisible(true);
+    if (Form2->ui.CheckBox1->isChecked())
+        ReactionsLog::append(ReactionsLog::recordLine(OccultEnd, LastDuration,
+                                                      m_tops.disappearanceReaction(),
+                                                      m_tops.reappearanceReaction(),
+                                                      m_tops.earlyTops()));
 }
 
 void TForm1::runTimerHandler(TrialTimer::Handler handler, QObject *sender)

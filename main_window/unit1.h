@@ -4,7 +4,10 @@
 
 #include "app/form.h"
 #include "main_window/trialtimer.h"
+#include "reactions/tops.h"
 #include "ui_unit1.h"
+
+#include <QTimer>
 
 /// The main window: the star field, the trial, the entry of the user's own
 /// time, and the buttons to the other windows. Closing it ends the program.
@@ -28,6 +31,9 @@ public:
     void ButtonStatClick(QObject *Sender);
     void FormClose(QObject *Sender);
     void Label7Click(QObject *Sender);
+    void ButtonReactionsClick(QObject *Sender);
+    /// A top on the star field, read on the steady clock.
+    void Image1Top(qint64 steadyReading);
 
     /// Runs a tick handler; a trial step that fails leaves the trial idle,
     /// ready for the next start.
@@ -43,6 +49,14 @@ private:
     void returnToIdle();
     void showEdgeNow();
     void updateImageDescription(bool starShown);
+    /// Ends the wait for the trial's tops: the tapped duration goes into
+    /// the entry field where the star field held the focus, and a trial
+    /// with a top that counts joins the run's reactions and their log.
+    void completeTops();
+
+    Reactions::TrialTops m_tops;
+    /// Runs from the star's return to the end of the wait for its top.
+    QTimer m_topsWait;
 };
 
 extern TForm1 *Form1;

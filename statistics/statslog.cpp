@@ -191,8 +191,13 @@ QString recordLine(const QStringList &fields)
 
 void append(const QStringList &fields, const QString &path)
 {
+    appendLine(path, HeaderLine, recordLine(fields).toLocal8Bit());
+}
+
+void appendLine(const QString &path, const QByteArray &headerLine, const QByteArray &line)
+{
     const QByteArray name = QFile::encodeName(path);
-    const QByteArray record = recordLine(fields).toLocal8Bit() + "\r\n";
+    const QByteArray record = line + "\r\n";
     // Whether the log exists decides, not whether it can be read: an
     // existing file is only ever appended to. A file that vanishes between
     // two steps, or one that another run creates meanwhile, makes this go
@@ -218,7 +223,7 @@ void append(const QStringList &fields, const QString &path)
         QByteArray created = name;
         int error = newLogName(created);
         if (error == 0)
-            error = createWhole(created, QByteArray(HeaderLine) + "\r\n" + record);
+            error = createWhole(created, headerLine + "\r\n" + record);
         if (error == 0)
             return;
         if (error != EEXIST)

@@ -6,7 +6,8 @@
 #include <QStringList>
 
 /// The run log: one record of six statistics texts per run, under a header
-/// line written by the run that creates the file.
+/// line written by the run that creates the file; and the safe appending
+/// that every log of the program shares.
 namespace StatsLog {
 
 /// The log's name, relative to the working directory.
@@ -16,9 +17,13 @@ inline const char *const HeaderLine = "NbOcc. Moy.Occ. Sig.Occ. Nb.Mes. Moy.Mes 
 /// The record line: the fields joined by single spaces, without CR LF.
 QString recordLine(const QStringList &fields);
 
-/// Appends the record to the log at path, creating the file with its header
-/// when it does not exist (where path is a link to a file not there yet,
-/// that file is created). An existing file is only ever appended to, the
+/// Appends the record to the log at path, as appendLine() does.
+void append(const QStringList &fields, const QString &path = QString::fromLatin1(FileName));
+
+/// Appends the line (without its CR LF) to the log at path, creating the
+/// file with headerLine first when it does not exist (where path is a link
+/// to a file not there yet, that file is created). Every log of the program
+/// is written through it. An existing file is only ever appended to, the
 /// record in one write, on a line of its own even where the file's last
 /// line lacks its line break; a new file appears with its header and record
 /// already in it. So runs that close together keep their records whole, and
@@ -27,7 +32,7 @@ QString recordLine(const QStringList &fields);
 /// another writer has appended since. The file is closed on every path, and opening it
 /// never waits: a pipe without a reader is an error like any other.
 /// Throws InOutError with the message that the system's error selects.
-void append(const QStringList &fields, const QString &path = QString::fromLatin1(FileName));
+void appendLine(const QString &path, const QByteArray &headerLine, const QByteArray &line);
 
 /// The input/output message for a system error number (errno).
 QString ioErrorMessage(int errorNumber);

@@ -5,6 +5,7 @@
 #include "app/errors.h"
 #include "main_window/unit1vars.h"
 #include "main_window/unit1.h"
+#include "reactions/unit5.h"
 #include "settings/unit2.h"
 #include "statistics/unit4.h"
 #include "testsupport.h"
@@ -109,6 +110,10 @@ void TestFrame::windows_data()
     QTest::newRow("settings, placed beyond the top edge")
         << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint(176, -40) << QPoint(176, 2)
         << "TrackBar1";
+    QTest::newRow("personal equation, beyond the right edge")
+        << 5 << "Équation personnelle" << QRect(500, 145, 420, 380) << QPoint()
+        << QPoint(378, 145)
+        << "StringGrid1";
 }
 
 void TestFrame::windows()
@@ -120,7 +125,7 @@ void TestFrame::windows()
     QFETCH(QPoint, shownAt);
     QFETCH(QString, focus);
     ProgramFixture program;
-    Form *const forms[] = {Form1, Form2, Form3, Form4};
+    Form *const forms[] = {Form1, Form2, Form3, Form4, Form5};
     Form *form = forms[index - 1];
     QVERIFY(form);
     QCOMPARE(form->windowTitle(), title);

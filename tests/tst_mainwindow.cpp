@@ -150,6 +150,7 @@ void TestMainWindow::controls_data()
     QTest::newRow("entry unit, never shown") << "Label3" << "s" << false;
     QTest::newRow("OK") << "ButtonOK" << "OK" << false;
     QTest::newRow("statistics") << "ButtonStat" << "Stats..." << false;
+    QTest::newRow("reactions") << "ButtonReactions" << "Réactions..." << false;
 }
 
 void TestMainWindow::controls()
@@ -255,14 +256,17 @@ void TestMainWindow::focusAndTabOrder()
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), Form1->ui.Button2);
 
-    // With the entry row and "Stats..." showing, the whole sequence.
+    // With the entry row, "Stats..." and "Réactions..." showing, the whole
+    // sequence.
     for (QWidget *control : {static_cast<QWidget *>(Form1->ui.EditTemps),
                              static_cast<QWidget *>(Form1->ui.ButtonOK),
-                             static_cast<QWidget *>(Form1->ui.ButtonStat)})
+                             static_cast<QWidget *>(Form1->ui.ButtonStat),
+                             static_cast<QWidget *>(Form1->ui.ButtonReactions)})
         control->setVisible(true);
     Form1->ui.EditTemps->setFocus();
-    const QList<QWidget *> sequence = {Form1->ui.ButtonOK, Form1->ui.Button2, Form1->ui.Button3,
-                                       Form1->ui.Button4,  Form1->ui.ButtonStat,
+    const QList<QWidget *> sequence = {Form1->ui.ButtonOK,   Form1->ui.Button2,
+                                       Form1->ui.Button3,    Form1->ui.Button4,
+                                       Form1->ui.ButtonStat, Form1->ui.ButtonReactions,
                                        Form1->ui.EditTemps};
     for (QWidget *expected : sequence) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

@@ -46,17 +46,20 @@ class Keyboard(harness.ProgramTest):
         self.assert_focus("push button", "On y va !")
 
         # Space pressed twice, as a hasty user does: the second press, during
-        # the trial, does nothing.
+        # the trial, is a top on the star field and opens nothing.
         record = watch_trial(session, main, lambda: session.key("space", "space"))
         duration = check_trial(self, session, record)
         self.assertEqual(session.find_windows("^Réglages$"), [])
 
-        # The entry field takes the focus when the star is back; with the
-        # entry row open the tab order is the full one but "Stats...".
+        # The entry field takes the focus when the star is back, and the top
+        # brings "Réactions..."; with the entry row open the tab order is the
+        # full one but "Stats...".
         self.assert_focus("text", None)
+        wait_until('"Réactions..." after the top',
+                   lambda: session.showing(main.button("Réactions...")), timeout=5)
         self.assert_tab_cycle([("text", None), ("push button", "OK"),
                                ("push button", "On y va !"), ("push button", "Réglages..."),
-                               ("push button", "Aide...")])
+                               ("push button", "Aide..."), ("push button", "Réactions...")])
 
         # Type the time and send it with Enter.
         session.type_text("2.5")
@@ -69,7 +72,7 @@ class Keyboard(harness.ProgramTest):
         # disabled OK out of it.
         self.assert_tab_cycle([("push button", "On y va !"), ("push button", "Réglages..."),
                                ("push button", "Aide..."), ("push button", "Stats..."),
-                               ("text", None)])
+                               ("push button", "Réactions..."), ("text", None)])
 
         self.__class__.entry = (record.result, duration)
 
