@@ -2,17 +2,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "main_window/trialtimer.h"
 
-#include "main_window/unit1.h"
-
-TrialTimer::TrialTimer(TForm1 *owner, Handler onTimer)
-    : QObject(owner)
-    , m_owner(owner)
-    , m_onTimer(onTimer)
+TrialTimer::TrialTimer(QObject *parent)
+    : QObject(parent)
 {
     // The coarse timer may fire early and rounds long intervals to whole
     // seconds; the drawn delays must be kept to the millisecond.
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &TrialTimer::tick);
+    connect(&m_timer, &QTimer::timeout, this, &TrialTimer::ticked);
 }
 
 void TrialTimer::setInterval(int milliseconds)
@@ -33,10 +29,4 @@ void TrialTimer::start()
 void TrialTimer::stop()
 {
     m_timer.stop();
-}
-
-void TrialTimer::tick()
-{
-    if (m_onTimer)
-        m_owner->runTimerHandler(m_onTimer, this);
 }

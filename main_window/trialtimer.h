@@ -5,20 +5,16 @@
 #include <QObject>
 #include <QTimer>
 
-class TForm1;
-
-/// The main window's timer: an interval in milliseconds, a running flag and
-/// a replaceable tick handler. While running it ticks every interval, through
-/// the event loop; an interval of 0 ticks as soon as the events already
-/// waiting have been dealt with.
+/// The main window's timer: an interval in milliseconds and a running flag.
+/// While running it ticks every interval, through the event loop; an
+/// interval of 0 ticks as soon as the events already waiting have been
+/// dealt with. Which handler a tick runs is its owner's business.
 class TrialTimer : public QObject
 {
     Q_OBJECT
 
 public:
-    using Handler = void (TForm1::*)(QObject *sender);
-
-    TrialTimer(TForm1 *owner, Handler onTimer);
+    explicit TrialTimer(QObject *parent = nullptr);
 
     int interval() const { return m_interval; }
     /// A new value restarts the countdown of a running timer; the same value
@@ -30,15 +26,10 @@ public:
     void start();
     void stop();
 
-    Handler onTimer() const { return m_onTimer; }
-    /// Replacing the handler leaves the countdown alone.
-    void setOnTimer(Handler handler) { m_onTimer = handler; }
+signals:
+    void ticked();
 
 private:
-    void tick();
-
-    TForm1 *m_owner;
-    Handler m_onTimer;
     QTimer m_timer;
     int m_interval = 1000;
 };

@@ -23,7 +23,8 @@ TForm1::TForm1()
 {
     Form1 = this;
     ui.setupUi(contents());
-    Timer1 = new TrialTimer(this, &TForm1::Timer1Timer);
+    Timer1 = new TrialTimer(this);
+    connect(Timer1, &TrialTimer::ticked, this, [this] { runTimerHandler(m_onTimer, Timer1); });
     finishBuild();
     ui.Image1->fixPictureSize();
     ui.Image1->setAccessibleName(QStringLiteral("Champ d'étoile"));
@@ -87,7 +88,7 @@ void TForm1::ButtonOnYvaClick(QObject *)
     ui.Image1->eraseField();
     ui.Image1->drawStar();
     Timer1->setInterval(RandomSource::draw(MaxDelay));
-    Timer1->setOnTimer(&TForm1::Timer1Timer);
+    setOnTimer(&TForm1::Timer1Timer);
     Timer1->start();
 }
 
@@ -99,7 +100,7 @@ void TForm1::Timer1Timer(QObject *)
     m_tops.vanished(OccultStartSteady);
     ui.Image1->eraseField();
     showEdgeNow();
-    Timer1->setOnTimer(&TForm1::Timer1Timer2);
+    setOnTimer(&TForm1::Timer1Timer2);
     Timer1->setInterval(RandomSource::draw(MaxDelay));
     Timer1->start();
 }
@@ -113,7 +114,7 @@ void TForm1::Timer1Timer2(QObject *)
     ui.Image1->eraseField();
     ui.Image1->drawStar();
     showEdgeNow();
-    Timer1->setOnTimer(&TForm1::Timer1Timer);
+    setOnTimer(&TForm1::Timer1Timer);
     ui.Button2->setEnabled(true);
 
     // The duration comes from the monotonic clock, read at the same moments
@@ -280,7 +281,7 @@ void TForm1::completeTops()
                                                       m_tops.earlyTops()));
 }
 
-void TForm1::runTimerHandler(TrialTimer::Handler handler, QObject *sender)
+void TForm1::runTimerHandler(TimerHandler handler, QObject *sender)
 {
     if (!runGuarded([&] { (this->*handler)(sender); }))
         returnToIdle();
@@ -289,7 +290,7 @@ void TForm1::runTimerHandler(TrialTimer::Handler handler, QObject *sender)
 void TForm1::returnToIdle()
 {
     Timer1->stop();
-    Timer1->setOnTimer(&TForm1::Timer1Timer);
+    setOnTimer(&TForm1::Timer1Timer);
     ui.Button2->setEnabled(true);
 }
 

@@ -35,9 +35,16 @@ public:
     /// A top on the star field, read on the steady clock.
     void Image1Top(qint64 steadyReading);
 
+    using TimerHandler = void (TForm1::*)(QObject *Sender);
+    /// The handler that Timer1's next tick runs: Timer1Timer, or
+    /// Timer1Timer2 while the star is hidden. Replacing it leaves the
+    /// countdown alone.
+    TimerHandler onTimer() const { return m_onTimer; }
+    void setOnTimer(TimerHandler handler) { m_onTimer = handler; }
+
     /// Runs a tick handler; a trial step that fails leaves the trial idle,
     /// ready for the next start.
-    void runTimerHandler(TrialTimer::Handler handler, QObject *sender);
+    void runTimerHandler(TimerHandler handler, QObject *sender);
 
 protected:
     void formClose() override { FormClose(this); }
@@ -54,6 +61,7 @@ private:
     /// with a top that counts joins the run's reactions and their log.
     void completeTops();
 
+    TimerHandler m_onTimer = &TForm1::Timer1Timer;
     Reactions::TrialTops m_tops;
     /// Runs from the star's return to the end of the wait for its top.
     QTimer m_topsWait;

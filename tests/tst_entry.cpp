@@ -47,7 +47,7 @@ void setNextDuration(double seconds)
 bool trialIdle()
 {
     return Form1->ui.Button2->isEnabled() && !Form1->Timer1->isRunning()
-           && Form1->Timer1->onTimer() == &TForm1::Timer1Timer;
+           && Form1->onTimer() == &TForm1::Timer1Timer;
 }
 
 /// Starts a trial whose star stays up until hurryTrial().

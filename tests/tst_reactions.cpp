@@ -182,7 +182,7 @@ void TestReactions::trialEnd()
     RandomSource::seed(0x2545F491u);
     QTest::mouseClick(Form1->ui.Button2, Qt::LeftButton);
     Form1->Timer1->setInterval(0);
-    QTRY_COMPARE(Form1->Timer1->onTimer(), &TForm1::Timer1Timer2);
+    QTRY_COMPARE(Form1->onTimer(), &TForm1::Timer1Timer2);
     if (tapsHidden)
         spaceOnMainWindow();
     Form1->Timer1->setInterval(0);

@@ -57,7 +57,7 @@ void replayClocks(std::vector<double> wall, std::vector<std::int64_t> steady)
 }
 
 
-QString handlerName(TrialTimer::Handler handler)
+QString handlerName(TForm1::TimerHandler handler)
 {
     if (handler == &TForm1::Timer1Timer)
         return QStringLiteral("Timer1Timer");
@@ -86,7 +86,7 @@ QString cycleState()
     return QStringLiteral("Button2 %1, star %2, timer %3, handler %4")
         .arg(Form1->ui.Button2->isEnabled() ? "enabled" : "disabled", starState(),
              Form1->Timer1->isRunning() ? "running" : "stopped",
-             handlerName(Form1->Timer1->onTimer()));
+             handlerName(Form1->onTimer()));
 }
 
 const QString IdleBefore =
@@ -151,6 +151,8 @@ private slots:
     void noSecondTrialWhileRunning();
     void otherWindowsUsableDuringTrial();
     void tickCallsHandlerInForce();
+    void intervalSetOnRunningTimer_data();
+    void intervalSetOnRunningTimer();
 
 private:
     std::unique_ptr<ProgramFixture> m_program;
@@ -331,7 +333,7 @@ void TestTrial::delayBoundReadAtEachDraw()
     // The settings window changes the bound while the star is up.
     MaxDelay = secondBound;
     Form1->Timer1->setInterval(0); // a new interval restarts the countdown
-    QTRY_COMPARE(handlerName(Form1->Timer1->onTimer()), QStringLiteral("Timer1Timer2"));
+    QTRY_COMPARE(handlerName(Form1->onTimer()), QStringLiteral("Timer1Timer2"));
     QCOMPARE(cycleState(), Occulted);
     QCOMPARE(Form1->Timer1->interval(), secondDelay);
     QCOMPARE(Form1->ui.Image1->accessibleDescription(), QStringLiteral("L'étoile est cachée"));
@@ -491,12 +493,40 @@ void TestTrial::tickCallsHandlerInForce()
     // A handler swapped in while it runs is the one that the next tick calls.
     timer->setInterval(60000);
     timer->start();
-    timer->setOnTimer(&TForm1::Timer1Timer2);
+    Form1->setOnTimer(&TForm1::Timer1Timer2);
     timer->setInterval(0);
     QTRY_VERIFY(wallReads > 0);
     QCOMPARE(OccultCount, 1);
     QVERIFY(!timer->isRunning());
-    QCOMPARE(handlerName(timer->onTimer()), QStringLiteral("Timer1Timer"));
+    QCOMPARE(handlerName(Form1->onTimer()), QStringLiteral("Timer1Timer"));
+}
+
+void TestTrial::intervalSetOnRunningTimer_data()
+{
+    // 800 ms into a countdown of 1000 ms, the interval is set again.
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<bool>("restarts");
+    QTest::newRow("the same interval: the countdown goes on") << 1000 << false;
+    QTest::newRow("another interval: the countdown starts again") << 1001 << true;
+}
+
+void TestTrial::intervalSetOnRunningTimer()
+{
+    QFETCH(int, interval);
+    QFETCH(bool, restarts);
+    TrialTimer timer;
+    QElapsedTimer sinceSet;
+    qint64 tickAfter = -1;
+    connect(&timer, &TrialTimer::ticked, [&] { tickAfter = sinceSet.elapsed(); });
+    timer.setInterval(1000);
+    timer.start();
+    QTest::qSleep(800);
+    sinceSet.start();
+    timer.setInterval(interval);
+    QTRY_VERIFY_WITH_TIMEOUT(tickAfter >= 0, 3000);
+    // A tick is never early; one that is merely late is still well under
+    // the whole interval.
+    QCOMPARE(tickAfter >= interval, restarts);
 }
 
 QTEST_MAIN(TestTrial)
