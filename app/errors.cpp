@@ -35,13 +35,28 @@ __attribute__((noinline)) FloatDivideByZero::FloatDivideByZero()
 {
 }
 
-double checkedValue(double value)
+namespace {
+
+template <typename Real>
+Real checked(Real value)
 {
     if (std::isnan(value))
         throw FloatInvalidOperation();
     if (std::isinf(value))
         throw FloatOverflow();
     return value;
+}
+
+} // namespace
+
+double checkedValue(double value)
+{
+    return checked(value);
+}
+
+long double checkedValue(long double value)
+{
+    return checked(value);
 }
 
 double checkedDivide(double numerator, double denominator)

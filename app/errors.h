@@ -68,6 +68,7 @@ public:
 /// The value itself, or FloatOverflow for an infinity and
 /// FloatInvalidOperation for a not-a-number.
 double checkedValue(double value);
+long double checkedValue(long double value);
 
 /// numerator / denominator, with the floating-point faults raised as errors.
 double checkedDivide(double numerator, double denominator);

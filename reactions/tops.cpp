@@ -90,7 +90,7 @@ EdgeFigures edgeFigures(const std::vector<TrialReactions> &trials, Edge edge)
         ++figures.count;
     }
     if (figures.count > 0)
-        figures.mean = sum / figures.count;
+        figures.mean = sampleMean(sum, figures.count);
     if (figures.count > 1)
         figures.deviation = sampleDeviation(sum, sumOfSquares, figures.count);
     return figures;

@@ -25,32 +25,16 @@ constexpr int MaxLinks = 40;
     throw InOutError(ioErrorMessage(errorNumber));
 }
 
-// Hands the text to the system in one write where it can. Returns 0 or the
-// error number.
-int writeAll(int fd, const QByteArray &text)
-{
-    const char *data = text.constData();
-    qsizetype left = text.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += written;
-        left -= written;
-    }
-    return 0;
-}
+enum class OnFailure { KeepPart, CutBack };
 
-// Appends the text to the file open at fd for appending, all of it or
-// nothing: where a write fails after part of it went in (a disk that fills
-// gives a short write, then the error), the file is cut back to the size it
-// had before. It is cut only while the parts lie end to end at its end, its
-// size still exactly what they made it, so that a record that another
-// writer appended meanwhile is never cut. Returns 0 or the error number.
-int appendWhole(int fd, const QByteArray &text)
+// Hands the text to the system in one write where it can. With CutBack,
+// the file open at fd for appending gets all of it or nothing: where a
+// write fails after part of it went in (a disk that fills gives a short
+// write, then the error), the file is cut back to the size it had before.
+// It is cut only while the parts lie end to end at its end, its size still
+// exactly what they made it, so that a record that another writer appended
+// meanwhile is never cut. Returns 0 or the error number.
+int writeAll(int fd, const QByteArray &text, OnFailure onFailure = OnFailure::KeepPart)
 {
     const char *data = text.constData();
     qsizetype left = text.size();
@@ -63,18 +47,21 @@ int appendWhole(int fd, const QByteArray &text)
                 continue;
             const int error = errno;
             struct stat status;
-            if (start >= 0 && ::fstat(fd, &status) == 0 && status.st_size == end)
+            if (onFailure == OnFailure::CutBack && start >= 0 && ::fstat(fd, &status) == 0
+                && status.st_size == end)
                 (void)::ftruncate(fd, start);
             return error;
         }
-        // Appending leaves the offset at the end of what was just written.
-        const off_t at = ::lseek(fd, 0, SEEK_CUR);
-        const bool first = data == text.constData();
-        if (at < 0 || (!first && at - written != end))
-            start = -1;
-        else if (first)
-            start = at - written;
-        end = at;
+        if (onFailure == OnFailure::CutBack) {
+            // Appending leaves the offset at the end of what was just written.
+            const off_t at = ::lseek(fd, 0, SEEK_CUR);
+            const bool first = data == text.constData();
+            if (at < 0 || (!first && at - written != end))
+                start = -1;
+            else if (first)
+                start = at - written;
+            end = at;
+        }
         data += written;
         left -= written;
     }
@@ -209,7 +196,7 @@ void appendLine(const QString &path, const QByteArray &headerLine, const QByteAr
         if (fd >= 0) {
             // A record never sticks to the end of an unfinished line.
             const QByteArray text = endsInsideLine(fd, name) ? "\r\n" + record : record;
-            const int error = closeFile(fd, appendWhole(fd, text));
+            const int error = closeFile(fd, writeAll(fd, text, OnFailure::CutBack));
             if (error != 0)
                 raise(error);
             return;

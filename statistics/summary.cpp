@@ -9,20 +9,10 @@
 
 namespace {
 
-// The value itself, or the floating-point fault that it stands for.
-long double checkedWide(long double value)
-{
-    if (std::isnan(value))
-        throw FloatInvalidOperation();
-    if (std::isinf(value))
-        throw FloatOverflow();
-    return value;
-}
-
 // The value as a double, which every number shown goes through.
 double checkedNarrow(long double value)
 {
-    if (std::fabs(checkedWide(value)) > DBL_MAX)
+    if (std::fabs(checkedValue(value)) > DBL_MAX)
         throw FloatOverflow();
     return static_cast<double>(value);
 }
@@ -31,7 +21,7 @@ double checkedNarrow(long double value)
 
 double sampleMean(long double sum, std::int32_t count)
 {
-    return checkedNarrow(checkedWide(sum) / count);
+    return checkedNarrow(checkedValue(sum) / count);
 }
 
 double sampleDeviation(long double sum, long double sumOfSquares, std::int32_t count)
@@ -39,7 +29,7 @@ double sampleDeviation(long double sum, long double sumOfSquares, std::int32_t c
     // Where long double is no wider than double, the square of the sum can
     // overflow: that is an error, not a variance below zero.
     const long double n = count;
-    const long double variance = checkedWide((sumOfSquares - sum * sum / n) / (n - 1));
+    const long double variance = checkedValue((sumOfSquares - sum * sum / n) / (n - 1));
     // Equal values give a variance of zero in exact arithmetic; rounding may
     // leave it slightly negative, which is still zero.
     return variance > 0 ? checkedNarrow(std::sqrt(variance)) : 0.0;
@@ -47,7 +37,7 @@ double sampleDeviation(long double sum, long double sumOfSquares, std::int32_t c
 
 void checkSummary(long double sum, long double sumOfSquares, std::int32_t count)
 {
-    checkedWide(sumOfSquares);
+    checkedValue(sumOfSquares);
     sampleMean(sum, count);
     if (count > 1)
         sampleDeviation(sum, sumOfSquares, count);

@@ -319,39 +319,29 @@ bool TextViewer::eventFilter(QObject *watched, QEvent *event)
     const auto *key = static_cast<const QKeyEvent *>(event);
     if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
         return false;
-    QScrollBar *bar = verticalScrollBar();
-    QAbstractSlider::SliderAction action;
-    switch (key->key()) {
-    case Qt::Key_Up:
-        action = QAbstractSlider::SliderSingleStepSub;
-        break;
-    case Qt::Key_Down:
-        action = QAbstractSlider::SliderSingleStepAdd;
-        break;
-    case Qt::Key_Left:
-        bar = horizontalScrollBar();
-        action = QAbstractSlider::SliderSingleStepSub;
-        break;
-    case Qt::Key_Right:
-        bar = horizontalScrollBar();
-        action = QAbstractSlider::SliderSingleStepAdd;
-        break;
-    case Qt::Key_PageUp:
-        action = QAbstractSlider::SliderPageStepSub;
-        break;
-    case Qt::Key_PageDown:
-        action = QAbstractSlider::SliderPageStepAdd;
-        break;
-    case Qt::Key_Home:
-        action = QAbstractSlider::SliderToMinimum;
-        break;
-    case Qt::Key_End:
-        action = QAbstractSlider::SliderToMaximum;
-        break;
-    default:
+    struct ScrollKey
+    {
+        int key;
+        Qt::Orientation direction;
+        QAbstractSlider::SliderAction action;
+    };
+    static const ScrollKey scrollKeys[] = {
+        {Qt::Key_Up, Qt::Vertical, QAbstractSlider::SliderSingleStepSub},
+        {Qt::Key_Down, Qt::Vertical, QAbstractSlider::SliderSingleStepAdd},
+        {Qt::Key_Left, Qt::Horizontal, QAbstractSlider::SliderSingleStepSub},
+        {Qt::Key_Right, Qt::Horizontal, QAbstractSlider::SliderSingleStepAdd},
+        {Qt::Key_PageUp, Qt::Vertical, QAbstractSlider::SliderPageStepSub},
+        {Qt::Key_PageDown, Qt::Vertical, QAbstractSlider::SliderPageStepAdd},
+        {Qt::Key_Home, Qt::Vertical, QAbstractSlider::SliderToMinimum},
+        {Qt::Key_End, Qt::Vertical, QAbstractSlider::SliderToMaximum},
+    };
+    const auto found = std::find_if(std::begin(scrollKeys), std::end(scrollKeys),
+                                    [key](const ScrollKey &k) { return k.key == key->key(); });
+    if (found == std::end(scrollKeys))
         return false;
-    }
-    bar->triggerAction(action);
+    QScrollBar *bar =
+        found->direction == Qt::Vertical ? verticalScrollBar() : horizontalScrollBar();
+    bar->triggerAction(found->action);
     return true;
 }
 
