@@ -23,8 +23,14 @@ std::int64_t systemSteadyNanoseconds()
     return std::int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
+std::int64_t systemUtcMilliseconds()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
 Clock::WallSource wallSource = systemWallDays;
 Clock::SteadySource steadySource = systemSteadyNanoseconds;
+Clock::UtcSource utcSource = systemUtcMilliseconds;
 
 } // namespace
 
@@ -40,10 +46,20 @@ std::int64_t steadyNanoseconds()
     return steadySource();
 }
 
+std::int64_t utcMilliseconds()
+{
+    return utcSource();
+}
+
 void setSources(WallSource wall, SteadySource steady)
 {
     wallSource = wall ? wall : systemWallDays;
     steadySource = steady ? steady : systemSteadyNanoseconds;
+}
+
+void setUtcSource(UtcSource utc)
+{
+    utcSource = utc ? utc : systemUtcMilliseconds;
 }
 
 } // namespace Clock

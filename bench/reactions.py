@@ -176,7 +176,7 @@ def logged_against_screen(session, layout, trials, verbose, env=None):
                 continue
             benchlib.wait_until("the trial's line", lambda: len(logged_lines()) > before, timeout=5)
             fields = logged_lines()[-1].split(",")
-            logged = [float(fields[2]) * 1000, float(fields[3]) * 1000]
+            logged = [float(fields[4]) * 1000, float(fields[5]) * 1000]
             seen = [(vanished[1] - vanished[0]) / 1e6, (back[1] - back[0]) / 1e6]
             rows.append((logged[0] - seen[0], logged[1] - seen[1]))
             if verbose:

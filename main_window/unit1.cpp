@@ -59,6 +59,7 @@ TForm1::TForm1()
 void TForm1::FormCreate(QObject *)
 {
     MaxDelay = 5000;
+    m_runStartUtc = Clock::utcMilliseconds();
     // The first drawing creates the picture, black in full; FieldRect is
     // still empty, so the fill itself covers nothing.
     ui.Image1->eraseField();
@@ -110,6 +111,7 @@ void TForm1::Timer1Timer2(QObject *)
     Timer1->stop();
     OccultEnd = Clock::nowDays();
     const std::int64_t endSteady = Clock::steadyNanoseconds();
+    m_returnUtc = Clock::utcMilliseconds();
     m_tops.reappeared(endSteady);
     ui.Image1->eraseField();
     ui.Image1->drawStar();
@@ -271,14 +273,12 @@ void TForm1::completeTops()
     }
     if (!m_tops.anyCounted())
         return;
-    Form5->addTrial({OccultCount, m_tops.disappearanceReaction(), m_tops.reappearanceReaction(),
-                     m_tops.earlyTops()});
+    const Reactions::TrialReactions trial{OccultCount, m_tops.disappearanceReaction(),
+                                          m_tops.reappearanceReaction(), m_tops.earlyTops(), 0};
+    Form5->addTrial(trial);
     ui.ButtonReactions->setVisible(true);
     if (Form2->ui.CheckBox1->isChecked())
-        ReactionsLog::append(ReactionsLog::recordLine(OccultEnd, LastDuration,
-                                                      m_tops.disappearanceReaction(),
-                                                      m_tops.reappearanceReaction(),
-                                                      m_tops.earlyTops()));
+        ReactionsLog::append(ReactionsLog::recordLine(m_runStartUtc, m_returnUtc, LastDuration, trial));
 }
 
 void TForm1::runTimerHandler(TimerHandler handler, QObject *sender)

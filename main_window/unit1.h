@@ -65,6 +65,10 @@ private:
     Reactions::TrialTops m_tops;
     /// Runs from the star's return to the end of the wait for its top.
     QTimer m_topsWait;
+    /// When the run started and when the last trial's star came back, UTC
+    /// milliseconds since 1970.
+    std::int64_t m_runStartUtc = 0;
+    std::int64_t m_returnUtc = 0;
 };
 
 extern TForm1 *Form1;

@@ -2,36 +2,26 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "reactions/reactionslog.h"
 
+#include "app/errors.h"
 #include "statistics/statslog.h"
 
 #include <QDateTime>
-
-#include <cmath>
-#include <cstdlib>
+#include <QFileInfo>
 
 namespace ReactionsLog {
 
 namespace {
 
-constexpr std::int64_t MillisecondsPerDay = 86'400'000;
-
-QByteArray localInstantText(double days)
+QByteArray utcText(std::int64_t msSinceEpoch, bool withMilliseconds)
 {
-    const std::int64_t milliseconds = std::llround(days * double(MillisecondsPerDay));
-    std::int64_t day = milliseconds / MillisecondsPerDay;
-    std::int64_t ofDay = milliseconds % MillisecondsPerDay;
-    if (ofDay < 0) {
-        ofDay += MillisecondsPerDay;
-        --day;
-    }
-    const QDate date = QDate(1899, 12, 30).addDays(day);
-    const QTime time = QTime::fromMSecsSinceStartOfDay(int(ofDay));
-    const int offset = QDateTime(date, time, Qt::LocalTime).offsetFromUtc() / 60;
-    return QString::asprintf("%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", date.year(),
-                             date.month(), date.day(), time.hour(), time.minute(), time.second(),
-                             time.msec(), offset < 0 ? '-' : '+', std::abs(offset) / 60,
-                             std::abs(offset) % 60)
-        .toLatin1();
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(msSinceEpoch, Qt::UTC);
+    const QDate date = at.date();
+    const QTime time = at.time();
+    QString text = QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", date.year(), date.month(),
+                                     date.day(), time.hour(), time.minute(), time.second());
+    if (withMilliseconds)
+        text += QString::asprintf(".%03d", time.msec());
+    return text.toLatin1();
 }
 
 QByteArray secondsField(std::optional<double> seconds)
@@ -41,18 +31,23 @@ QByteArray secondsField(std::optional<double> seconds)
 
 } // namespace
 
-QByteArray recordLine(double reappearanceDays, double duration,
-                      std::optional<double> disappearanceReaction,
-                      std::optional<double> reappearanceReaction, std::int32_t earlyTops)
+QByteArray recordLine(std::int64_t runStartUtcMs, std::int64_t returnUtcMs, double duration,
+                      const Reactions::TrialReactions &trial)
 {
-    return localInstantText(reappearanceDays) + ',' + secondsField(duration) + ','
-           + secondsField(disappearanceReaction) + ',' + secondsField(reappearanceReaction) + ','
-           + QByteArray::number(earlyTops);
+    return utcText(runStartUtcMs, false) + ',' + QByteArray::number(trial.trial) + ','
+           + utcText(returnUtcMs, true) + ',' + secondsField(duration) + ','
+           + secondsField(trial.disappearance) + ',' + secondsField(trial.reappearance) + ','
+           + QByteArray::number(trial.disappearanceAnticipations) + ','
+           + QByteArray::number(trial.reappearanceAnticipations);
 }
 
 void append(const QByteArray &line, const QString &path)
 {
-    StatsLog::appendLine(path, HeaderLine, line);
+    try {
+        StatsLog::appendLine(path, HeaderLine, line);
+    } catch (const InOutError &error) {
+        throw InOutError(QStringLiteral("\"%1\" : %2").arg(QFileInfo(path).fileName(), error.message()));
+    }
 }
 
 } // namespace ReactionsLog

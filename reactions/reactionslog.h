@@ -2,31 +2,37 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include "reactions/tops.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
-#include <optional>
 
 /// The reactions log: one CSV line per trial with a top that counts,
-/// appended as soon as the trial's tops are complete.
+/// appended as soon as the trial's tops are complete. Its columns only ever
+/// grow at the end.
 namespace ReactionsLog {
 
 /// The log's name, relative to the working directory.
 inline const char *const FileName = "reactions.csv";
 inline const char *const HeaderLine =
-    "date,duree_s,reaction_disparition_s,reaction_reapparition_s,tops_anticipes";
+    "seance,essai,date_utc,duree_s,reaction_disparition_s,reaction_reapparition_s,"
+    "anticipations_disparition,anticipations_reapparition";
 
-/// The line, without CR LF: the local date and time of the star's return
-/// (in days, as the wall clock gives it) in ISO 8601 with milliseconds and
-/// the offset from UTC, the true duration and the two reaction times in
-/// seconds with three decimals (a reaction without its top is empty), and
-/// the number of early tops. Plain ASCII.
-QByteArray recordLine(double reappearanceDays, double duration,
-                      std::optional<double> disappearanceReaction,
-                      std::optional<double> reappearanceReaction, std::int32_t earlyTops);
+/// The line, without CR LF, plain ASCII: the run's start and the star's
+/// return in UTC (milliseconds since 1970; the run's start to the second,
+/// the return to the millisecond, "YYYY-MM-DD HH:MM:SS[.mmm]", which
+/// spreadsheets read as dates in any language), the trial's number, the
+/// true duration and the two reaction times in seconds with three decimals
+/// (a reaction without its top is empty), and the anticipations at each
+/// edge.
+QByteArray recordLine(std::int64_t runStartUtcMs, std::int64_t returnUtcMs, double duration,
+                      const Reactions::TrialReactions &trial);
 
-/// Appends the line to the log at path as the run log is written.
+/// Appends the line to the log at path as the run log is written. The
+/// error's message names the file: "\"reactions.csv\" : " and the system's
+/// text.
 void append(const QByteArray &line, const QString &path = QString::fromLatin1(FileName));
 
 } // namespace ReactionsLog

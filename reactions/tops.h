@@ -67,7 +67,9 @@ struct TrialReactions
     std::int32_t trial = 0; ///< the run's trial number, from 1
     std::optional<double> disappearance;
     std::optional<double> reappearance;
-    int earlyTops = 0;
+    /// Tops that came too soon to be a reaction to each edge.
+    int disappearanceAnticipations = 0;
+    int reappearanceAnticipations = 0;
 };
 
 /// The figures of one edge over the run's trials, seconds.

@@ -100,7 +100,7 @@ void TForm5::Button1Click(QObject *)
 void TForm5::addTrial(const Reactions::TrialReactions &trial)
 {
     m_trials.push_back(trial);
-    m_earlyTops += trial.earlyTops;
+    m_earlyTops += trial.disappearanceAnticipations + trial.reappearanceAnticipations;
     showFigures();
 }
 

@@ -147,13 +147,13 @@ void TestReactions::trialEnd_data()
     QTest::newRow("no top: the entry as before, no line")
         << "W" << "EditTemps" << "" << "";
     QTest::newRow("Space at each edge: the tapped duration, selected")
-        << "DR" << "Image1" << "1.95" << "2.000,0.250,0.200,0";
+        << "DR" << "Image1" << "1.95" << "2.000,0.250,0.200,0,0";
     QTest::newRow("Space while hidden only: the empty entry 2 s after the return")
-        << "DW" << "Image1" << "" << "2.000,0.250,,0";
+        << "DW" << "Image1" << "" << "2.000,0.250,,0,0";
     QTest::newRow("a click on the star field after the return, the entry focused")
-        << "C" << "EditTemps" << "" << "2.000,,0.200,0";
+        << "C" << "EditTemps" << "" << "2.000,,0.200,0,0";
     QTest::newRow("Space while hidden, then a new trial: the line first")
-        << "DS" << "Image1" << "" << "2.000,0.250,,0";
+        << "DS" << "Image1" << "" << "2.000,0.250,,0,0";
 }
 
 void TestReactions::trialEnd()
@@ -211,7 +211,7 @@ void TestReactions::trialEnd()
     } else {
         const QStringList lines = log.split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 3);
-        QCOMPARE(lines[1].section(QLatin1Char(','), 1), logFields);
+        QCOMPARE(lines[1].section(QLatin1Char(','), 3), logFields);
         QVERIFY(Form1->ui.ButtonReactions->isVisible());
         QCOMPARE(Form5->trials().size(), std::size_t(1));
     }

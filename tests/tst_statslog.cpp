@@ -540,51 +540,53 @@ void TestStatsLog::runsClosingTogetherKeepTheirRecords()
 
 void TestStatsLog::reactionsLine_data()
 {
-    // The zone as a POSIX rule, which needs no time-zone database; the
-    // return as the wall clock gives it, in days since 30 December 1899
-    // (a spreadsheet's date serial).
-    QTest::addColumn<QByteArray>("zone");
-    QTest::addColumn<double>("days");
+    // Instants in UTC milliseconds since 1970.
+    QTest::addColumn<qint64>("runStart");
+    QTest::addColumn<int>("trial");
+    QTest::addColumn<qint64>("returned");
     QTest::addColumn<double>("duration");
     QTest::addColumn<double>("disappearance"); // below 0: no top
     QTest::addColumn<double>("reappearance");
-    QTest::addColumn<int>("early");
+    QTest::addColumn<int>("anticipatedDisappearance");
+    QTest::addColumn<int>("anticipatedReappearance");
     QTest::addColumn<QByteArray>("line");
 
-    const QByteArray paris = "CET-1CEST,M3.5.0,M10.5.0/3";
-    QTest::newRow("both reactions, winter time east of Greenwich")
-        << paris << 46364.87783707176 << 2.5 << 0.25 << 0.2 << 0
-        << QByteArray("2026-12-08T21:04:05.123+01:00,2.500,0.250,0.200,0");
-    QTest::newRow("summer time, no reappearance top, three decimals rounded")
-        << paris << 46204.0 << 1.2346 << 0.3104 << -1.0 << 1
-        << QByteArray("2026-07-01T00:00:00.000+02:00,1.235,0.310,,1");
-    QTest::newRow("a half-hour offset west of Greenwich, no disappearance top")
-        << QByteArray("NST3:30NDT,M3.2.0,M11.1.0") << 46024.395833333336 << 0.0 << -1.0
-        << 0.412 << 3 << QByteArray("2026-01-02T09:30:00.000-03:30,0.000,,0.412,3");
-    QTest::newRow("early tops only, the last millisecond of a day")
-        << QByteArray("UTC0") << 46387.999999988424 << 12.0 << -1.0 << -1.0 << 2
-        << QByteArray("2026-12-31T23:59:59.999+00:00,12.000,,,2");
+    QTest::newRow("both reactions; the run's start to the second")
+        << Q_INT64_C(1796765045999) << 3 << Q_INT64_C(1796767445123) << 2.5 << 0.25 << 0.2 << 0
+        << 0 << QByteArray("2026-12-08 21:24:05,3,2026-12-08 22:04:05.123,2.500,0.250,0.200,0,0");
+    QTest::newRow("no reappearance top, three decimals rounded, anticipations")
+        << Q_INT64_C(1782864000000) << 12 << Q_INT64_C(1782864000000) << 1.2346 << 0.3104
+        << -1.0 << 1 << 2 << QByteArray("2026-07-01 00:00:00,12,2026-07-01 00:00:00.000,1.235,0.310,,1,2");
+    QTest::newRow("anticipations only, the last millisecond of a year")
+        << Q_INT64_C(1798761599000) << 1 << Q_INT64_C(1798761599999) << 12.0 << -1.0 << -1.0 << 2
+        << 0 << QByteArray("2026-12-31 23:59:59,1,2026-12-31 23:59:59.999,12.000,,,2,0");
 }
 
 void TestStatsLog::reactionsLine()
 {
-    QFETCH(QByteArray, zone);
-    QFETCH(double, days);
+    QFETCH(qint64, runStart);
+    QFETCH(int, trial);
+    QFETCH(qint64, returned);
     QFETCH(double, duration);
     QFETCH(double, disappearance);
     QFETCH(double, reappearance);
-    QFETCH(int, early);
+    QFETCH(int, anticipatedDisappearance);
+    QFETCH(int, anticipatedReappearance);
     QFETCH(QByteArray, line);
 
+    // Under a zone far from UTC, with summer time: the line is in UTC all
+    // the same.
     const std::optional<QByteArray> previousZone =
         qEnvironmentVariableIsSet("TZ") ? std::optional(qgetenv("TZ")) : std::nullopt;
-    qputenv("TZ", zone);
+    qputenv("TZ", "NST3:30NDT,M3.2.0,M11.1.0");
     ::tzset();
     auto reaction = [](double value) {
         return value < 0 ? std::optional<double>() : std::optional<double>(value);
     };
-    const QByteArray written = ReactionsLog::recordLine(days, duration, reaction(disappearance),
-                                                        reaction(reappearance), early);
+    const QByteArray written = ReactionsLog::recordLine(
+        runStart, returned, duration,
+        {trial, reaction(disappearance), reaction(reappearance), anticipatedDisappearance,
+         anticipatedReappearance});
     previousZone ? qputenv("TZ", *previousZone) : qunsetenv("TZ");
     ::tzset();
     QCOMPARE(written, line);

@@ -63,12 +63,12 @@ class Reactions(harness.ProgramTest):
                 continue  # both presses were typed into the entry field
             lines = self.log_lines()
             fields = lines[-2].split(",")
-            if fields[2] and fields[3]:
+            if fields[4] and fields[5]:
                 break
         else:
             self.fail("no trial had both edges tapped")
-        duration, disappearance, reappearance = (float(value) for value in fields[1:4])
-        self.assertEqual(fields[4], "0")
+        duration, disappearance, reappearance = (float(value) for value in fields[3:6])
+        self.assertEqual(fields[6:8], ["0", "0"])
         for reaction in (disappearance, reappearance):
             self.assertGreater(reaction, 0.0)
             self.assertLess(reaction, 2.0)
