@@ -78,12 +78,10 @@ void StarImage::paintEvent(QPaintEvent *)
 
 void StarImage::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() != Qt::Key_Space) {
+    // Space is the main window's: a top while a trial's tops are open,
+    // and nothing on the star field otherwise.
+    if (event->key() != Qt::Key_Space)
         QWidget::keyPressEvent(event);
-        return;
-    }
-    if (!event->isAutoRepeat())
-        emit topped(Clock::steadyNanoseconds());
 }
 
 void StarImage::mousePressEvent(QMouseEvent *event)

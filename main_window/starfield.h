@@ -37,9 +37,8 @@ public:
 
 signals:
     void starShownChanged(bool shown);
-    /// A top: a press of Space (not its auto-repeat) while the field has
-    /// the focus, or a left click on it. The reading is the steady clock's,
-    /// taken as the event arrived.
+    /// A top: a left click on the field. The reading is the steady
+    /// clock's, taken as the event arrived.
     void topped(qint64 steadyReading);
 
 protected:

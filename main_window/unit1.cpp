@@ -7,6 +7,7 @@
 #include "app/errors.h"
 #include "app/randomsource.h"
 #include "main_window/unit1vars.h"
+#include "main_window/windowkeys.h"
 #include "reactions/reactionslog.h"
 #include "reactions/unit5.h"
 #include "settings/unit2.h"
@@ -14,6 +15,8 @@
 #include "statistics/summary.h"
 #include "statistics/unit4.h"
 #include "viewer/unit3.h"
+
+#include <QKeyEvent>
 
 #include <cmath>
 
@@ -47,6 +50,11 @@ TForm1::TForm1()
     m_topsWait.setTimerType(Qt::PreciseTimer);
     m_topsWait.setInterval(int(Reactions::ReappearanceWindow / 1'000'000));
     connect(&m_topsWait, &QTimer::timeout, this, [this] { runGuarded([this] { completeTops(); }); });
+    new WindowKeys(this, [this](QKeyEvent *key, qint64 reading) {
+        bool taken = false;
+        runGuarded([&] { taken = windowKey(key, reading); });
+        return taken;
+    });
     // Enter in the entry field does what "OK" does, while "OK" is enabled.
     connect(ui.EditTemps, &QLineEdit::returnPressed, this, [this] {
         if (ui.ButtonOK->isEnabled())
@@ -112,7 +120,7 @@ void TForm1::Timer1Timer2(QObject *)
     OccultEnd = Clock::nowDays();
     const std::int64_t endSteady = Clock::steadyNanoseconds();
     m_returnUtc = Clock::utcMilliseconds();
-    m_tops.reappeared(endSteady);
+    const bool typeAtOnce = m_tops.reappeared(endSteady);
     ui.Image1->eraseField();
     ui.Image1->drawStar();
     showEdgeNow();
@@ -144,9 +152,9 @@ void TForm1::Timer1Timer2(QObject *)
         control->setVisible(true);
     }
     // The user holds a stopwatch in the other hand: type straight away.
-    // One who tapped the disappearance taps the return too: the star field
-    // keeps the focus for that second top, or until the wait is over.
-    if (!m_tops.hasDisappearanceTop())
+    // One who tapped the disappearance taps the return too: the focus stays
+    // for that second top, or until the wait is over.
+    if (typeAtOnce)
         ui.EditTemps->setFocus();
     m_topsWait.start();
 }
@@ -193,15 +201,21 @@ void TForm1::ButtonStatClick(QObject *)
 
 void TForm1::FormClose(QObject *)
 {
-    completeTops();
-    if (!Form2->ui.CheckBox1->isChecked() || MeasureCount <= 1)
+    // The run's record first, whatever becomes of the reactions log; each
+    // is written once, however many times a failure stops the close.
+    closeTops();
+    if (!Form2->ui.CheckBox1->isChecked())
         return;
-    // The record holds the run's final figures, whether or not "Stats..."
-    // was pressed since the last trial; the statistics window stays as it is.
-    fillStatisticsGrid();
-    const StringGrid *grid = Form4->ui.StringGrid1;
-    StatsLog::append({grid->cell(3, 1), grid->cell(1, 1), grid->cell(2, 1),
-                      grid->cell(3, 2), grid->cell(1, 2), grid->cell(2, 2)});
+    if (MeasureCount > 1 && !m_runLogged) {
+        // The record holds the run's final figures, whether or not "Stats..."
+        // was pressed since the last trial; the statistics window stays as it is.
+        fillStatisticsGrid();
+        const StringGrid *grid = Form4->ui.StringGrid1;
+        StatsLog::append({grid->cell(3, 1), grid->cell(1, 1), grid->cell(2, 1),
+                          grid->cell(3, 2), grid->cell(1, 2), grid->cell(2, 2)});
+        m_runLogged = true;
+    }
+    writeReactions();
 }
 
 void TForm1::fillStatisticsGrid()
@@ -255,30 +269,93 @@ void TForm1::Image1Top(qint64 steadyReading)
         completeTops();
 }
 
+bool TForm1::windowKey(QKeyEvent *key, qint64 steadyReading)
+{
+    const bool press = key->type() == QEvent::KeyPress;
+    if (key->key() == Qt::Key_Space) {
+        if (!press) {
+            m_spaceKey.release(key->timestamp());
+            return m_spaceTaken;
+        }
+        if (m_spaceKey.press(key->timestamp(), key->isAutoRepeat()))
+            m_spaceTaken = m_tops.isOpen();
+        // While the tops are open Space is a top, wherever the focus is; a
+        // held Space is one top, and its repeats go nowhere.
+        if (m_spaceTaken) {
+            // Taken even where logging it fails: it is no blank to type.
+            if (m_tops.isOpen())
+                runGuarded([&] { Image1Top(steadyReading); });
+            return true;
+        }
+        return focusPlace() == Reactions::Focus::Entry && m_tops.guardsFill(ui.EditTemps->text());
+    }
+    // A time typed while the return's top is awaited: the wait is over,
+    // and the key goes into the entry field.
+    if (press && m_tops.typingEndsWait() && !key->text().isEmpty()
+        && Reactions::startsTime(key->text().front())) {
+        const bool entryHadFocus = focusPlace() == Reactions::Focus::Entry;
+        closeTops(true);
+        if (!entryHadFocus)
+            ui.EditTemps->insert(key->text());
+        runGuarded([this] { writeReactions(); });
+        return !entryHadFocus;
+    }
+    return false;
+}
+
+Reactions::Focus TForm1::focusPlace() const
+{
+    const QWidget *focus = focusWidget();
+    if (focus == ui.Image1)
+        return Reactions::Focus::StarField;
+    return focus == ui.EditTemps ? Reactions::Focus::Entry : Reactions::Focus::Elsewhere;
+}
+
+bool TForm1::event(QEvent *event)
+{
+    // A key released while another window is active never reaches this one.
+    if (event->type() == QEvent::WindowDeactivate)
+        m_spaceKey = Reactions::KeyRepeat();
+    return Form::event(event);
+}
+
 void TForm1::completeTops()
+{
+    if (closeTops())
+        writeReactions();
+}
+
+bool TForm1::closeTops(bool typing)
 {
     m_topsWait.stop();
     if (!m_tops.isOpen())
-        return;
-    m_tops.finish();
-    // A trial cut short by an error has no return to time.
-    if (!m_tops.hasReappeared())
-        return;
-    if (m_tops.hasDisappearanceTop() && focusWidget() == ui.Image1) {
-        const std::optional<double> tapped = m_tops.tappedDuration();
-        if (tapped && ui.EditTemps->text().isEmpty())
-            ui.EditTemps->setText(SecondsText(*tapped).trimmed());
+        return false;
+    const Reactions::EntryAction action =
+        typing ? m_tops.typed() : m_tops.complete(focusPlace(), ui.EditTemps->text().isEmpty());
+    // The focus first: a screen reader says the field with the trial's
+    // result, then its new text.
+    if (action.focusEntry)
         ui.EditTemps->setFocus();
+    if (action.fill)
+        ui.EditTemps->setText(*action.fill);
+    if (action.selectAll)
         ui.EditTemps->selectAll();
+    if (const std::optional<Reactions::TrialReactions> trial = m_tops.counted()) {
+        Form5->addTrial(*trial);
+        ui.ButtonReactions->setVisible(true);
+        if (Form2->ui.CheckBox1->isChecked())
+            m_unwrittenReactions.append(
+                ReactionsLog::recordLine(m_runStartUtc, m_returnUtc, LastDuration, *trial));
     }
-    if (!m_tops.anyCounted())
-        return;
-    const Reactions::TrialReactions trial{OccultCount, m_tops.disappearanceReaction(),
-                                          m_tops.reappearanceReaction(), m_tops.earlyTops(), 0};
-    Form5->addTrial(trial);
-    ui.ButtonReactions->setVisible(true);
-    if (Form2->ui.CheckBox1->isChecked())
-        ReactionsLog::append(ReactionsLog::recordLine(m_runStartUtc, m_returnUtc, LastDuration, trial));
+    return true;
+}
+
+void TForm1::writeReactions()
+{
+    while (!m_unwrittenReactions.isEmpty()) {
+        ReactionsLog::append(m_unwrittenReactions.front());
+        m_unwrittenReactions.removeFirst();
+    }
 }
 
 void TForm1::runTimerHandler(TimerHandler handler, QObject *sender)

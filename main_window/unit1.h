@@ -7,7 +7,10 @@
 #include "reactions/tops.h"
 #include "ui_unit1.h"
 
+#include <QByteArrayList>
 #include <QTimer>
+
+class QKeyEvent;
 
 /// The main window: the star field, the trial, the entry of the user's own
 /// time, and the buttons to the other windows. Closing it ends the program.
@@ -46,7 +49,13 @@ public:
     /// ready for the next start.
     void runTimerHandler(TimerHandler handler, QObject *sender);
 
+    /// Forgets the reactions lines that could not be written: the log box
+    /// was unticked.
+    void dropUnwrittenReactions() { m_unwrittenReactions.clear(); }
+
 protected:
+    bool event(QEvent *event) override;
+
     void formClose() override { FormClose(this); }
     bool endsProgramOnClose() const override { return true; }
 
@@ -56,10 +65,18 @@ private:
     void returnToIdle();
     void showEdgeNow();
     void updateImageDescription(bool starShown);
-    /// Ends the wait for the trial's tops: the tapped duration goes into
-    /// the entry field where the star field held the focus, and a trial
-    /// with a top that counts joins the run's reactions and their log.
+    /// Ends the wait for the trial's tops and writes the reactions log.
     void completeTops();
+    /// Ends the wait for the trial's tops: the entry field as the tops say,
+    /// and a trial with a top that counts joins the run's reactions and, as
+    /// a line still to write, their log. Returns whether the tops were open.
+    bool closeTops(bool typing = false);
+    /// Writes the reactions lines not written yet, in order; a line that
+    /// fails stays, with those after it, for the next try.
+    void writeReactions();
+    /// A key pressed or released in the window, wherever the focus is.
+    bool windowKey(QKeyEvent *key, qint64 steadyReading);
+    Reactions::Focus focusPlace() const;
 
     TimerHandler m_onTimer = &TForm1::Timer1Timer;
     Reactions::TrialTops m_tops;
@@ -69,6 +86,12 @@ private:
     /// milliseconds since 1970.
     std::int64_t m_runStartUtc = 0;
     std::int64_t m_returnUtc = 0;
+    Reactions::KeyRepeat m_spaceKey;
+    /// Whether the last new press of Space was a top.
+    bool m_spaceTaken = false;
+    QByteArrayList m_unwrittenReactions;
+    /// Whether this run's record is in the run log already.
+    bool m_runLogged = false;
 };
 
 extern TForm1 *Form1;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "reactions/tops.h"
 
+#include "app/common.h"
 #include "app/errors.h"
 #include "statistics/summary.h"
 
@@ -23,7 +24,9 @@ std::optional<double> secondsBetween(const std::optional<std::int64_t> &from,
 
 void TrialTops::start()
 {
+    const std::int32_t trial = m_trial + 1;
     *this = TrialTops();
+    m_trial = trial;
     m_open = true;
 }
 
@@ -32,29 +35,78 @@ void TrialTops::vanished(std::int64_t at)
     m_vanished = at;
 }
 
-void TrialTops::reappeared(std::int64_t at)
+bool TrialTops::reappeared(std::int64_t at)
 {
     m_reappeared = at;
+    return !m_disappearanceTop;
 }
 
 TopKind TrialTops::top(std::int64_t at)
 {
-    if (!m_open)
+    if (!m_open || m_reappearanceTop)
         return TopKind::Ignored;
-    if (!m_vanished) {
-        ++m_earlyTops;
-        return TopKind::Early;
+    if (!m_vanished || (!m_disappearanceTop && at - *m_vanished < ShortestReaction)) {
+        ++m_disappearanceAnticipations;
+        return TopKind::DisappearanceAnticipation;
     }
-    if (!m_reappeared) {
-        if (m_disappearanceTop)
-            return TopKind::Ignored;
+    // A short occultation may be over before the user reacts to the vanish:
+    // the first top that can be a reaction to it is that reaction, the star
+    // hidden or back.
+    if (!m_disappearanceTop && at - *m_vanished <= DisappearanceWindow) {
         m_disappearanceTop = at;
         return TopKind::Disappearance;
     }
-    if (m_reappearanceTop || at - *m_reappeared > ReappearanceWindow)
+    if (m_disappearanceTop && (hiddenAt(at) || at - *m_reappeared < ShortestReaction)) {
+        ++m_reappearanceAnticipations;
+        return TopKind::ReappearanceAnticipation;
+    }
+    if (hiddenAt(at) || at - *m_reappeared < ShortestReaction
+        || at - *m_reappeared > ReappearanceWindow)
         return TopKind::Ignored;
     m_reappearanceTop = at;
     return TopKind::Reappearance;
+}
+
+bool TrialTops::typingEndsWait() const
+{
+    return m_open && m_reappeared && m_disappearanceTop;
+}
+
+EntryAction TrialTops::complete(Focus focus, bool entryEmpty)
+{
+    EntryAction action;
+    if (!m_open)
+        return action;
+    m_open = false;
+    // A trial cut short by an error has no return to time; without a
+    // tapped disappearance the entry took the focus at the return.
+    if (!m_reappeared || !m_disappearanceTop || focus == Focus::Elsewhere)
+        return action;
+    action.focusEntry = focus == Focus::StarField;
+    if (entryEmpty) {
+        if (const std::optional<double> tapped = tappedDuration())
+            action.fill = m_filled = SecondsText(*tapped).trimmed();
+        action.selectAll = true;
+    }
+    return action;
+}
+
+EntryAction TrialTops::typed()
+{
+    m_open = false;
+    EntryAction action;
+    action.focusEntry = true;
+    return action;
+}
+
+std::optional<TrialReactions> TrialTops::counted() const
+{
+    if (!m_reappeared
+        || (m_disappearanceAnticipations == 0 && m_reappearanceAnticipations == 0
+            && !m_disappearanceTop && !m_reappearanceTop))
+        return std::nullopt;
+    return TrialReactions{m_trial, disappearanceReaction(), reappearanceReaction(),
+                          m_disappearanceAnticipations, m_reappearanceAnticipations};
 }
 
 std::optional<double> TrialTops::disappearanceReaction() const
@@ -70,6 +122,24 @@ std::optional<double> TrialTops::reappearanceReaction() const
 std::optional<double> TrialTops::tappedDuration() const
 {
     return secondsBetween(m_disappearanceTop, m_reappearanceTop);
+}
+
+bool KeyRepeat::press(unsigned long timestamp, bool flaggedRepeat)
+{
+    const bool repeat = flaggedRepeat || m_down || (m_releasedAt && *m_releasedAt == timestamp);
+    m_down = true;
+    return !repeat;
+}
+
+void KeyRepeat::release(unsigned long timestamp)
+{
+    m_down = false;
+    m_releasedAt = timestamp;
+}
+
+bool startsTime(QChar character)
+{
+    return character.isDigit() || QStringView(u".,+-").contains(character);
 }
 
 EdgeFigures edgeFigures(const std::vector<TrialReactions> &trials, Edge edge)

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -11,54 +13,20 @@
 /// readings taken when the star vanished and when it came back.
 namespace Reactions {
 
+/// No one reacts to an edge sooner than this after it, nanoseconds: an
+/// earlier top anticipates the edge.
+constexpr std::int64_t ShortestReaction = 100'000'000;
+/// How long after the vanish a top still times it, nanoseconds.
+constexpr std::int64_t DisappearanceWindow = 1'500'000'000;
 /// How long after the star's return a top still times it, nanoseconds.
 constexpr std::int64_t ReappearanceWindow = 2'000'000'000;
 
 enum class TopKind {
-    Early,         ///< before the star vanished: an anticipation
-    Disappearance, ///< the first while the star is hidden
-    Reappearance,  ///< the first after the star's return, within the window
-    Ignored,       ///< any other
-};
-
-/// The tops of one trial, classified as they come. Readings are steady
-/// clock nanoseconds.
-class TrialTops
-{
-public:
-    /// A trial starts (the star is shown): the previous trial's tops are
-    /// forgotten and tops count again.
-    void start();
-    void vanished(std::int64_t at);
-    void reappeared(std::int64_t at);
-    /// Classifies the top read at the given time and keeps it if it counts.
-    TopKind top(std::int64_t at);
-    /// The trial's tops are complete: later tops are ignored until the next
-    /// start.
-    void finish() { m_open = false; }
-
-    /// Between a start and its finish.
-    bool isOpen() const { return m_open; }
-    bool hasReappeared() const { return m_reappeared.has_value(); }
-    bool hasDisappearanceTop() const { return m_disappearanceTop.has_value(); }
-    /// Whether any top counted: early, disappearance or reappearance.
-    bool anyCounted() const { return m_earlyTops > 0 || m_disappearanceTop || m_reappearanceTop; }
-
-    int earlyTops() const { return m_earlyTops; }
-    /// Top minus edge, seconds; none without the top.
-    std::optional<double> disappearanceReaction() const;
-    std::optional<double> reappearanceReaction() const;
-    /// Reappearance top minus disappearance top, seconds: the duration the
-    /// user tapped; none without both tops.
-    std::optional<double> tappedDuration() const;
-
-private:
-    bool m_open = false;
-    int m_earlyTops = 0;
-    std::optional<std::int64_t> m_vanished;
-    std::optional<std::int64_t> m_reappeared;
-    std::optional<std::int64_t> m_disappearanceTop;
-    std::optional<std::int64_t> m_reappearanceTop;
+    DisappearanceAnticipation, ///< before the vanish, or too soon after it
+    Disappearance,             ///< the reaction to the vanish
+    ReappearanceAnticipation,  ///< after that, while hidden or too soon after the return
+    Reappearance,              ///< the reaction to the return: the tops are complete
+    Ignored,                   ///< any other
 };
 
 /// A trial's figures as the run keeps them.
@@ -71,6 +39,102 @@ struct TrialReactions
     int disappearanceAnticipations = 0;
     int reappearanceAnticipations = 0;
 };
+
+/// Where the keyboard focus is in the main window.
+enum class Focus { StarField, Entry, Elsewhere };
+
+/// What the main window does with the entry field "Votre temps" when a
+/// trial's tops are complete, in this order: the focus first, so that a
+/// screen reader announces the field with the trial's result before the
+/// text changes.
+struct EntryAction
+{
+    bool focusEntry = false;
+    std::optional<QString> fill; ///< the tapped duration, as the entry shows it
+    bool selectAll = false;
+};
+
+/// The tops of one trial and what the end of the trial does with them.
+/// Readings are steady clock nanoseconds, given in the order they come.
+class TrialTops
+{
+public:
+    /// A trial starts (the star is shown): tops count again, for the run's
+    /// next trial number. The previous trial's tops must be complete.
+    void start();
+    void vanished(std::int64_t at);
+    /// The star is back. Returns whether the entry field takes the focus
+    /// now: unless the disappearance was tapped, the user types at once.
+    bool reappeared(std::int64_t at);
+    /// Classifies the top read at the given time and keeps it if it counts.
+    /// A reappearance top completes the tops: call complete() next.
+    TopKind top(std::int64_t at);
+    /// Whether a key that can start a typed time, pressed now, ends the wait
+    /// for the return's top: once the star is back after a tapped
+    /// disappearance. Call typed() then.
+    bool typingEndsWait() const;
+    /// Completes the tops (the return's top came, its wait is over, a new
+    /// trial starts or the window closes). Says what to do with the entry,
+    /// given where the focus is and whether the entry holds any text: a
+    /// tapped duration goes into an empty entry, never over typed text.
+    EntryAction complete(Focus focus, bool entryEmpty);
+    /// Completes the tops because the user started to type a time: the
+    /// entry takes the focus, with nothing filled in.
+    EntryAction typed();
+    /// Whether a Space typed into the entry field would change the tapped
+    /// duration filled in: it must not (a time has no blanks).
+    bool guardsFill(const QString &entryText) const { return m_filled && entryText == *m_filled; }
+
+    /// Between a start and the completion of its tops.
+    bool isOpen() const { return m_open; }
+    std::int32_t trialNumber() const { return m_trial; }
+    /// The trial's figures once complete, when a top counted; none when
+    /// nothing counted or the trial was cut short before the return.
+    std::optional<TrialReactions> counted() const;
+
+    /// Top minus edge, seconds; none without the top.
+    std::optional<double> disappearanceReaction() const;
+    std::optional<double> reappearanceReaction() const;
+    /// Reappearance top minus disappearance top, seconds: the duration the
+    /// user tapped; none without both tops.
+    std::optional<double> tappedDuration() const;
+    int disappearanceAnticipations() const { return m_disappearanceAnticipations; }
+    int reappearanceAnticipations() const { return m_reappearanceAnticipations; }
+
+private:
+    bool hiddenAt(std::int64_t at) const { return !m_reappeared || at < *m_reappeared; }
+
+    bool m_open = false;
+    std::int32_t m_trial = 0;
+    int m_disappearanceAnticipations = 0;
+    int m_reappearanceAnticipations = 0;
+    std::optional<std::int64_t> m_vanished;
+    std::optional<std::int64_t> m_reappeared;
+    std::optional<std::int64_t> m_disappearanceTop;
+    std::optional<std::int64_t> m_reappearanceTop;
+    std::optional<QString> m_filled;
+};
+
+/// Tells a press of a key from its auto-repeat. Qt flags the repeats, but
+/// on X11 a busy program gets them as new presses: a press that comes
+/// without a release since the last one, or whose X timestamp equals that
+/// of the release just before it, is a repeat as well.
+class KeyRepeat
+{
+public:
+    /// Returns whether the press is a new one. Timestamps are the window
+    /// system's, milliseconds.
+    bool press(unsigned long timestamp, bool flaggedRepeat);
+    void release(unsigned long timestamp);
+
+private:
+    bool m_down = false;
+    std::optional<unsigned long> m_releasedAt;
+};
+
+/// Whether a typed character can start a time: a digit, a decimal point or
+/// comma, or a sign.
+bool startsTime(QChar character);
 
 /// The figures of one edge over the run's trials, seconds.
 struct EdgeFigures

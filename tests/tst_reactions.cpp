@@ -9,6 +9,7 @@
 #include "main_window/unit1vars.h"
 #include "reactions/tops.h"
 #include "reactions/unit5.h"
+#include "settings/unit2.h"
 
 #include <QFile>
 #include <QtTest>
@@ -33,7 +34,7 @@ std::int64_t replayedSteady()
 
 QString kindName(TopKind kind)
 {
-    const char *const names[] = {"early", "disappearance", "reappearance", "ignored"};
+    const char *const names[] = {"antD", "disappearance", "antR", "reappearance", "ignored"};
     return QString::fromLatin1(names[int(kind)]);
 }
 
@@ -54,11 +55,6 @@ QString readLog()
     return log.open(QIODevice::ReadOnly) ? QString::fromLatin1(log.readAll()) : QString();
 }
 
-void spaceOnMainWindow()
-{
-    QTest::keyClick(Form1->windowHandle(), Qt::Key_Space);
-}
-
 } // namespace
 
 class TestReactions : public QObject
@@ -76,99 +72,185 @@ private slots:
 
 void TestReactions::classification_data()
 {
-    // The star vanishes at 1000 ms and comes back at 3000 ms; each top and
-    // the end of the wait come in the order of their times (ms).
+    // Readings in ms: the star vanishes at 1000 and comes back at "back";
+    // each top comes in the order of its time, the edges before a top read
+    // at the same time. The tops are then complete (by the reappearance top
+    // or, as "end" says, by the end of the wait or typing), the focus on the
+    // entry where it took it at the return, on the star field otherwise, or
+    // elsewhere; the entry empty but for typed text.
+    QTest::addColumn<int>("back");
     QTest::addColumn<QList<int>>("tops");
-    QTest::addColumn<int>("completeAt");
+    QTest::addColumn<QString>("end"); // star, elsewhere, typed text, typing
     QTest::addColumn<QString>("kinds");
     QTest::addColumn<QString>("reactions"); // disappearance, reappearance, tapped
+    QTest::addColumn<QString>("anticipations");
+    QTest::addColumn<QString>("entry"); // focus at the return | focus, fill and selection at the end
 
-    QTest::newRow("before the star vanishes: early")
-        << QList<int>{200, 999} << -1 << "early early" << "- - -";
-    QTest::newRow("first while hidden, from the vanishing reading on: disappearance")
-        << QList<int>{1000, 1400} << -1 << "disappearance ignored" << "0.000 - -";
-    QTest::newRow("each edge tapped once after an anticipation, then a second return top")
-        << QList<int>{900, 1250, 3180, 3200} << -1
-        << "early disappearance reappearance ignored" << "0.250 0.180 1.930";
-    QTest::newRow("return tapped without a disappearance top")
-        << QList<int>{3400} << -1 << "reappearance" << "- 0.400 -";
-    QTest::newRow("2 s after the return: still the reappearance top")
-        << QList<int>{1500, 5000} << -1 << "disappearance reappearance" << "0.500 2.000 3.500";
-    QTest::newRow("later than 2 s after the return: ignored")
-        << QList<int>{1500, 5001} << -1 << "disappearance ignored" << "0.500 - -";
-    QTest::newRow("after the tops are complete: ignored")
-        << QList<int>{1500, 3300} << 3200 << "disappearance ignored" << "0.500 - -";
+    QTest::newRow("before the vanish and less than 0.1 s after it: anticipations")
+        << 3000 << QList<int>{200, 999, 1000, 1099, 1100} << "star"
+        << "antD antD antD antD disappearance" << "0.100 - -" << "4 0" << "|focus select";
+    QTest::newRow("each edge tapped, an anticipated return between: the tapped duration")
+        << 3000 << QList<int>{1250, 2500, 3180, 3200} << ""
+        << "disappearance antR reappearance ignored" << "0.250 0.180 1.930" << "0 1"
+        << "|focus 1.93 select";
+    QTest::newRow("less than 0.1 s after the return: anticipated, the next top times it")
+        << 3000 << QList<int>{1300, 3099, 3100} << ""
+        << "disappearance antR reappearance" << "0.300 0.100 1.800" << "0 1"
+        << "|focus 1.80 select";
+    QTest::newRow("short occultation: both tops after the return, the entry focused")
+        << 1200 << QList<int>{1350, 1550} << "" << "disappearance reappearance"
+        << "0.350 0.350 0.200" << "0 0" << "focus|0.20 select";
+    QTest::newRow("short occultation: time typed before the tops is kept")
+        << 1200 << QList<int>{1350, 1550} << "typed text" << "disappearance reappearance"
+        << "0.350 0.350 0.200" << "0 0" << "focus|";
+    QTest::newRow("more than 1.5 s after the vanish: no reaction to it")
+        << 3000 << QList<int>{2501, 3300} << "" << "ignored reappearance" << "- 0.300 -"
+        << "0 0" << "focus|";
+    QTest::newRow("the return tapped alone, 2 s after it")
+        << 3000 << QList<int>{5000} << "" << "reappearance" << "- 2.000 -" << "0 0"
+        << "focus|";
+    QTest::newRow("more than 2 s after the return: the wait is over")
+        << 3000 << QList<int>{1500, 5001} << "star" << "disappearance ignored" << "0.500 - -"
+        << "0 0" << "|focus select";
+    QTest::newRow("the focus moved elsewhere: the entry is left alone")
+        << 3000 << QList<int>{1500, 3300} << "elsewhere" << "disappearance reappearance"
+        << "0.500 0.300 1.800" << "0 0" << "|";
+    QTest::newRow("a time typed during the wait ends it, nothing filled")
+        << 3000 << QList<int>{1500} << "typing" << "disappearance" << "0.500 - -" << "0 0"
+        << "|focus";
+    QTest::newRow("no top: the entry focused at the return, no line")
+        << 3000 << QList<int>{} << "star" << "" << "- - -" << "none" << "focus|";
 }
 
 void TestReactions::classification()
 {
+    QFETCH(int, back);
     QFETCH(QList<int>, tops);
-    QFETCH(int, completeAt);
+    QFETCH(QString, end);
     QFETCH(QString, kinds);
     QFETCH(QString, reactions);
+    QFETCH(QString, anticipations);
+    QFETCH(QString, entry);
 
     const std::int64_t ms = 1'000'000;
     Reactions::TrialTops trial;
     trial.start();
     QStringList seen;
     bool vanished = false;
-    bool reappeared = false;
-    for (int top : tops) {
-        if (!vanished && top >= 1000) {
+    QString atReturn = QStringLiteral("-");
+    auto edgesUntil = [&](int at) {
+        if (!vanished && at >= 1000) {
             trial.vanished(1000 * ms);
             vanished = true;
         }
-        if (!reappeared && top >= 3000) {
-            trial.reappeared(3000 * ms);
-            reappeared = true;
-        }
-        if (completeAt >= 0 && top >= completeAt)
-            trial.finish();
-        seen << kindName(trial.top(top * ms));
+        if (atReturn == QLatin1String("-") && at >= back)
+            atReturn = trial.reappeared(back * ms) ? QStringLiteral("focus") : QString();
+    };
+    auto focus = [&] {
+        if (end == QLatin1String("elsewhere"))
+            return Reactions::Focus::Elsewhere;
+        return atReturn == QLatin1String("focus") ? Reactions::Focus::Entry
+                                                  : Reactions::Focus::StarField;
+    };
+    const bool entryEmpty = end != QLatin1String("typed text");
+    Reactions::EntryAction action;
+    for (int top : tops) {
+        edgesUntil(top);
+        const TopKind kind = trial.top(top * ms);
+        seen << kindName(kind);
+        if (kind == TopKind::Reappearance)
+            action = trial.complete(focus(), entryEmpty);
     }
+    edgesUntil(back);
+    if (end == QLatin1String("typing")) {
+        QVERIFY(trial.typingEndsWait());
+        action = trial.typed();
+    } else if (trial.isOpen()) {
+        action = trial.complete(focus(), entryEmpty);
+    }
+    QVERIFY(!trial.isOpen());
+    QCOMPARE(trial.top(6000 * ms), TopKind::Ignored);
+
     QCOMPARE(seen.join(QLatin1Char(' ')), kinds);
     QCOMPARE(QStringList({seconds(trial.disappearanceReaction()),
                           seconds(trial.reappearanceReaction()), seconds(trial.tappedDuration())})
                  .join(QLatin1Char(' ')),
              reactions);
-    QCOMPARE(trial.earlyTops(), int(kinds.count(QStringLiteral("early"))));
+    const std::optional<Reactions::TrialReactions> counted = trial.counted();
+    QCOMPARE(counted ? QStringLiteral("%1 %2").arg(counted->disappearanceAnticipations)
+                           .arg(counted->reappearanceAnticipations)
+                     : QStringLiteral("none"),
+             anticipations);
+    QStringList done;
+    if (action.focusEntry)
+        done << QStringLiteral("focus");
+    if (action.fill)
+        done << *action.fill;
+    if (action.selectAll)
+        done << QStringLiteral("select");
+    QCOMPARE(atReturn + QLatin1Char('|') + done.join(QLatin1Char(' ')), entry);
 }
 
 void TestReactions::trialEnd_data()
 {
-    // What the user does: D Space while the star is hidden, R Space after
-    // its return, C a click on the star field after its return, S a new
-    // trial at once; W waits for the end of the wait.
+    // What happens, in order: h the star hides, b it comes back, s Space
+    // on the main window, H a held Space as a busy X server reports it
+    // (two presses, then a release and a press at the same instant), c a
+    // click on the star field, 5 a digit typed, t Tab, w the end of the
+    // wait for the return's top, n a new trial, u the log box unticked, q
+    // the main window closed. Each key press, click and edge reads the
+    // steady clock once: "readings" gives them in ms.
     QTest::addColumn<QString>("actions");
-    QTest::addColumn<QString>("focusAtReturn");
-    QTest::addColumn<QString>("entry");     // text in "Votre temps" at the end, all selected
-    QTest::addColumn<QString>("logFields"); // the log's line after its date
+    QTest::addColumn<QList<int>>("readings");
+    QTest::addColumn<QString>("focus");    // at the end; empty where not checked
+    QTest::addColumn<QString>("entry");    // text in "Votre temps" | its selection
+    QTest::addColumn<QString>("logFields"); // the log's line from its duration on
+    QTest::addColumn<int>("trials");       // in the personal-equation window
 
+    const QList<int> eachEdge{1000, 1250, 3000, 3200};
     QTest::newRow("no top: the entry as before, no line")
-        << "W" << "EditTemps" << "" << "";
+        << "hb" << QList<int>{1000, 3000} << "EditTemps" << "|" << "" << 0;
     QTest::newRow("Space at each edge: the tapped duration, selected")
-        << "DR" << "Image1" << "1.95" << "2.000,0.250,0.200,0,0";
+        << "hsbs" << eachEdge << "EditTemps" << "1.95|1.95" << "2.000,0.250,0.200,0,0" << 1;
     QTest::newRow("Space while hidden only: the empty entry 2 s after the return")
-        << "DW" << "Image1" << "" << "2.000,0.250,,0,0";
+        << "hsbw" << QList<int>{1000, 1250, 3000} << "EditTemps" << "|"
+        << "2.000,0.250,,0,0" << 1;
     QTest::newRow("a click on the star field after the return, the entry focused")
-        << "C" << "EditTemps" << "" << "2.000,,0.200,0,0";
+        << "hbc" << QList<int>{1000, 3000, 3200} << "EditTemps" << "|" << "2.000,,0.200,0,0" << 1;
     QTest::newRow("Space while hidden, then a new trial: the line first")
-        << "DS" << "Image1" << "" << "2.000,0.250,,0,0";
+        << "hsbn" << QList<int>{1000, 1250, 3000} << "Image1" << "|" << "2.000,0.250,,0,0" << 1;
+    QTest::newRow("short occultation: Space in the focused entry is timed, typed text kept")
+        << "hb5ss" << QList<int>{1000, 1200, 1300, 1350, 1550} << "EditTemps" << "5|"
+        << "0.200,0.350,0.350,0,0" << 1;
+    QTest::newRow("Space on the prefilled entry leaves it whole")
+        << "hsbss" << QList<int>{1000, 1250, 3000, 3200, 3500} << "EditTemps" << "1.95|1.95"
+        << "2.000,0.250,0.200,0,0" << 1;
+    QTest::newRow("a digit during the wait goes into the entry and ends it")
+        << "hsb5" << QList<int>{1000, 1250, 3000, 3300} << "EditTemps" << "5|"
+        << "2.000,0.250,,0,0" << 1;
+    QTest::newRow("a held Space is one top")
+        << "hHb" << QList<int>{1000, 1250, 1300, 1350, 3000} << "Image1" << "|" << "" << 0;
+    QTest::newRow("the focus moved on: Space times the return, the entry left alone")
+        << "hsbts" << eachEdge << "" << "|" << "2.000,0.250,0.200,0,0" << 1;
+    QTest::newRow("the log box unticked: the reactions counted, no line")
+        << "uhsbs" << eachEdge << "EditTemps" << "1.95|1.95" << "" << 1;
+    QTest::newRow("the close completes the tops")
+        << "hsbq" << QList<int>{1000, 1250, 3000} << "" << "|" << "2.000,0.250,,0,0" << 1;
 }
 
 void TestReactions::trialEnd()
 {
     QFETCH(QString, actions);
-    QFETCH(QString, focusAtReturn);
+    QFETCH(QList<int>, readings);
+    QFETCH(QString, focus);
     QFETCH(QString, entry);
     QFETCH(QString, logFields);
+    QFETCH(int, trials);
 
     ProgramFixture program;
-    const bool tapsHidden = actions.contains(QLatin1Char('D'));
-    steadyReadings = {1'000'000'000};
-    if (tapsHidden)
-        steadyReadings.push_back(1'250'000'000);
-    steadyReadings.insert(steadyReadings.end(), {3'000'000'000, 3'200'000'000});
+    steadyReadings.clear();
+    for (int reading : readings)
+        steadyReadings.push_back(std::int64_t(reading) * 1'000'000);
     steadyReads = 0;
     Clock::setSources([] { return 45000.5; }, replayedSteady);
     Form1->showForm();
@@ -177,44 +259,74 @@ void TestReactions::trialEnd()
     MaxDelay = 60000;
     RandomSource::seed(0x2545F491u);
     QTest::mouseClick(Form1->ui.Button2, Qt::LeftButton);
-    Form1->Timer1->setInterval(0);
-    QTRY_COMPARE(Form1->onTimer(), &TForm1::Timer1Timer2);
-    if (tapsHidden)
-        spaceOnMainWindow();
-    Form1->Timer1->setInterval(0);
-    QTRY_VERIFY(Form1->ui.Button2->isEnabled());
-    QVERIFY(Form1->ui.EditTemps->isVisible());
-    QCOMPARE(focusName(), focusAtReturn);
-
-    if (actions.contains(QLatin1Char('R')))
-        spaceOnMainWindow();
-    if (actions.contains(QLatin1Char('C')))
-        QTest::mouseClick(Form1->ui.Image1, Qt::LeftButton);
-    if (actions.contains(QLatin1Char('W'))) {
-        QTest::qWait(1500);
-        QCOMPARE(focusName(), focusAtReturn);
-        QTRY_COMPARE_WITH_TIMEOUT(focusName(), QStringLiteral("EditTemps"), 2000);
+    QWindow *window = Form1->windowHandle();
+    auto sendSpace = [window](QEvent::Type type, quint64 timestamp) {
+        QKeyEvent key(type, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        key.setTimestamp(timestamp);
+        QCoreApplication::sendEvent(window, &key);
+    };
+    for (const QChar action : actions) {
+        // Apart in time, so that no press shares its timestamp with the
+        // release before it.
+        QTest::qWait(5);
+        switch (action.toLatin1()) {
+        case 'h':
+            Form1->Timer1->setInterval(0);
+            QTRY_COMPARE(Form1->onTimer(), &TForm1::Timer1Timer2);
+            break;
+        case 'b':
+            Form1->Timer1->setInterval(0);
+            QTRY_VERIFY(Form1->ui.Button2->isEnabled());
+            break;
+        case 's':
+            QTest::keyClick(window, Qt::Key_Space);
+            break;
+        case 'H':
+            sendSpace(QEvent::KeyPress, 100);
+            sendSpace(QEvent::KeyPress, 130);
+            sendSpace(QEvent::KeyRelease, 160);
+            sendSpace(QEvent::KeyPress, 160);
+            break;
+        case 'c':
+            QTest::mouseClick(Form1->ui.Image1, Qt::LeftButton);
+            break;
+        case '5':
+            QTest::keyClick(window, Qt::Key_5);
+            break;
+        case 't':
+            QTest::keyClick(window, Qt::Key_Tab);
+            break;
+        case 'w':
+            QTest::qWait(1500);
+            QCOMPARE(focusName(), QStringLiteral("Image1"));
+            QTRY_COMPARE_WITH_TIMEOUT(focusName(), QStringLiteral("EditTemps"), 2000);
+            break;
+        case 'n':
+            QTest::mouseClick(Form1->ui.Button2, Qt::LeftButton);
+            break;
+        case 'u':
+            Form2->ui.CheckBox1->setChecked(false);
+            break;
+        case 'q':
+            QVERIFY(Form1->close());
+            break;
+        }
     }
-    if (actions.contains(QLatin1Char('S'))) {
-        QTest::mouseClick(Form1->ui.Button2, Qt::LeftButton);
-        QCOMPARE(focusName(), QStringLiteral("Image1"));
-    } else {
-        QCOMPARE(focusName(), QStringLiteral("EditTemps"));
-        QCOMPARE(Form1->ui.EditTemps->text(), entry);
-        QCOMPARE(Form1->ui.EditTemps->selectedText(), entry);
-    }
+    if (!focus.isEmpty())
+        QCOMPARE(focusName(), focus);
+    QCOMPARE(Form1->ui.EditTemps->text() + QLatin1Char('|') + Form1->ui.EditTemps->selectedText(),
+             entry);
 
     const QString log = readLog();
     if (logFields.isEmpty()) {
         QCOMPARE(log, QString());
-        QVERIFY(Form1->ui.ButtonReactions->isHidden());
     } else {
         const QStringList lines = log.split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines[1].section(QLatin1Char(','), 3), logFields);
-        QVERIFY(Form1->ui.ButtonReactions->isVisible());
-        QCOMPARE(Form5->trials().size(), std::size_t(1));
     }
+    QCOMPARE(int(Form5->trials().size()), trials);
+    QCOMPARE(!Form1->ui.ButtonReactions->isHidden(), trials > 0);
     QCOMPARE(reportedErrors(), QStringList());
     Clock::setSources(nullptr, nullptr);
 }
