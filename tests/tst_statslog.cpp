@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Velmaris developers
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/application.h"
+#include "app/clock.h"
 #include "app/errors.h"
 #include "main_window/unit1.h"
 #include "main_window/unit1vars.h"
@@ -269,6 +270,8 @@ void TestStatsLog::reportsErrorsAndKeepsTheWindow_data()
     QTest::newRow("a path through a plain file") << "notdir" << "Nom de fichier incorrect.";
     QTest::newRow("a pipe with no reader: no wait")
         << "fifo" << QString("Erreur E/S %1.").arg(ENXIO);
+    QTest::newRow("a directory named reactions.csv: the run's record first, once")
+        << "reactions" << "\"reactions.csv\" : Accès au fichier refusé.";
 }
 
 void TestStatsLog::reportsErrorsAndKeepsTheWindow()
@@ -294,6 +297,14 @@ void TestStatsLog::reportsErrorsAndKeepsTheWindow()
         QCOMPARE(::symlink("plain/log", log.constData()), 0);
     } else if (setup == QLatin1String("fifo")) {
         QCOMPARE(::mkfifo(log.constData(), 0600), 0);
+    } else if (setup == QLatin1String("reactions")) {
+        QVERIFY(QDir(program.path(".")).mkdir(QStringLiteral("reactions.csv")));
+        writeFile(program.log(), Header);
+        // A trial with a top that counts: one pressed at the vanish.
+        Form1->ButtonOnYvaClick(nullptr);
+        Form1->Timer1Timer(nullptr);
+        Form1->Image1Top(Clock::steadyNanoseconds());
+        Form1->Timer1Timer2(nullptr);
     }
     const QStringList before =
         QDir(program.path(".")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
@@ -301,8 +312,22 @@ void TestStatsLog::reportsErrorsAndKeepsTheWindow()
 
     Form1->showForm();
     QVERIFY2(!Form1->close(), "the close request goes on after the error");
-    QCOMPARE(reportedErrors(), QStringList{message});
+    if (setup == QLatin1String("reactions"))
+        QCOMPARE(readFile(program.log()), std::optional<QByteArray>(Header + TwoTrialsRecord));
+    QVERIFY2(!Form1->close(), "a second request meets the same error");
+    QCOMPARE(reportedErrors(), QStringList({message, message}));
     QVERIFY(Form1->isVisible());
+    if (setup == QLatin1String("reactions")) {
+        QCOMPARE(readFile(program.log()), std::optional<QByteArray>(Header + TwoTrialsRecord));
+        // The line kept is written once the file can be.
+        QVERIFY(QDir(program.path("reactions.csv")).removeRecursively());
+        reportedErrors().clear();
+        QVERIFY(Form1->close());
+        QCOMPARE(reportedErrors(), QStringList());
+        QCOMPARE(readFile(program.log()), std::optional<QByteArray>(Header + TwoTrialsRecord));
+        QCOMPARE(readFile(program.path("reactions.csv"))->count("\r\n"), 2);
+        return;
+    }
 
     // Nothing that was there is lost, and nothing is left behind.
     QCOMPARE(QDir(program.path(".")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System),
