@@ -229,7 +229,8 @@ void TestReactions::trialEnd_data()
         << "hsb5" << QList<int>{1000, 1250, 3000, 3300} << "EditTemps" << "5|"
         << "2.000,0.250,,0,0" << 1;
     QTest::newRow("a held Space is one top")
-        << "hHb" << QList<int>{1000, 1250, 1300, 1350, 3000} << "Image1" << "|" << "" << 0;
+        << "hHbn" << QList<int>{1000, 1250, 1300, 1350, 3000} << "Image1" << "|"
+        << "2.000,0.250,,0,0" << 1;
     QTest::newRow("the focus moved on: Space times the return, the entry left alone")
         << "hsbts" << eachEdge << "" << "|" << "2.000,0.250,0.200,0,0" << 1;
     QTest::newRow("the log box unticked: the reactions counted, no line")
