@@ -277,13 +277,14 @@ bool TForm1::windowKey(QKeyEvent *key, qint64 steadyReading)
             m_spaceKey.release(key->timestamp());
             return m_spaceTaken;
         }
-        if (m_spaceKey.press(key->timestamp(), key->isAutoRepeat()))
+        const bool fresh = m_spaceKey.press(key->timestamp(), key->isAutoRepeat());
+        if (fresh)
             m_spaceTaken = m_tops.isOpen();
         // While the tops are open Space is a top, wherever the focus is; a
         // held Space is one top, and its repeats go nowhere.
         if (m_spaceTaken) {
             // Taken even where logging it fails: it is no blank to type.
-            if (m_tops.isOpen())
+            if (fresh)
                 runGuarded([&] { Image1Top(steadyReading); });
             return true;
         }
