@@ -9,6 +9,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <xcb/xcb.h>
+
 WindowKeys::WindowKeys(QWidget *window, Handler handler)
     : QObject(window)
     , m_window(window)
@@ -18,6 +20,38 @@ WindowKeys::WindowKeys(QWidget *window, Handler handler)
     // the control with the focus (and on to its parents): watched at the
     // native window, each press is seen once, wherever the focus is.
     qApp->installEventFilter(this);
+    // With a screen reader, Qt's accessibility bridge holds every key back
+    // until the reader has seen it, before any of the program's handlers:
+    // on X11 the press is read as it comes from the server instead.
+    qApp->installNativeEventFilter(this);
+}
+
+WindowKeys::~WindowKeys()
+{
+    qApp->removeNativeEventFilter(this);
+}
+
+bool WindowKeys::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
+{
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    const auto *event = static_cast<const xcb_generic_event_t *>(message);
+    if ((event->response_type & 0x7f) == XCB_KEY_PRESS) {
+        const qint64 reading = Clock::steadyNanoseconds();
+        m_presses[m_nextPress] = {static_cast<const xcb_key_press_event_t *>(message)->time,
+                                  reading};
+        m_nextPress = (m_nextPress + 1) % m_presses.size();
+    }
+    return false;
+}
+
+qint64 WindowKeys::pressReading(unsigned long timestamp) const
+{
+    for (const Press &press : m_presses) {
+        if (press.reading != 0 && press.timestamp == timestamp)
+            return press.reading;
+    }
+    return Clock::steadyNanoseconds();
 }
 
 bool WindowKeys::eventFilter(QObject *watched, QEvent *event)
@@ -26,6 +60,6 @@ bool WindowKeys::eventFilter(QObject *watched, QEvent *event)
     if ((type != QEvent::KeyPress && type != QEvent::KeyRelease)
         || watched != m_window->windowHandle())
         return false;
-    return m_handler(static_cast<QKeyEvent *>(event),
-                     type == QEvent::KeyPress ? Clock::steadyNanoseconds() : 0);
+    auto *key = static_cast<QKeyEvent *>(event);
+    return m_handler(key, type == QEvent::KeyPress ? pressReading(key->timestamp()) : 0);
 }
