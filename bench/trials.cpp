@@ -22,9 +22,9 @@
 //       away and gave it back, for comparison with what reached the screen.
 //
 //   velmaris_trials tops [tops]
-//       Gives the star field the focus and prints "ready", then one line
-//       "top <ns>" per top that the star field reads (its steady clock
-//       reading, CLOCK_MONOTONIC), and ends after the given number of tops
+//       Starts a trial that keeps its star for weeks and prints "ready",
+//       then one line "top <ns>" per top that the main window reads (its
+//       steady clock reading, CLOCK_MONOTONIC), and ends after the given number of tops
 //       (default 200). The keys come from outside, through XTest.
 //
 // Prints figures only; it never judges them.
@@ -261,12 +261,16 @@ int main(int argc, char *argv[])
 
     if (tops) {
         int left = trials;
-        QObject::connect(Form1->ui.Image1, &StarImage::topped, &app, [&left](qint64 reading) {
+        QObject::connect(Form1, &TForm1::topRead, &app, [&left](qint64 reading) {
             std::printf("top %lld\n", static_cast<long long>(reading));
             std::fflush(stdout);
             if (--left == 0)
                 QCoreApplication::quit();
         });
+        // A trial whose star stays for weeks: its tops stay open, and each
+        // press of Space is one, wherever the focus is.
+        MaxDelay = 2'000'000'000;
+        Form1->ButtonOnYvaClick(nullptr);
         Form1->ui.Image1->setFocus();
         std::printf("ready\n");
         std::fflush(stdout);

@@ -265,6 +265,7 @@ void TForm1::ButtonReactionsClick(QObject *)
 
 void TForm1::Image1Top(qint64 steadyReading)
 {
+    emit topRead(steadyReading);
     if (m_tops.top(steadyReading) == Reactions::TopKind::Reappearance)
         completeTops();
 }

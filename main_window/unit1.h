@@ -53,6 +53,11 @@ public:
     /// was unticked.
     void dropUnwrittenReactions() { m_unwrittenReactions.clear(); }
 
+signals:
+    /// A top was read: Space while the tops are open, or a click on the
+    /// star field.
+    void topRead(qint64 steadyReading);
+
 protected:
     bool event(QEvent *event) override;
 
