@@ -77,3 +77,46 @@ void setLabelText(QLabel *label, const QString &text)
     label->setText(text);
     autoSizeLabel(label);
 }
+
+QRect keptWithin(const QRect &frame, const QRect &area)
+{
+    QRect placed = frame;
+    if (placed.right() > area.right())
+        placed.moveRight(area.right());
+    if (placed.bottom() > area.bottom())
+        placed.moveBottom(area.bottom());
+    if (placed.left() < area.left())
+        placed.moveLeft(area.left());
+    if (placed.top() < area.top())
+        placed.moveTop(area.top());
+    return placed;
+}
+
+QRect placeFrame(const QRect &area, const QRect &mainFrame, const QRect &frame,
+                 Placement placement)
+{
+    const QRect kept = keptWithin(frame, area);
+    if (placement == Placement::Stored || mainFrame.isNull())
+        return kept;
+    if (placement == Placement::BesideMain) {
+        QRect beside = frame;
+        beside.moveTopLeft(QPoint(mainFrame.right() + 1, mainFrame.top()));
+        if (beside.bottom() > area.bottom())
+            beside.moveBottom(area.bottom());
+        if (beside.top() < area.top())
+            beside.moveTop(area.top());
+        return area.contains(beside) ? beside : QRect();
+    }
+    if (!kept.intersects(mainFrame))
+        return kept;
+    QRect sides[4] = {kept, kept, kept, kept};
+    sides[0].moveLeft(mainFrame.right() + 1);
+    sides[1].moveRight(mainFrame.left() - 1);
+    sides[2].moveTop(mainFrame.bottom() + 1);
+    sides[3].moveBottom(mainFrame.top() - 1);
+    for (const QRect &side : sides) {
+        if (area.contains(side))
+            return side;
+    }
+    return kept;
+}
