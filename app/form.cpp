@@ -300,7 +300,10 @@ void Form::placeOnScreen(bool firstShow)
         frame = main->windowHandle()->frameMargins();
     const QRect mainFrame =
         main ? main->geometry().marginsAdded(main->windowHandle()->frameMargins()) : QRect();
-    const QRect framed = geometry().marginsAdded(frame);
+    // A window system may give a maximized window the whole screen for a
+    // moment, whatever its size limits; it takes them back at once.
+    const QSize size = geometry().size().expandedTo(minimumSize()).boundedTo(maximumSize());
+    const QRect framed = QRect(geometry().topLeft(), size).marginsAdded(frame);
     QRect placed = placeFrame(area, mainFrame, framed, m_placement);
     if (placed.isNull()) {
         if (firstShow) {
