@@ -98,7 +98,9 @@ void Form::finishBuild()
         m_placement = Placement::ClearOfMain;
     else if (placement == QLatin1String("besideMain"))
         m_placement = Placement::BesideMain;
-    m_escapeButton = root->findChild<QAbstractButton *>(root->property("escapeButton").toString());
+    const QString escapeName = root->property("escapeButton").toString();
+    if (!escapeName.isEmpty())
+        m_escapeButton = root->findChild<QAbstractButton *>(escapeName);
     const QString focusName = root->property("initialFocus").toString();
     if (auto *focus = root->findChild<QWidget *>(focusName))
         focus->setFocus();

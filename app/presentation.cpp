@@ -109,14 +109,9 @@ QRect placeFrame(const QRect &area, const QRect &mainFrame, const QRect &frame,
     }
     if (!kept.intersects(mainFrame))
         return kept;
-    QRect sides[4] = {kept, kept, kept, kept};
-    sides[0].moveLeft(mainFrame.right() + 1);
-    sides[1].moveRight(mainFrame.left() - 1);
-    sides[2].moveTop(mainFrame.bottom() + 1);
-    sides[3].moveBottom(mainFrame.top() - 1);
-    for (const QRect &side : sides) {
-        if (area.contains(side))
-            return side;
-    }
-    return kept;
+    QRect right = kept;
+    right.moveLeft(mainFrame.right() + 1);
+    QRect left = kept;
+    left.moveRight(mainFrame.left() - 1);
+    return area.contains(right) ? right : area.contains(left) ? left : kept;
 }
