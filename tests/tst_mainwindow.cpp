@@ -339,9 +339,8 @@ void TestMainWindow::sizeIsFixed()
 
 void TestMainWindow::keptOnScreenWhenTallerThanBelowItsPlace()
 {
-    // At 18 pixels (21 by 10) the window is 478 x 676: from its stored top,
-    // 145, it would reach 821. Maximized, it keeps that size and stays
-    // where it is placed, so it is kept on the screen like any other.
+    // At 18 pixels (21 by 10) the window, 478 x 676, would reach 821 from its
+    // stored top; maximized, it keeps its size and place, so it is moved.
     delete m_program;
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(18);
