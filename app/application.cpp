@@ -11,8 +11,43 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QMutex>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 namespace {
+
+struct HeldMessage
+{
+    QtMsgType type;
+    const char *category;
+    QString text;
+};
+
+QtMessageHandler qtHandler = nullptr;
+QMutex heldMutex;
+std::vector<HeldMessage> heldMessages;
+
+void holdMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type != QtFatalMsg) {
+        const QMutexLocker lock(&heldMutex);
+        heldMessages.push_back({type, context.category, text});
+        return;
+    }
+    // Qt could open no display: it would abort next.
+    const bool named = !qEnvironmentVariableIsEmpty("DISPLAY")
+                       || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    std::fputs(named ? "velmaris : aucun affichage graphique, car l'affichage désigné par "
+                       "DISPLAY ou WAYLAND_DISPLAY ne répond pas.\n"
+                     : "velmaris : aucun affichage graphique, car ni la variable DISPLAY ni la "
+                       "variable WAYLAND_DISPLAY n'est définie.\n",
+               stderr);
+    std::fflush(stderr);
+    std::_Exit(2);
+}
 
 // Each window's constructor sets its reference first thing; a window whose
 // building fails leaves no reference behind.
@@ -36,6 +71,21 @@ void destroyForm(Window *&reference)
 
 } // namespace
 
+void expectDisplayConnection()
+{
+    qtHandler = qInstallMessageHandler(holdMessage);
+}
+
+void displayConnected()
+{
+    qInstallMessageHandler(qtHandler);
+    const QMutexLocker lock(&heldMutex);
+    for (const HeldMessage &message : heldMessages)
+        qtHandler(message.type, QMessageLogContext(nullptr, 0, nullptr, message.category),
+                  message.text);
+    heldMessages.clear();
+}
+
 void createForms()
 {
     createForm(Form1);
@@ -57,6 +107,9 @@ void destroyForms()
 int runVelmaris(QApplication &app)
 {
     app.setWindowIcon(QIcon(QStringLiteral(":/velmaris.xpm")));
+    // The desktop entry's name: on Wayland, the application id by which the
+    // desktop finds the program's name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.velmaris.Velmaris"));
     // Only a close request on the main window ends the program.
     app.setQuitOnLastWindowClosed(false);
     try {

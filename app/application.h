@@ -4,6 +4,13 @@
 
 class QApplication;
 
+/// Until displayConnected(), a failure of the application object to open
+/// its display ends the program with one French sentence on standard error
+/// and exit code 2, instead of Qt's abort; Qt's own messages meanwhile are
+/// held, then printed as usual, or left out with the failure.
+void expectDisplayConnection();
+void displayConnected();
+
 /// Creates the five windows in order: main window, settings, viewer,
 /// statistics, personal equation. Each is built completely, its creation handler run, before
 /// the next. Throws the error that stops start-up; the window being built

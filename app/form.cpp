@@ -2,8 +2,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/form.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
 #include <QScrollBar>
@@ -91,6 +93,14 @@ void Form::finishBuild()
     updateScrollRange();
 
     m_startMaximized = root->property("startMaximized").toBool();
+    const QString placement = root->property("placement").toString();
+    if (placement == QLatin1String("clearOfMain"))
+        m_placement = Placement::ClearOfMain;
+    else if (placement == QLatin1String("besideMain"))
+        m_placement = Placement::BesideMain;
+    const QString escapeName = root->property("escapeButton").toString();
+    if (!escapeName.isEmpty())
+        m_escapeButton = root->findChild<QAbstractButton *>(escapeName);
     const QString focusName = root->property("initialFocus").toString();
     if (auto *focus = root->findChild<QWidget *>(focusName))
         focus->setFocus();
@@ -189,7 +199,7 @@ bool Form::eventFilter(QObject *watched, QEvent *event)
         // Framed, once: the frame too goes within the screen. The window is
         // never framed where no window manager runs.
         m_fitFrame = false;
-        keepOnScreen();
+        placeOnScreen(false);
     }
     if (m_closing && event->type() == QEvent::Close && watched == windowHandle()) {
         // Were it let through, it would take the native window away while
@@ -221,14 +231,27 @@ void Form::resizeEvent(QResizeEvent *event)
         QTimer::singleShot(0, this, [this, allowed] { resize(allowed); });
 }
 
+void Form::keyPressEvent(QKeyEvent *event)
+{
+    // Escape does what the window's OK button does, as in a dialog.
+    if (m_escapeButton && event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        m_escapeButton->click();
+        return;
+    }
+    QScrollArea::keyPressEvent(event);
+}
+
 void Form::showForm()
 {
     if (isHidden()) {
         if (!m_shownBefore) {
-            if (m_startMaximized && !maximizeRefused()) {
+            const bool maximized = m_startMaximized && !maximizeRefused();
+            if (maximized)
                 setWindowState(windowState() | Qt::WindowMaximized);
-            } else {
-                keepOnScreen();
+            // A maximized window that keeps its fixed size stays where it
+            // is placed, like any other: it too must be on the screen.
+            if (!maximized || minimumSize() == maximumSize()) {
+                placeOnScreen(true);
                 // The frame is known once the window manager has put the
                 // window into it: see eventFilter().
                 m_fitFrame = true;
@@ -255,25 +278,42 @@ bool Form::maximizeRefused() const
            && QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-void Form::keepOnScreen()
+void Form::placeOnScreen(bool firstShow)
 {
-    // A stored place made for a larger screen may put part of the window
-    // beyond the edges of this one: move it just enough to show all of it,
-    // frame included as far as it is known, or at least its top-left part
-    // when it is larger than the screen.
+    // A stored place made for a larger screen or a smaller font may put
+    // part of the window beyond the edges of this one, or over the main
+    // window: move it just enough to show all of it, frame included as far
+    // as it is known, or at least its top-left part when it is larger than
+    // the screen.
     const QScreen *screen = QGuiApplication::screenAt(geometry().topLeft());
     const QRect area = (screen ? screen : this->screen())->availableGeometry();
-    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    const QRect framed = geometry().marginsAdded(frame);
-    QRect placed = framed;
-    if (placed.right() > area.right())
-        placed.moveRight(area.right());
-    if (placed.bottom() > area.bottom())
-        placed.moveBottom(area.bottom());
-    if (placed.left() < area.left())
-        placed.moveLeft(area.left());
-    if (placed.top() < area.top())
-        placed.moveTop(area.top());
+    const Form *main = nullptr;
+    if (m_placement != Placement::Stored) {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            auto *form = qobject_cast<Form *>(window);
+            if (form && form->endsProgramOnClose() && form->isVisible() && form->windowHandle())
+                main = form;
+        }
+    }
+    QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    // Before its first showing, the window's frame is taken to be the main
+    // window's: one window manager frames both.
+    if (frame.isNull() && main)
+        frame = main->windowHandle()->frameMargins();
+    const QRect mainFrame =
+        main ? main->geometry().marginsAdded(main->windowHandle()->frameMargins()) : QRect();
+    // A window system may give a maximized window the whole screen for a
+    // moment, whatever its size limits; it takes them back at once.
+    const QSize size = geometry().size().expandedTo(minimumSize()).boundedTo(maximumSize());
+    const QRect framed = QRect(geometry().topLeft(), size).marginsAdded(frame);
+    QRect placed = placeFrame(area, mainFrame, framed, m_placement);
+    if (placed.isNull()) {
+        if (firstShow) {
+            setAttribute(Qt::WA_Moved, false); // the window manager places it
+            return;
+        }
+        placed = keptWithin(framed, area);
+    }
     if (placed != framed)
         setGeometry(geometry().translated(placed.topLeft() - framed.topLeft()));
 }

@@ -7,6 +7,8 @@
 
 #include <QScrollArea>
 
+class QAbstractButton;
+
 /// One of the program's top-level windows. Its controls live in contents(),
 /// built from the window's designer layout; the layout's root widget also
 /// carries the window's stored values as dynamic properties:
@@ -16,6 +18,10 @@
 ///   startMaximized          shown maximized the first time (on Wayland,
 ///                           not when its size is fixed)
 ///   initialFocus            name of the control that first takes the focus
+///   placement               "clearOfMain" or "besideMain": where the window
+///                           is first shown with respect to the main window
+///                           (see placeFrame()); otherwise its stored place
+///   escapeButton            name of the button that Escape presses
 /// and each control may carry:
 ///   fontHeight              pixel size of a font of its own
 ///   fontColor               colour value of that font
@@ -28,7 +34,8 @@ class Form : public QScrollArea
 public:
     /// Makes the window visible (the first time at its stored place and in
     /// its stored state, moved within the screen where the place would put
-    /// part of it beyond an edge) and raises it. Returns at once.
+    /// part of it beyond an edge, and placed with respect to the main window
+    /// as its layout asks) and raises it. Returns at once.
     void showForm();
     /// Makes the window invisible; contents and state stay as they are.
     void hideForm();
@@ -63,13 +70,17 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void applyFonts(QWidget *control);
     void scaleLayout();
     void applyHintRule(QWidget *control);
     void updateScrollRange();
-    void keepOnScreen();
+    /// Moves the window to where placeFrame() puts it, its frame included
+    /// as far as it is known; the first time, a null place leaves it to the
+    /// window manager.
+    void placeOnScreen(bool firstShow);
     bool maximizeRefused() const;
 
     QWidget *m_contents;
@@ -79,4 +90,6 @@ private:
     bool m_closing = false;
     bool m_startMaximized = false;
     bool m_fitFrame = false;
+    Placement m_placement = Placement::Stored;
+    QAbstractButton *m_escapeButton = nullptr;
 };

@@ -6,7 +6,11 @@
 
 int main(int argc, char *argv[])
 {
-    // The command line goes to Qt unchanged; the program reads nothing of it.
-    QApplication app(argc, argv);
+    // The program reads no argument, and Qt gets none: it would read options
+    // of its own (-reverse, -platform, ...) from them. It keeps the count.
+    static int qtArgumentCount = argc > 0 ? 1 : 0;
+    expectDisplayConnection();
+    QApplication app(qtArgumentCount, argv);
+    displayConnected();
     return runVelmaris(app);
 }

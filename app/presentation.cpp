@@ -77,3 +77,41 @@ void setLabelText(QLabel *label, const QString &text)
     label->setText(text);
     autoSizeLabel(label);
 }
+
+QRect keptWithin(const QRect &frame, const QRect &area)
+{
+    QRect placed = frame;
+    if (placed.right() > area.right())
+        placed.moveRight(area.right());
+    if (placed.bottom() > area.bottom())
+        placed.moveBottom(area.bottom());
+    if (placed.left() < area.left())
+        placed.moveLeft(area.left());
+    if (placed.top() < area.top())
+        placed.moveTop(area.top());
+    return placed;
+}
+
+QRect placeFrame(const QRect &area, const QRect &mainFrame, const QRect &frame,
+                 Placement placement)
+{
+    const QRect kept = keptWithin(frame, area);
+    if (placement == Placement::Stored || mainFrame.isNull())
+        return kept;
+    if (placement == Placement::BesideMain) {
+        QRect beside = frame;
+        beside.moveTopLeft(QPoint(mainFrame.right() + 1, mainFrame.top()));
+        if (beside.bottom() > area.bottom())
+            beside.moveBottom(area.bottom());
+        if (beside.top() < area.top())
+            beside.moveTop(area.top());
+        return area.contains(beside) ? beside : QRect();
+    }
+    if (!kept.intersects(mainFrame))
+        return kept;
+    QRect right = kept;
+    right.moveLeft(mainFrame.right() + 1);
+    QRect left = kept;
+    left.moveRight(mainFrame.left() - 1);
+    return area.contains(right) ? right : area.contains(left) ? left : kept;
+}

@@ -57,3 +57,25 @@ void autoSizeLabel(QLabel *label);
 
 /// Sets a label's text and sizes it to it.
 void setLabelText(QLabel *label, const QString &text);
+
+/// Where a window is first shown, with respect to the main window.
+enum class Placement {
+    Stored,      ///< at its stored place
+    ClearOfMain, ///< at its stored place, or beside the main window where that covers it
+    BesideMain,  ///< beside the main window, on its right
+};
+
+/// The frame moved just enough to lie within the area, or at least its
+/// top-left part when it is larger than the area.
+QRect keptWithin(const QRect &frame, const QRect &area);
+
+/// Where a window's frame goes when it is first shown: area is the
+/// screen's available area, mainFrame the main window's frame (null while
+/// the main window is not shown) and frame the window's at its stored place.
+/// The stored place is kept within the area. A window clear of the main
+/// window that would cover it goes beside it, to its right, else to its
+/// left, where the area has room for it; with no room, it stays. A window beside the main window goes to its right, level with
+/// its top as far as the area allows; a null rectangle where it does not
+/// fit there leaves the place to the window manager.
+QRect placeFrame(const QRect &area, const QRect &mainFrame, const QRect &frame,
+                 Placement placement);

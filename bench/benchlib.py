@@ -430,7 +430,14 @@ class MainWindowReader:
         return box.x, box.y, box.width, box.height
 
     def result_text(self):
-        return self.result.name
+        """The figure as the label shows it. Once a trial has ended, the
+        label's accessible name is the whole sentence, "Le temps est de
+        0.34 s", around it."""
+        name = self.result.name
+        prefix, suffix = "Le temps est de ", " s"
+        if name.startswith(prefix) and name.endswith(suffix):
+            return name[len(prefix):-len(suffix)]
+        return name
 
     def start_enabled(self):
         states = self.start_button.getState()

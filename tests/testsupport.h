@@ -34,7 +34,7 @@ private:
 };
 
 /// Runs the test in a fresh temporary working directory that holds copies
-/// of the program's two documents, and builds the four windows there.
+/// of the program's two documents, and builds the five windows there.
 /// Errors that reach the error dialog are recorded instead of shown.
 class ProgramFixture
 {

@@ -50,7 +50,7 @@ void operator delete(void *memory, std::size_t) noexcept
     std::free(memory);
 }
 
-// Start-up, the four windows, show, hide and close requests, and the end of
+// Start-up, the five windows, show, hide and close requests, and the end of
 // the program. The default font matches the main window's design metrics,
 // so the main and statistics windows come up exactly as stored.
 class TestFrame : public QObject
@@ -61,6 +61,8 @@ private slots:
     void initTestCase();
     void windows_data();
     void windows();
+    void escapeHidesSecondaryWindow_data();
+    void escapeHidesSecondaryWindow();
     void startupStopsAtTheWindowThatFails();
     void failedStartupShowsFatalBox_data();
     void failedStartupShowsFatalBox();
@@ -92,28 +94,38 @@ void TestFrame::windows_data()
     QTest::addColumn<QPoint>("movedTo");
     QTest::addColumn<QPoint>("shownAt");
     QTest::addColumn<QString>("focus");
+    QTest::addColumn<QPoint>("mainAt");
     // The test screen is 800 x 800; its windows have a frame of 2 pixels
     // on each side, which goes within the screen too.
     QTest::newRow("main") << 1 << "Velmaris" << QRect(204, 145, 287, 419) << QPoint() << QPoint()
-                          << "Button2";
+                          << "Button2" << QPoint();
+    // Beside the main window's frame, which reaches 290 across and 422 down.
+    QTest::newRow("personal equation, beside the main window")
+        << 5 << "Équation personnelle" << QRect(500, 145, 420, 380) << QPoint() << QPoint(293, 2)
+        << "StringGrid1" << QPoint(2, 2);
+    // The main window's frame reaches 492 across and from 298 to 722 down.
+    QTest::newRow("statistics, over the main window, beside it")
+        << 4 << "Statistiques" << QRect(200, 673, 288, 226) << QPoint() << QPoint(495, 572)
+        << "StringGrid1" << QPoint(204, 300);
     // Laid out for 20 by 8: position kept, inside scaled by 6/8 and 13/20.
-    QTest::newRow("settings, fits where stored") << 2 << "Réglages" << QRect(176, 313, 203, 157)
-                                                 << QPoint() << QPoint(176, 313) << "TrackBar1";
-    QTest::newRow("viewer, beyond the right edge") << 3 << "Aide" << QRect(584, 231, 403, 438)
-                                                   << QPoint() << QPoint(395, 231) << "Button1";
+    QTest::newRow("settings, fits where stored")
+        << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint() << QPoint(176, 313)
+        << "TrackBar1" << QPoint();
+    QTest::newRow("viewer, beyond the right edge")
+        << 3 << "Aide" << QRect(584, 231, 403, 438) << QPoint() << QPoint(395, 231) << "Button1"
+        << QPoint();
     QTest::newRow("statistics, beyond the bottom edge")
         << 4 << "Statistiques" << QRect(200, 673, 288, 226) << QPoint() << QPoint(200, 572)
-        << "StringGrid1";
+        << "StringGrid1" << QPoint();
     QTest::newRow("settings, placed beyond the left edge")
         << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint(-60, 313) << QPoint(2, 313)
-        << "TrackBar1";
+        << "TrackBar1" << QPoint();
     QTest::newRow("settings, placed beyond the top edge")
         << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint(176, -40) << QPoint(176, 2)
-        << "TrackBar1";
+        << "TrackBar1" << QPoint();
     QTest::newRow("personal equation, beyond the right edge")
         << 5 << "Équation personnelle" << QRect(500, 145, 420, 380) << QPoint()
-        << QPoint(378, 145)
-        << "StringGrid1";
+        << QPoint(378, 145) << "StringGrid1" << QPoint();
 }
 
 void TestFrame::windows()
@@ -124,7 +136,13 @@ void TestFrame::windows()
     QFETCH(QPoint, movedTo);
     QFETCH(QPoint, shownAt);
     QFETCH(QString, focus);
+    QFETCH(QPoint, mainAt);
     ProgramFixture program;
+    if (!mainAt.isNull()) {
+        Form1->showForm();
+        QVERIFY(QTest::qWaitForWindowActive(Form1));
+        Form1->setGeometry(QRect(mainAt, QSize(287, 419)));
+    }
     Form *const forms[] = {Form1, Form2, Form3, Form4, Form5};
     Form *form = forms[index - 1];
     QVERIFY(form);
@@ -147,6 +165,39 @@ void TestFrame::windows()
     QCOMPARE(bool(form->windowState() & Qt::WindowMaximized), index == 1);
     if (index != 1)
         QCOMPARE(form->geometry(), QRect(shownAt, geometry.size()));
+}
+
+void TestFrame::escapeHidesSecondaryWindow_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("settings, on the slider") << 2 << "TrackBar1";
+    QTest::newRow("settings, on the check box") << 2 << "CheckBox1";
+    QTest::newRow("viewer, on OK") << 3 << "Button1";
+    QTest::newRow("statistics, on the grid") << 4 << "StringGrid1";
+    QTest::newRow("personal equation, on the grid") << 5 << "StringGrid1";
+}
+
+void TestFrame::escapeHidesSecondaryWindow()
+{
+    QFETCH(int, index);
+    QFETCH(QString, focus);
+    ProgramFixture program;
+    Form1->showForm();
+    Form *const forms[] = {Form1, Form2, Form3, Form4, Form5};
+    Form *form = forms[index - 1];
+    form->showForm();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    auto *control = form->contents()->findChild<QWidget *>(focus);
+    control->setFocus();
+    QTest::keyClick(control, Qt::Key_Escape);
+    QVERIFY(form->isHidden());
+    QVERIFY(Form1->isVisible());
+    // The main window has no such button: Escape there accepts no entry.
+    Form1->ui.EditTemps->setText(QStringLiteral("1"));
+    QTest::keyClick(Form1, Qt::Key_Escape);
+    QVERIFY(Form1->isVisible());
+    QCOMPARE(Form1->ui.EditTemps->text(), QStringLiteral("1"));
 }
 
 void TestFrame::startupStopsAtTheWindowThatFails()
@@ -390,6 +441,7 @@ void TestFrame::closingMainWindowEndsProgram()
     QCOMPARE(seen.value(0), QStringLiteral("main shown"));
     QCOMPARE(seen.value(1), QStringLiteral("others hidden"));
     QCOMPARE(iconSizes, QList<QSize>{QSize(32, 32)}); // the program's icon
+    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("io.github.velmaris.Velmaris"));
     if (trialRunning)
         QCOMPARE(seen.value(2), QStringLiteral("trial running"));
     // The windows are gone with the program.

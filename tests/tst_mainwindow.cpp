@@ -2,13 +2,16 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "main_window/unit1.h"
 #include "testsupport.h"
+#include "viewer/unit3.h"
 
 #include "main_window/unit1vars.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -100,8 +103,11 @@ private slots:
     void subtitleWrapsCentredIn250();
     void starFieldIsBlack();
     void focusAndTabOrder();
+    void creditLineOpensLicence_data();
+    void creditLineOpensLicence();
     void noTooltips();
     void sizeIsFixed();
+    void keptOnScreenWhenTallerThanBelowItsPlace();
     void secondCloseRequestWhileCloseFails();
     void errorDialogTitleBarIsEmpty();
 
@@ -248,13 +254,15 @@ void TestMainWindow::starFieldIsBlack()
 void TestMainWindow::focusAndTabOrder()
 {
     QCOMPARE(QApplication::focusWidget(), Form1->ui.Button2);
-    // Only the visible, enabled controls take part: start, settings, help.
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), Form1->ui.Button3);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), Form1->ui.Button4);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), Form1->ui.Button2);
+    // Only the visible, enabled controls take part: start, settings, help,
+    // and the credit line, the keyboard's way to the licence.
+    for (QWidget *expected : {static_cast<QWidget *>(Form1->ui.Button3),
+                              static_cast<QWidget *>(Form1->ui.Button4),
+                              static_cast<QWidget *>(Form1->ui.Label7),
+                              static_cast<QWidget *>(Form1->ui.Button2)}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), expected);
+    }
 
     // With the entry row, "Stats..." and "Réactions..." showing, the whole
     // sequence.
@@ -267,11 +275,35 @@ void TestMainWindow::focusAndTabOrder()
     const QList<QWidget *> sequence = {Form1->ui.ButtonOK,   Form1->ui.Button2,
                                        Form1->ui.Button3,    Form1->ui.Button4,
                                        Form1->ui.ButtonStat, Form1->ui.ButtonReactions,
-                                       Form1->ui.EditTemps};
+                                       Form1->ui.Label7,     Form1->ui.EditTemps};
     for (QWidget *expected : sequence) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), expected);
     }
+}
+
+void TestMainWindow::creditLineOpensLicence_data()
+{
+    QTest::addColumn<int>("key"); // none: the accessible press action
+    QTest::newRow("Space") << int(Qt::Key_Space);
+    QTest::newRow("Enter") << int(Qt::Key_Return);
+    QTest::newRow("a screen reader's press") << 0;
+}
+
+void TestMainWindow::creditLineOpensLicence()
+{
+    QFETCH(int, key);
+    ClickLabel *credit = Form1->ui.Label7;
+    credit->setFocus();
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(credit);
+    QCOMPARE(accessible->role(), QAccessible::Link);
+    QCOMPARE(accessible->text(QAccessible::Name), credit->text());
+    if (key != 0)
+        QTest::keyClick(credit, Qt::Key(key));
+    else
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QVERIFY(Form3->isVisible());
+    QCOMPARE(Form3->windowTitle(), QStringLiteral("Licence GPL"));
 }
 
 void TestMainWindow::noTooltips()
@@ -303,6 +335,22 @@ void TestMainWindow::sizeIsFixed()
     Form1->setWindowState(Qt::WindowMaximized);
     QTest::qWait(20);
     QCOMPARE(Form1->size(), QSize(287, 419));
+}
+
+void TestMainWindow::keptOnScreenWhenTallerThanBelowItsPlace()
+{
+    // At 18 pixels (21 by 10) the window, 478 x 676, would reach 821 from its
+    // stored top; maximized, it keeps its size and place, so it is moved.
+    delete m_program;
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(18);
+    QApplication::setFont(font);
+    m_program = new ProgramFixture;
+    initTestCase(); // the layout is built
+    Form1->showForm();
+    QVERIFY(QTest::qWaitForWindowExposed(Form1));
+    QTRY_COMPARE(Form1->size(), QSize(478, 676));
+    QVERIFY(Form1->screen()->availableGeometry().contains(Form1->frameGeometry()));
 }
 
 void TestMainWindow::secondCloseRequestWhileCloseFails()

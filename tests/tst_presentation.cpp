@@ -32,6 +32,8 @@ private slots:
     void colorFromValue();
     void measureFont_data();
     void measureFont();
+    void placeFrame_data();
+    void placeFrame();
     void designFontLeavesMainWindowAsStored();
     void largerFontScalesWindowAndControls();
     void settingsWindowScrollsWhenSmall();
@@ -140,6 +142,69 @@ void TestPresentation::measureFont()
     const TextMetrics metrics = ::measureFont(dejaVu(pixels));
     QCOMPARE(metrics.height, height);
     QCOMPARE(metrics.width, width);
+}
+
+void TestPresentation::placeFrame_data()
+{
+    // Openbox's title bars: 19, 21, 25 pixels at 96, 120, 144 dpi, where the
+    // font measures 14 by 7, 18 by 9, 21 by 10. Frames at the stored place:
+    // statistics at 200, 673: 336 x 243, 432 x 312, 480 x 365; personal
+    // equation at 500, 145: 490 x 409, 630 x 526, 700 x 613; viewer at 584,
+    // 231: 605 x 607, 672 x 708 (120, 144 dpi); main window kept on screen.
+    QTest::addColumn<int>("placement");
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QRect>("mainFrame");
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QRect>("placed");
+    const int clear = int(Placement::ClearOfMain), beside = int(Placement::BesideMain);
+    const QRect wide(0, 0, 1366, 768), small(0, 0, 800, 600);
+    const QRect main96(204, 126, 334, 470), main120(204, 124, 430, 601);
+    const QRect main144(204, 67, 478, 701); // its bottom moved up to 767
+    QTest::newRow("statistics, 96 dpi, 1920 x 1080: the stored place")
+        << clear << QRect(0, 0, 1920, 1080) << main96 << QRect(200, 654, 336, 262)
+        << QRect(200, 654, 336, 262);
+    QTest::newRow("statistics, 96 dpi, 1366 x 768: over the main window, to its right")
+        << clear << wide << main96 << QRect(200, 654, 336, 262) << QRect(538, 506, 336, 262);
+    QTest::newRow("statistics, 96 dpi, 800 x 600: no room beside, kept on the screen")
+        << clear << small << main96 << QRect(200, 654, 336, 262) << QRect(200, 338, 336, 262);
+    QTest::newRow("statistics, 120 dpi, 1366 x 768")
+        << clear << wide << main120 << QRect(200, 652, 432, 333) << QRect(634, 435, 432, 333);
+    QTest::newRow("statistics, 120 dpi, 800 x 600: main window at the top, no room")
+        << clear << small << main120.translated(0, -124) << QRect(200, 652, 432, 333)
+        << QRect(200, 267, 432, 333);
+    QTest::newRow("statistics, 144 dpi, 1366 x 768")
+        << clear << wide << main144 << QRect(200, 648, 480, 390) << QRect(682, 378, 480, 390);
+    QTest::newRow("statistics, 144 dpi, 1366 x 768, main window moved right: to its left")
+        << clear << wide << main144.translated(596, 0) << QRect(700, 648, 480, 390)
+        << QRect(320, 378, 480, 390);
+    QTest::newRow("statistics, 144 dpi, 800 x 600: no room")
+        << clear << small << main144.translated(0, -67) << QRect(200, 648, 480, 390)
+        << QRect(200, 210, 480, 390);
+    QTest::newRow("viewer, 120 dpi, 1366 x 768")
+        << clear << wide << main120 << QRect(584, 210, 605, 628) << QRect(634, 140, 605, 628);
+    QTest::newRow("viewer, 144 dpi, 1366 x 768")
+        << clear << wide << main144 << QRect(584, 206, 672, 733) << QRect(682, 35, 672, 733);
+    QTest::newRow("personal equation, 96 dpi, 1366 x 768: level with the main window")
+        << beside << wide << main96 << QRect(500, 126, 490, 428) << QRect(538, 126, 490, 428);
+    QTest::newRow("personal equation, 96 dpi, 800 x 600: the window manager's place")
+        << beside << small << main96 << QRect(500, 126, 490, 428) << QRect();
+    QTest::newRow("personal equation, 120 dpi, 1366 x 768")
+        << beside << wide << main120 << QRect(500, 124, 630, 547) << QRect(634, 124, 630, 547);
+    QTest::newRow("personal equation, 96 dpi, 1366 x 768, main window dragged above the top")
+        << beside << wide << main96.translated(0, -226) << QRect(500, 126, 490, 428)
+        << QRect(538, 0, 490, 428);
+    QTest::newRow("personal equation, 144 dpi, 1366 x 768: 1 pixel too wide")
+        << beside << wide << main144.translated(-15, 0) << QRect(500, 120, 700, 638) << QRect();
+}
+
+void TestPresentation::placeFrame()
+{
+    QFETCH(int, placement);
+    QFETCH(QRect, screen);
+    QFETCH(QRect, mainFrame);
+    QFETCH(QRect, frame);
+    QFETCH(QRect, placed);
+    QCOMPARE(::placeFrame(screen, mainFrame, frame, Placement(placement)), placed);
 }
 
 void TestPresentation::designFontLeavesMainWindowAsStored()

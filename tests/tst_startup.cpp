@@ -14,7 +14,7 @@
 #include <QTest>
 
 // Runs the real program on an X server of its own, as a user would start
-// it, and answers its error box from the keyboard.
+// it, and answers its error box from the keyboard; and without a display.
 class TestStartup : public QObject
 {
     Q_OBJECT
@@ -23,6 +23,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void failsWithoutHelpPage();
+    void withoutDisplay_data();
+    void withoutDisplay();
 
 private:
     /// Window ids of the mapped windows whose title matches the pattern.
@@ -196,6 +198,58 @@ void TestStartup::failsWithoutHelpPage()
             .arg(QRegularExpression::escape(path)),
         QRegularExpression::MultilineOption);
     QVERIFY2(fatalText.match(errorOutput).hasMatch(), qPrintable(errorOutput));
+}
+
+void TestStartup::withoutDisplay_data()
+{
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("reason");
+    int number = 7000; // an X display without a server
+    while (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
+        ++number;
+    const QString unset =
+        QStringLiteral("ni la variable DISPLAY ni la variable WAYLAND_DISPLAY n'est définie");
+    const QString silent =
+        QStringLiteral("l'affichage désigné par DISPLAY ou WAYLAND_DISPLAY ne répond pas");
+    QTest::newRow("none") << QStringList() << QStringList() << unset;
+    QTest::newRow("X display without a server")
+        << QStringList{QStringLiteral("DISPLAY=:%1").arg(number)} << QStringList() << silent;
+    QTest::newRow("Wayland socket gone")
+        << QStringList{QStringLiteral("WAYLAND_DISPLAY=gone"),
+                       QStringLiteral("QT_QPA_PLATFORM=wayland")}
+        << QStringList() << silent;
+    // Qt would start on its offscreen platform, were the option passed on.
+    QTest::newRow("Qt's -platform option")
+        << QStringList() << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")}
+        << unset;
+}
+
+void TestStartup::withoutDisplay()
+{
+    QFETCH(QStringList, environment);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QProcess program;
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        variables.remove(QString::fromLatin1(name));
+    variables.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+    for (const QString &variable : environment)
+        variables.insert(variable.section(QLatin1Char('='), 0, 0),
+                         variable.section(QLatin1Char('='), 1));
+    program.setProcessEnvironment(variables);
+    program.setWorkingDirectory(dir.path());
+    program.start(QStringLiteral(VELMARIS_BINARY), arguments);
+    const bool ended = program.waitForFinished(20000);
+    if (!ended)
+        program.kill();
+    QVERIFY2(ended, "the program did not end");
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 2);
+    QCOMPARE(QString::fromUtf8(program.readAllStandardError()),
+             QStringLiteral("velmaris : aucun affichage graphique, car %1.\n").arg(reason));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

@@ -147,7 +147,7 @@ class SecondaryWindows(harness.ProgramTest):
                    == "push button 'OK'", timeout=5)
 
         # The credit label shows the licence in the same window.
-        session.click_accessible(main.control("label", "Logiciel libre, licence GPL"))
+        session.click_accessible(main.control("link", "Logiciel libre, licence GPL"))
         session.wait_window("^Licence GPL$")
         self.assertEqual(session.find_windows("^Aide$"), [])
         self.assertEqual(session.find_windows("^Licence GPL$"), [window])

@@ -10,6 +10,7 @@ import filecmp
 import os
 import shutil
 import signal
+import socket
 import stat
 import subprocess
 import sys
@@ -43,9 +44,14 @@ class Installed(unittest.TestCase):
             raise AssertionError(f"cmake --install failed: {result.stdout}{result.stderr}")
         cls.prefix = os.path.join(cls.destdir, "usr")
         cls.launcher = os.path.join(cls.prefix, "bin", "velmaris")
+        # A socket where a compositor's would be: a display as far as the
+        # launcher can tell.
+        cls.display_socket = socket.socket(socket.AF_UNIX)
+        cls.display_socket.bind(os.path.join(cls.scratch, "wayland-test"))
 
     @classmethod
     def tearDownClass(cls):
+        cls.display_socket.close()
         shutil.rmtree(cls.scratch, ignore_errors=True)
 
     def installed(self, *parts):
@@ -60,9 +66,8 @@ class Installed(unittest.TestCase):
         env = {key: value for key, value in os.environ.items()
                if key not in ("XDG_DATA_HOME", "DISPLAY", "WAYLAND_DISPLAY")}
         env["HOME"] = home
-        # A display as far as the launcher can tell; the tests that use this
-        # stop before the program starts.
-        env["DISPLAY"] = ":0"
+        # The tests that use this stop before the program starts.
+        env["WAYLAND_DISPLAY"] = os.path.join(self.scratch, "wayland-test")
         env.setdefault("LC_ALL", "C.UTF-8")
         return env
 
@@ -85,7 +90,7 @@ class Installed(unittest.TestCase):
         result = subprocess.run(["desktop-file-validate", desktop], capture_output=True,
                                 text=True, timeout=30)
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
-        self.assertNotIn("error", result.stdout + result.stderr)
+        self.assertEqual(result.stdout + result.stderr, "")  # not even a hint
         with open(desktop, encoding="utf-8") as handle:
             lines = handle.read().splitlines()
         self.assertIn("Exec=velmaris", lines)
@@ -98,7 +103,7 @@ class Installed(unittest.TestCase):
 
     def test_version_and_help_answer_without_a_display(self):
         env = self.launcher_env(self.fresh_home("home-options"))
-        del env["DISPLAY"]
+        del env["WAYLAND_DISPLAY"]
         version = subprocess.run([self.launcher, "--version"], env=env, capture_output=True,
                                  text=True, timeout=10)
         self.assertEqual((version.returncode, version.stdout), (0, f"velmaris {VERSION}\n"))
@@ -123,6 +128,26 @@ class Installed(unittest.TestCase):
                          "velmaris : aucun affichage graphique, car ni la variable DISPLAY ni la"
                          " variable WAYLAND_DISPLAY n'est définie.\n")
         self.assertEqual(os.listdir(home), [])
+
+    def test_display_that_does_not_answer_is_said_in_french(self):
+        number = 7000
+        while os.path.exists(f"/tmp/.X11-unix/X{number}"):
+            number += 1
+        runtime = tempfile.mkdtemp(dir=self.scratch)
+        for name, display in (("X", {"DISPLAY": f":{number}"}),
+                              ("Wayland", {"WAYLAND_DISPLAY": "gone", "XDG_RUNTIME_DIR": runtime})):
+            with self.subTest(name):
+                home = self.fresh_home(f"home-silent-{name}")
+                env = dict(self.launcher_env(home), **display)
+                if "WAYLAND_DISPLAY" not in display:
+                    del env["WAYLAND_DISPLAY"]
+                result = subprocess.run([self.launcher], env=env, capture_output=True, text=True,
+                                        timeout=30)
+                self.assertEqual((result.returncode, result.stdout), (2, ""), result.stderr)
+                self.assertEqual(result.stderr,
+                                 "velmaris : aucun affichage graphique, car l'affichage désigné"
+                                 " par DISPLAY ou WAYLAND_DISPLAY ne répond pas.\n")
+                self.assertEqual(os.listdir(home), [])
 
     def test_unusable_working_directory_is_said_in_french(self):
         home = self.fresh_home("home-blocked")
