@@ -22,7 +22,8 @@ WindowKeys::WindowKeys(QWidget *window, Handler handler)
     qApp->installEventFilter(this);
     // With a screen reader, Qt's accessibility bridge holds every key back
     // until the reader has seen it, before any of the program's handlers:
-    // on X11 the press is read as it comes from the server instead.
+    // on X11 the press is read as it comes from the server instead, for the
+    // main window's own native window.
     qApp->installNativeEventFilter(this);
 }
 
@@ -38,20 +39,35 @@ bool WindowKeys::nativeEventFilter(const QByteArray &eventType, void *message, q
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
     if ((event->response_type & 0x7f) == XCB_KEY_PRESS) {
         const qint64 reading = Clock::steadyNanoseconds();
-        m_presses[m_nextPress] = {static_cast<const xcb_key_press_event_t *>(message)->time,
-                                  reading};
-        m_nextPress = (m_nextPress + 1) % m_presses.size();
+        const auto *press = static_cast<const xcb_key_press_event_t *>(message);
+        if (m_window->windowHandle() && press->event == m_window->winId()) {
+            m_presses[m_nextPress] = {press->time, reading, false};
+            m_nextPress = (m_nextPress + 1) % m_presses.size();
+        }
     }
     return false;
 }
 
-qint64 WindowKeys::pressReading(unsigned long timestamp) const
+qint64 WindowKeys::pressReading(unsigned long timestamp)
 {
-    for (const Press &press : m_presses) {
-        if (press.reading != 0 && press.timestamp == timestamp)
-            return press.reading;
+    // The bridge passes the keys on in their order, within its wait of a
+    // tenth of a second, but copied without their timestamp.
+    constexpr qint64 BridgeWait = 500'000'000;
+    const qint64 now = Clock::steadyNanoseconds();
+    Press *found = nullptr;
+    for (std::size_t i = 0; i < m_presses.size(); ++i) {
+        Press &press = m_presses[(m_nextPress + i) % m_presses.size()];
+        if (press.claimed || now - press.reading > BridgeWait)
+            continue;
+        if (timestamp == 0 || press.timestamp == timestamp) {
+            found = &press;
+            break;
+        }
     }
-    return Clock::steadyNanoseconds();
+    if (!found)
+        return now;
+    found->claimed = true;
+    return found->reading;
 }
 
 bool WindowKeys::eventFilter(QObject *watched, QEvent *event)

@@ -31,13 +31,15 @@ protected:
 
 private:
     /// The steady reading taken when the window system's press with this
-    /// timestamp arrived, or a reading now.
-    qint64 pressReading(unsigned long timestamp) const;
+    /// timestamp arrived; for a press without its timestamp, that of the
+    /// oldest press not yet handled; or else a reading now.
+    qint64 pressReading(unsigned long timestamp);
 
     struct Press
     {
         unsigned long timestamp = 0;
         qint64 reading = 0;
+        bool claimed = true;
     };
 
     QWidget *m_window;

@@ -126,7 +126,10 @@ std::optional<double> TrialTops::tappedDuration() const
 
 bool KeyRepeat::press(unsigned long timestamp, bool flaggedRepeat)
 {
-    const bool repeat = flaggedRepeat || m_down || (m_releasedAt && *m_releasedAt == timestamp);
+    // A key passed on by a screen reader's bridge comes without its
+    // timestamp: 0 tells nothing.
+    const bool repeat = flaggedRepeat || m_down
+                        || (timestamp != 0 && m_releasedAt && *m_releasedAt == timestamp);
     m_down = true;
     return !repeat;
 }

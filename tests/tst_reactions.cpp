@@ -195,7 +195,8 @@ void TestReactions::trialEnd_data()
 {
     // What happens, in order: h the star hides, b it comes back, s Space
     // on the main window, H a held Space as a busy X server reports it
-    // (two presses, then a release and a press at the same instant), c a
+    // (two presses, then a release and a press at the same instant), Z a
+    // Space whose press and release carry no timestamp, c a
     // click on the star field, 5 a digit typed, t Tab, w the end of the
     // wait for the return's top, n a new trial, u the log box unticked, q
     // the main window closed. Each key press, click and edge reads the
@@ -231,6 +232,8 @@ void TestReactions::trialEnd_data()
     QTest::newRow("a held Space is one top")
         << "hHbn" << QList<int>{1000, 1250, 1300, 1350, 3000} << "Image1" << "|"
         << "2.000,0.250,,0,0" << 1;
+    QTest::newRow("Spaces without timestamps, as a screen reader passes them on: two tops")
+        << "hZbZ" << eachEdge << "EditTemps" << "1.95|1.95" << "2.000,0.250,0.200,0,0" << 1;
     QTest::newRow("the focus moved on: Space times the return, the entry left alone")
         << "hsbts" << eachEdge << "" << "|" << "2.000,0.250,0.200,0,0" << 1;
     QTest::newRow("the log box unticked: the reactions counted, no line")
@@ -287,6 +290,10 @@ void TestReactions::trialEnd()
             sendSpace(QEvent::KeyPress, 130);
             sendSpace(QEvent::KeyRelease, 160);
             sendSpace(QEvent::KeyPress, 160);
+            break;
+        case 'Z':
+            sendSpace(QEvent::KeyPress, 0);
+            sendSpace(QEvent::KeyRelease, 0);
             break;
         case 'c':
             QTest::mouseClick(Form1->ui.Image1, Qt::LeftButton);
