@@ -15,7 +15,7 @@ QSettings settings()
 {
     // ~/.config/velmaris/velmaris.conf on Linux, whatever the application's
     // own names.
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("velmaris"),
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("velmaris"),
                      QStringLiteral("velmaris"));
 }
 

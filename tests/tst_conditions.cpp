@@ -4,6 +4,8 @@
 #include "conditions/fade.h"
 #include "conditions/pips.h"
 #include "conditions/scintillation.h"
+#include "conditions/trialconditions.h"
+#include "main_window/starfield.h"
 
 #include <QTest>
 
@@ -16,6 +18,8 @@ class TestConditions : public QObject
     Q_OBJECT
 
 private slots:
+    void eclatPixel_data();
+    void eclatPixel();
     void scintillation_data();
     void scintillation();
     void fadeFrames_data();
@@ -23,6 +27,40 @@ private slots:
     void pips_data();
     void pips();
 };
+
+void TestConditions::eclatPixel_data()
+{
+    // The brightest pixel of the star: half the light at each step, as the
+    // screen emits it, encoded in sRGB.
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("level");
+    QTest::newRow("0: the white star") << 0 << 255;
+    QTest::newRow("1") << 1 << 188;
+    QTest::newRow("2") << 2 << 137;
+    QTest::newRow("3") << 3 << 99;
+    QTest::newRow("4") << 4 << 71;
+    QTest::newRow("5: 3.8 magnitudes fainter") << 5 << 49;
+}
+
+void TestConditions::eclatPixel()
+{
+    QFETCH(int, step);
+    QFETCH(int, level);
+    StarImage field;
+    field.resize(105, 105);
+    field.fixPictureSize();
+    field.computeGeometry();
+    field.eraseField();
+    TrialConditions trial(&field);
+    trial.start({step, 0, 0, false});
+    const QImage picture = field.picture();
+    int brightest = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            brightest = std::max(brightest, qGray(picture.pixel(x, y)));
+    QCOMPARE(brightest, level);
+    QVERIFY(field.starShown());
+}
 
 void TestConditions::scintillation_data()
 {

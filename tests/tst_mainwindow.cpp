@@ -151,6 +151,7 @@ void TestMainWindow::controls_data()
     QTest::newRow("OK") << "ButtonOK" << "OK" << false;
     QTest::newRow("statistics") << "ButtonStat" << "Stats..." << false;
     QTest::newRow("reactions") << "ButtonReactions" << "Réactions..." << false;
+    QTest::newRow("conditions, always shown") << "ButtonConditions" << "Conditions..." << true;
 }
 
 void TestMainWindow::controls()
@@ -248,11 +249,14 @@ void TestMainWindow::starFieldIsBlack()
 void TestMainWindow::focusAndTabOrder()
 {
     QCOMPARE(QApplication::focusWidget(), Form1->ui.Button2);
-    // Only the visible, enabled controls take part: start, settings, help.
+    // Only the visible, enabled controls take part: start, settings, help,
+    // conditions.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), Form1->ui.Button3);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), Form1->ui.Button4);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), Form1->ui.ButtonConditions);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), Form1->ui.Button2);
 
@@ -267,7 +271,7 @@ void TestMainWindow::focusAndTabOrder()
     const QList<QWidget *> sequence = {Form1->ui.ButtonOK,   Form1->ui.Button2,
                                        Form1->ui.Button3,    Form1->ui.Button4,
                                        Form1->ui.ButtonStat, Form1->ui.ButtonReactions,
-                                       Form1->ui.EditTemps};
+                                       Form1->ui.ButtonConditions, Form1->ui.EditTemps};
     for (QWidget *expected : sequence) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), expected);

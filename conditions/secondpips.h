@@ -1,0 +1,45 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+/// The second pips of a trial on the desktop's audio output, through
+/// PulseAudio's client library (which PipeWire's PulseAudio service serves
+/// as well), played by a thread of their own. Each pip is placed in the
+/// stream where the output's latency, as the sound server reports it, puts
+/// it on its second of the steady clock.
+class SecondPips
+{
+public:
+    SecondPips() = default;
+    ~SecondPips();
+    SecondPips(const SecondPips &) = delete;
+    SecondPips &operator=(const SecondPips &) = delete;
+
+    /// Whether the sound server takes a playback stream: asked once, and
+    /// the answer kept.
+    static bool outputAvailable();
+
+    /// Starts the pips of a trial that started at the steady reading, in
+    /// nanoseconds: the long pip then, one on each whole second after it.
+    void start(std::int64_t startReading);
+    /// The trial ended at the reading: no pip starts from then on.
+    void end(std::int64_t reading);
+    /// Stops at once, and waits for the thread.
+    void stop();
+
+    /// The output's latency as last reported, microseconds; -1 before any.
+    std::int64_t latencyUs() const { return m_latencyUs; }
+
+private:
+    void play(std::int64_t startReading);
+
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<std::int64_t> m_endReading{-1};
+    std::atomic<std::int64_t> m_latencyUs{-1};
+};
