@@ -101,7 +101,8 @@ void SecondPips::play(std::int64_t startReading)
     std::int64_t trainStart = 0;
     bool placed = false;
     std::vector<std::int16_t> samples(Block);
-    std::int64_t endSample = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t Never = std::numeric_limits<std::int64_t>::max();
+    std::int64_t endSample = Never;
     while (!m_stop) {
         int error = 0;
         const pa_usec_t latency = pa_simple_get_latency(stream, &error);
@@ -114,11 +115,11 @@ void SecondPips::play(std::int64_t startReading)
         placed = true;
         Conditions::PipTrain train(Rate, trainStart);
         const std::int64_t ended = m_endReading;
-        if (ended >= 0 && endSample == std::numeric_limits<std::int64_t>::max())
+        if (ended >= 0 && endSample == Never)
             endSample = trainStart + (ended - startReading) * Rate / 1'000'000'000;
         train.end(endSample);
         // Over once the last pip begun before the end has been written.
-        if (written >= endSample + train.pipLength(1))
+        if (endSample != Never && written >= endSample + train.pipLength(1))
             break;
         train.render(written, samples.data(), Block);
         if (pa_simple_write(stream, samples.data(), samples.size() * sizeof(std::int16_t), &error) < 0)
