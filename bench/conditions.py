@@ -224,37 +224,50 @@ def measure_pips(session, layout):
     server = start_null_sink(session)
     env = session.env()
     env["PULSE_SERVER"] = server
-    recorder = session.spawn("pipwatch", [
-        os.path.join(session.build_dir, "bench", "velmaris_pipwatch"), "velmaris_null.monitor"],
-        env=env, stdout=subprocess.PIPE)
-    recorder.stdout.readline()
+    heard = os.path.join(session.scratch, "onsets.txt")
+    with open(heard, "wb") as output:
+        recorder = session.spawn("pipwatch", [
+            os.path.join(session.build_dir, "bench", "velmaris_pipwatch"),
+            "velmaris_null.monitor"], env=env, stdout=output)
+    benchlib.wait_until("the recorder", lambda: os.path.getsize(heard) > 0)
     config = tempfile.mkdtemp(prefix="config-", dir=session.scratch)
     write_conditions(config, bips=True)
     listed, lights, _, _ = run_trials(session, layout, config, {"PULSE_SERVER": server})
     time.sleep(0.5)
     session.end(recorder)
     onsets = []
-    for line in recorder.stdout.read().decode().splitlines() if recorder.stdout else []:
+    with open(heard) as recorded:
+        lines = recorded.read().splitlines()
+    for line in lines:
         words = line.split()
         if words[:1] == ["onset"]:
             onsets.append(int(words[1]))
     errors, first, spacing = [], [], []
+    # Each trial's start on the screen: the first damage of the star's
+    # square from the click on.
+    starts = [next((ns for ns, _ in lights if ns >= trial["start"]), None) for trial in listed]
     for index, trial in enumerate(listed):
-        # The trial's start on the screen: the first damage of the star's
-        # square from the click on.
-        seen = next((ns for ns, _ in lights if ns >= trial["start"]), None)
+        seen = starts[index]
         if seen is None:
             continue
-        mine = [ns for ns in onsets if seen - 50_000_000 <= ns < trial["given"] + 20_000_000]
-        for k, ns in enumerate(mine):
+        # Its pips: up to the return, and a pip begun before it; the next
+        # trial's are its own.
+        until = min(trial["given"] + 60_000_000,
+                    starts[index + 1] - 1_000_000 if index + 1 < len(starts) else 1 << 62)
+        mine = [ns for ns in onsets if seen - 50_000_000 <= ns < until]
+        for index_in_trial, ns in enumerate(mine):
+            # The second it belongs to.
+            k = round((ns - seen) / 1e9)
             error = (ns - seen) / 1e6 - 1000.0 * k
             (first if k == 0 else errors).append(error)
-            if k:
-                spacing.append((ns - mine[k - 1]) / 1e6)
+            if index_in_trial:
+                spacing.append((ns - mine[index_in_trial - 1]) / 1e6)
         if args.verbose:
             print(f"  trial {index + 1:3d}: " + " ".join(
                 f"{(ns - seen) / 1e6:8.2f}" for ns in mine) + " ms after the start on screen")
     print(f"pips over {len(listed)} trials: {len(onsets)} onsets recorded")
+    if not first:
+        return
     print(benchlib.summary("first pip's onset - start on screen", first))
     print(benchlib.summary("other onsets - their second after the start", errors))
     print(benchlib.summary("successive onsets apart", spacing))

@@ -6,7 +6,7 @@
 //
 //   pipwatch <source>
 //       Prints "ready <ns>" once it records, then "onset <ns> <ms>" for
-//       each sound that follows at least 100 ms of silence: the instant
+//       each sound that follows at least 20 ms of silence: the instant
 //       its first sample above a tenth of full scale reached the source,
 //       and how long it lasted, ms, once it has ended. Runs until killed.
 //
@@ -27,7 +27,7 @@
 #define BLOCK 240
 #define LOUD 3277  // a tenth of full scale
 #define QUIET 300
-#define SILENCE (RATE / 10)
+#define SILENCE (RATE / 50)
 
 static long long now_ns(void)
 {

@@ -6,7 +6,6 @@
 #include "conditions/pips.h"
 
 #ifdef VELMARIS_WITH_PULSE
-#include <pulse/error.h>
 #include <pulse/simple.h>
 #endif
 
@@ -21,10 +20,13 @@ constexpr int Rate = 48000;
 constexpr int Block = Rate / 200;
 /// What the stream keeps ahead of the output, ms: short, so that the first
 /// pip is heard soon after the start.
-constexpr int TargetMs = 20;
+constexpr int TargetMs = 10;
 /// An estimate of the stream's place that differs from the one kept by
 /// more than this moves the pips: the output's clock drifts, samples.
 constexpr std::int64_t Resync = Rate * 2 / 1000;
+/// How long the stream stays open, silent, after a trial, samples.
+constexpr std::int64_t Linger = std::int64_t(Rate) * 30;
+constexpr std::int64_t Never = std::numeric_limits<std::int64_t>::max();
 
 #ifdef VELMARIS_WITH_PULSE
 pa_simple *openStream()
@@ -33,6 +35,7 @@ pa_simple *openStream()
     spec.format = PA_SAMPLE_S16LE;
     spec.rate = Rate;
     spec.channels = 1;
+    // Sizes in bytes. Playback starts as soon as one block is there.
     pa_buffer_attr attr{};
     attr.maxlength = std::numeric_limits<std::uint32_t>::max();
     attr.tlength = Rate * 2 * TargetMs / 1000;
@@ -64,73 +67,111 @@ bool SecondPips::outputAvailable()
 
 SecondPips::~SecondPips()
 {
-    stop();
-}
-
-void SecondPips::start(std::int64_t startReading)
-{
-    stop();
-    m_stop = false;
-    m_endReading = -1;
-    m_thread = std::thread([this, startReading] { play(startReading); });
-}
-
-void SecondPips::end(std::int64_t reading)
-{
-    m_endReading = reading;
-}
-
-void SecondPips::stop()
-{
-    m_stop = true;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_quit = true;
+    }
+    m_wake.notify_all();
     if (m_thread.joinable())
         m_thread.join();
 }
 
-void SecondPips::play(std::int64_t startReading)
+void SecondPips::start(std::int64_t startReading)
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_trial = {m_trial.number + 1, startReading, -1, false};
+    }
+    m_wake.notify_all();
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { play(); });
+}
+
+void SecondPips::end(std::int64_t reading)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_trial.end = reading;
+}
+
+void SecondPips::stop()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_trial.stopped = true;
+}
+
+void SecondPips::play()
 {
 #ifdef VELMARIS_WITH_PULSE
-    pa_simple *stream = openStream();
-    if (!stream)
-        return;
-    // Where the pips lie in the stream: sample `written` is heard at the
-    // steady reading `heardAt`. The place is taken from the reported
-    // latency until the first whole second is near, then kept, unless the
-    // output drifts from it.
+    pa_simple *stream = nullptr;
+    std::vector<std::int16_t> samples(Block);
+    // The trial being played, and where its pips lie in the stream: sample
+    // `written` is heard at the steady reading `heardAt`. Their place is
+    // taken from the reported latency until the first whole second is
+    // near, then kept, unless the output drifts from it.
+    std::uint64_t playing = 0;
     std::int64_t written = 0;
     std::int64_t trainStart = 0;
-    bool placed = false;
-    std::vector<std::int16_t> samples(Block);
-    constexpr std::int64_t Never = std::numeric_limits<std::int64_t>::max();
     std::int64_t endSample = Never;
-    while (!m_stop) {
+    std::int64_t silentSince = 0;
+    for (;;) {
+        Trial trial;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            // Nothing to play and no stream: sleep until a trial starts.
+            m_wake.wait(lock, [&] { return m_quit || stream || m_trial.number != playing; });
+            if (m_quit)
+                break;
+            trial = m_trial;
+        }
+        if (!stream) {
+            stream = openStream();
+            written = 0;
+            if (!stream) {
+                playing = trial.number;
+                continue;
+            }
+        }
         int error = 0;
+        if (trial.number != playing) {
+            // A new trial: the silence queued is dropped, so that its first
+            // pip is heard at once.
+            if (written > 0)
+                pa_simple_flush(stream, &error);
+            playing = trial.number;
+            trainStart = Never;
+            endSample = Never;
+        }
         const pa_usec_t latency = pa_simple_get_latency(stream, &error);
-        const std::int64_t heardAt = Clock::steadyNanoseconds() + std::int64_t(latency) * 1000;
         m_latencyUs = std::int64_t(latency);
-        const std::int64_t estimate = written + (startReading - heardAt) * Rate / 1'000'000'000;
-        const bool settling = written < trainStart + Rate - Rate / 10;
-        if (!placed || settling || std::llabs(estimate - trainStart) > Resync)
+        const std::int64_t heardAt = Clock::steadyNanoseconds() + std::int64_t(latency) * 1000;
+        const std::int64_t estimate = written + (trial.start - heardAt) * Rate / 1'000'000'000;
+        if (trainStart == Never || written < trainStart + Rate - Rate / 10
+            || std::llabs(estimate - trainStart) > Resync)
             trainStart = estimate;
-        placed = true;
         Conditions::PipTrain train(Rate, trainStart);
-        const std::int64_t ended = m_endReading;
-        if (ended >= 0 && endSample == Never)
-            endSample = trainStart + (ended - startReading) * Rate / 1'000'000'000;
-        train.end(endSample);
-        // Over once the last pip begun before the end has been written.
-        if (endSample != Never && written >= endSample + train.pipLength(1))
-            break;
+        if (trial.end >= 0 && endSample == Never)
+            endSample = trainStart + (trial.end - trial.start) * Rate / 1'000'000'000;
+        train.end(trial.stopped ? written : endSample);
+        const bool over = trial.stopped
+                          || (endSample != Never && written >= endSample + train.pipLength(1));
+        if (!over)
+            silentSince = written + Block;
+        else if (written - silentSince > Linger) {
+            pa_simple_free(stream);
+            stream = nullptr;
+            continue;
+        }
         train.render(written, samples.data(), Block);
-        if (pa_simple_write(stream, samples.data(), samples.size() * sizeof(std::int16_t), &error) < 0)
-            break;
+        if (pa_simple_write(stream, samples.data(), samples.size() * sizeof(std::int16_t), &error)
+            < 0) {
+            pa_simple_free(stream);
+            stream = nullptr;
+            playing = trial.number;
+            continue;
+        }
         written += Block;
     }
-    int error = 0;
-    if (!m_stop)
-        pa_simple_drain(stream, &error);
-    pa_simple_free(stream);
-#else
-    (void)startReading;
+    if (stream)
+        pa_simple_free(stream);
 #endif
 }

@@ -3,15 +3,18 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <thread>
 
 /// The second pips of a trial on the desktop's audio output, through
 /// PulseAudio's client library (which PipeWire's PulseAudio service serves
-/// as well), played by a thread of their own. Each pip is placed in the
-/// stream where the output's latency, as the sound server reports it, puts
-/// it on its second of the steady clock.
+/// as well), played by a thread of their own so that the trial's handlers
+/// never wait for the sound. Each pip is placed in the stream where the
+/// output's latency, as the sound server reports it, puts it on its second
+/// of the steady clock. The stream stays open, silent, for a while after a
+/// trial, so that the next trial's first pip is heard at once.
 class SecondPips
 {
 public:
@@ -29,17 +32,27 @@ public:
     void start(std::int64_t startReading);
     /// The trial ended at the reading: no pip starts from then on.
     void end(std::int64_t reading);
-    /// Stops at once, and waits for the thread.
+    /// The trial is cut short: silence from now on.
     void stop();
 
     /// The output's latency as last reported, microseconds; -1 before any.
     std::int64_t latencyUs() const { return m_latencyUs; }
 
 private:
-    void play(std::int64_t startReading);
+    struct Trial
+    {
+        std::uint64_t number = 0;
+        std::int64_t start = 0;
+        std::int64_t end = -1; ///< -1 while the trial runs
+        bool stopped = true;
+    };
 
+    void play();
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    Trial m_trial;
+    bool m_quit = false;
     std::thread m_thread;
-    std::atomic<bool> m_stop{false};
-    std::atomic<std::int64_t> m_endReading{-1};
     std::atomic<std::int64_t> m_latencyUs{-1};
 };
