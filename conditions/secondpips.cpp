@@ -9,6 +9,7 @@
 #include <pulse/simple.h>
 #endif
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <vector>
@@ -24,8 +25,9 @@ constexpr int TargetMs = 10;
 /// An estimate of the stream's place that differs from the one kept by
 /// more than this moves the pips: the output's clock drifts, samples.
 constexpr std::int64_t Resync = Rate * 2 / 1000;
-/// How long the stream stays open, silent, after a trial, samples.
-constexpr std::int64_t Linger = std::int64_t(Rate) * 30;
+/// How long the stream stays open, silent, after a trial when the pips are
+/// no longer wanted, samples.
+constexpr std::int64_t Linger = Rate;
 constexpr std::int64_t Never = std::numeric_limits<std::int64_t>::max();
 
 #ifdef VELMARIS_WITH_PULSE
@@ -65,6 +67,12 @@ bool SecondPips::outputAvailable()
 #endif
 }
 
+SecondPips &SecondPips::output()
+{
+    static SecondPips pips;
+    return pips;
+}
+
 SecondPips::~SecondPips()
 {
     {
@@ -76,6 +84,17 @@ SecondPips::~SecondPips()
         m_thread.join();
 }
 
+void SecondPips::keepOpen(bool open)
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_keepOpen = open;
+    }
+    m_wake.notify_all();
+    if (open)
+        startThread();
+}
+
 void SecondPips::start(std::int64_t startReading)
 {
     {
@@ -83,6 +102,11 @@ void SecondPips::start(std::int64_t startReading)
         m_trial = {m_trial.number + 1, startReading, -1, false};
     }
     m_wake.notify_all();
+    startThread();
+}
+
+void SecondPips::startThread()
+{
     if (!m_thread.joinable())
         m_thread = std::thread([this] { play(); });
 }
@@ -113,19 +137,28 @@ void SecondPips::play()
     std::int64_t trainStart = 0;
     std::int64_t endSample = Never;
     std::int64_t silentSince = 0;
+    bool refused = false;
     for (;;) {
         Trial trial;
+        bool keepOpen = false;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            // Nothing to play and no stream: sleep until a trial starts.
-            m_wake.wait(lock, [&] { return m_quit || stream || m_trial.number != playing; });
+            // Nothing to play and no stream wanted: sleep until there is.
+            // A stream that could not be opened is tried again at the next
+            // trial.
+            m_wake.wait(lock, [&] {
+                return m_quit || stream || (m_keepOpen && !refused)
+                       || m_trial.number != playing;
+            });
             if (m_quit)
                 break;
             trial = m_trial;
+            keepOpen = m_keepOpen;
         }
         if (!stream) {
             stream = openStream();
             written = 0;
+            refused = !stream;
             if (!stream) {
                 playing = trial.number;
                 continue;
@@ -151,17 +184,20 @@ void SecondPips::play()
         Conditions::PipTrain train(Rate, trainStart);
         if (trial.end >= 0 && endSample == Never)
             endSample = trainStart + (trial.end - trial.start) * Rate / 1'000'000'000;
-        train.end(trial.stopped ? written : endSample);
+        train.end(endSample);
         const bool over = trial.stopped
                           || (endSample != Never && written >= endSample + train.pipLength(1));
         if (!over)
             silentSince = written + Block;
-        else if (written - silentSince > Linger) {
+        else if (!keepOpen && written - silentSince > Linger) {
             pa_simple_free(stream);
             stream = nullptr;
             continue;
         }
-        train.render(written, samples.data(), Block);
+        if (over)
+            std::fill(samples.begin(), samples.end(), std::int16_t(0));
+        else
+            train.render(written, samples.data(), Block);
         if (pa_simple_write(stream, samples.data(), samples.size() * sizeof(std::int16_t), &error)
             < 0) {
             pa_simple_free(stream);

@@ -13,8 +13,10 @@
 /// as well), played by a thread of their own so that the trial's handlers
 /// never wait for the sound. Each pip is placed in the stream where the
 /// output's latency, as the sound server reports it, puts it on its second
-/// of the steady clock. The stream stays open, silent, for a while after a
-/// trial, so that the next trial's first pip is heard at once.
+/// of the steady clock. While the pips are wanted the stream stays open,
+/// silent between trials: a stream just opened takes a while before the
+/// latency that the server reports settles, and the first pip of a trial
+/// must be heard at once.
 class SecondPips
 {
 public:
@@ -23,10 +25,16 @@ public:
     SecondPips(const SecondPips &) = delete;
     SecondPips &operator=(const SecondPips &) = delete;
 
+    /// The program's audio output for the pips.
+    static SecondPips &output();
+
     /// Whether the sound server takes a playback stream: asked once, and
     /// the answer kept.
     static bool outputAvailable();
 
+    /// Whether the next trials will have pips: the stream is opened now, and
+    /// kept open; otherwise it is closed once no trial plays.
+    void keepOpen(bool open);
     /// Starts the pips of a trial that started at the steady reading, in
     /// nanoseconds: the long pip then, one on each whole second after it.
     void start(std::int64_t startReading);
@@ -48,10 +56,12 @@ private:
     };
 
     void play();
+    void startThread();
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
     Trial m_trial;
+    bool m_keepOpen = false;
     bool m_quit = false;
     std::thread m_thread;
     std::atomic<std::int64_t> m_latencyUs{-1};

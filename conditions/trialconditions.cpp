@@ -46,11 +46,8 @@ void TrialConditions::start(const Conditions::ObservingConditions &conditions)
         m_image->drawStar();
     else
         drawFrame(1.0, true);
-    if (conditions.bips) {
-        if (!m_pips)
-            m_pips = std::make_unique<SecondPips>();
-        m_pips->start(reading);
-    }
+    if (conditions.bips)
+        SecondPips::output().start(reading);
     schedule(reading);
 }
 
@@ -77,8 +74,8 @@ void TrialConditions::showDisappearance(std::int64_t reading)
 
 void TrialConditions::showReturn(std::int64_t reading)
 {
-    if (m_pips)
-        m_pips->end(reading);
+    if (m_conditions.bips)
+        SecondPips::output().end(reading);
     const double light = m_fade.edge(reading);
     if (m_fade.duration() == 0) {
         m_image->eraseField();
@@ -96,8 +93,8 @@ void TrialConditions::showReturn(std::int64_t reading)
 void TrialConditions::stop()
 {
     m_frames.stop();
-    if (m_pips)
-        m_pips->stop();
+    if (m_conditions.bips)
+        SecondPips::output().stop();
 }
 
 void TrialConditions::frame()

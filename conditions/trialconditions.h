@@ -11,7 +11,6 @@
 #include <QTimer>
 
 #include <cstdint>
-#include <memory>
 
 class StarImage;
 
@@ -60,5 +59,4 @@ private:
     std::uint64_t m_twinkleSeed;
     double m_fadeLight = 0.0;
     QTimer m_frames;
-    std::unique_ptr<SecondPips> m_pips;
 };

@@ -27,6 +27,7 @@ TForm6::TForm6()
         ui.CheckBips->setAccessibleDescription(QStringLiteral("Aucune sortie audio"));
     }
     showValues();
+    SecondPips::output().keepOpen(conditions().bips);
     // Connected only now, so that building the window keeps nothing.
     for (QSlider *track : {ui.TrackEclat, ui.TrackScintillation, ui.TrackFondu})
         bind(track, &QSlider::valueChanged, &TForm6::ControlChange);
@@ -50,6 +51,7 @@ void TForm6::ControlChange(QObject *)
         m_conditions.bips = ui.CheckBips->isChecked();
     showValues();
     Conditions::save(m_conditions);
+    SecondPips::output().keepOpen(conditions().bips);
 }
 
 void TForm6::showValues()
