@@ -1,12 +1,18 @@
 // SPDX-FileCopyrightText: 2026 The Velmaris developers
 // SPDX-License-Identifier: GPL-2.0-or-later
+#include "testsupport.h"
+
+#include "app/application.h"
 #include "app/randomsource.h"
 #include "conditions/fade.h"
 #include "conditions/pips.h"
 #include "conditions/scintillation.h"
 #include "conditions/trialconditions.h"
+#include "conditions/unit6.h"
 #include "main_window/starfield.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 #include <cmath>
@@ -26,6 +32,8 @@ private slots:
     void fadeFrames();
     void pips_data();
     void pips();
+    void keptConditions_data();
+    void keptConditions();
 };
 
 void TestConditions::eclatPixel_data()
@@ -209,6 +217,45 @@ void TestConditions::pips()
         // Heard within a millisecond of the span's start.
         QVERIFY2(onset[span] - spans[2 * span] < rate / 1000, qPrintable(QString::number(span)));
     }
+}
+
+void TestConditions::keptConditions_data()
+{
+    QTest::addColumn<QByteArray>("kept"); // the configuration file
+    QTest::addColumn<QList<int>>("shown"); // Éclat, Scintillation, Fondu
+    QTest::newRow("nothing kept: the defaults") << QByteArray() << QList<int>{0, 0, 0};
+    QTest::newRow("kept from the last run")
+        << QByteArray("[conditions]\neclat=2\nscintillation=5\nfondu=4\n") << QList<int>{2, 5, 4};
+    QTest::newRow("out of range or unreadable: within the sliders")
+        << QByteArray("[conditions]\neclat=9\nscintillation=-3\nfondu=abc\n")
+        << QList<int>{5, 0, 0};
+}
+
+void TestConditions::keptConditions()
+{
+    QFETCH(QByteArray, kept);
+    QFETCH(QList<int>, shown);
+    // No sound server: the pips' box is disabled, with its reason.
+    qputenv("PULSE_SERVER", "unix:/nonexistent/velmaris-test");
+    ProgramFixture program(true, false);
+    QDir(program.dir()).mkpath(QStringLiteral("velmaris"));
+    QFile file(program.path(QStringLiteral("velmaris/velmaris.conf")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(kept);
+    file.close();
+    createForms();
+    const Conditions::ObservingConditions conditions = Form6->conditions();
+    QCOMPARE((QList<int>{conditions.eclat, conditions.scintillation, conditions.fondu}), shown);
+    QCOMPARE(Form6->ui.TrackFondu->value(), shown[2]);
+    QVERIFY(!Form6->ui.CheckBips->isEnabled());
+    QCOMPARE(Form6->ui.CheckBips->toolTip(), QStringLiteral("Aucune sortie audio"));
+    QVERIFY(reportedErrors().isEmpty());
+
+    // A change is kept at once, for the next run.
+    Form6->ui.TrackEclat->setValue(1);
+    destroyForms();
+    createForms();
+    QCOMPARE(Form6->ui.TrackEclat->value(), 1);
 }
 
 QTEST_MAIN(TestConditions)
