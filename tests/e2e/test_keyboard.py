@@ -59,7 +59,8 @@ class Keyboard(harness.ProgramTest):
                    lambda: session.showing(main.button("Réactions...")), timeout=5)
         self.assert_tab_cycle([("text", None), ("push button", "OK"),
                                ("push button", "On y va !"), ("push button", "Réglages..."),
-                               ("push button", "Aide..."), ("push button", "Réactions...")])
+                               ("push button", "Aide..."), ("push button", "Réactions..."),
+                               ("push button", "Conditions...")])
 
         # Type the time and send it with Enter.
         session.type_text("2.5")
@@ -72,7 +73,8 @@ class Keyboard(harness.ProgramTest):
         # disabled OK out of it.
         self.assert_tab_cycle([("push button", "On y va !"), ("push button", "Réglages..."),
                                ("push button", "Aide..."), ("push button", "Stats..."),
-                               ("push button", "Réactions..."), ("text", None)])
+                               ("push button", "Réactions..."), ("push button", "Conditions..."),
+                               ("text", None)])
 
         self.__class__.entry = (record.result, duration)
 
