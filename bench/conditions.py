@@ -254,19 +254,23 @@ def measure_pips(session, layout):
         # trial's are its own.
         until = min(trial["given"] + 60_000_000,
                     starts[index + 1] - 1_000_000 if index + 1 < len(starts) else 1 << 62)
-        mine = [ns for ns in onsets if seen - 50_000_000 <= ns < until]
-        for index_in_trial, ns in enumerate(mine):
+        mine = [ns for ns in onsets if seen - 10_000_000 <= ns < until]
+        previous = None
+        for ns in mine:
             # The second it belongs to.
             k = round((ns - seen) / 1e9)
             error = (ns - seen) / 1e6 - 1000.0 * k
             (first if k == 0 else errors).append(error)
-            if index_in_trial:
-                spacing.append((ns - mine[index_in_trial - 1]) / 1e6)
+            # The first pip is heard from where the output takes it up: the
+            # spacing counts from the second pip on.
+            if k >= 1 and previous is not None:
+                spacing.append((ns - previous) / 1e6)
+            previous = ns if k >= 1 else None
         if args.verbose:
             print(f"  trial {index + 1:3d}: " + " ".join(
                 f"{(ns - seen) / 1e6:8.2f}" for ns in mine) + " ms after the start on screen")
     print(f"pips over {len(listed)} trials: {len(onsets)} onsets recorded")
-    if not first:
+    if not first or not spacing:
         return
     print(benchlib.summary("first pip's onset - start on screen", first))
     print(benchlib.summary("other onsets - their second after the start", errors))
