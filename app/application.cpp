@@ -3,6 +3,7 @@
 #include "app/application.h"
 
 #include "app/closeonsignal.h"
+#include "conditions/unit6.h"
 #include "main_window/unit1.h"
 #include "reactions/unit5.h"
 #include "settings/unit2.h"
@@ -93,6 +94,7 @@ void createForms()
     createForm(Form3);
     createForm(Form4);
     createForm(Form5);
+    createForm(Form6);
 }
 
 void destroyForms()
@@ -102,6 +104,7 @@ void destroyForms()
     destroyForm(Form3);
     destroyForm(Form4);
     destroyForm(Form5);
+    destroyForm(Form6);
 }
 
 int runVelmaris(QApplication &app)

@@ -19,7 +19,9 @@
 //       first trial starts wait-ms after the main window is shown (default
 //       0). With "list", prints one line per trial with the instants, on
 //       CLOCK_MONOTONIC in nanoseconds, at which the program took the star
-//       away and gave it back, for comparison with what reached the screen.
+//       away and gave it back, for comparison with what reached the screen,
+//       and the instant just before its start button was clicked. The
+//       observing conditions are those kept in the configuration folder.
 //
 //   velmaris_trials tops [tops]
 //       Starts a trial that keeps its star for weeks and prints "ready",
@@ -114,6 +116,7 @@ public:
     std::vector<double> phase1Late; // ms
     std::vector<double> phase2Late; // ms
     std::vector<std::pair<std::int64_t, std::int64_t>> edges; // ns: star taken away, given back
+    std::vector<std::int64_t> starts; // ns: just before the click
     std::vector<std::pair<int, long>> rss; // trials done, kB
     double plainSumOccult = 0.0;
     double plainSumSqOccult = 0.0;
@@ -159,6 +162,7 @@ private:
             phase2Late.push_back(d * 1000.0 - m_delay2);
             edges.emplace_back(OccultStartSteady,
                                OccultStartSteady + std::int64_t(std::llround(d * 1e9)));
+            starts.push_back(m_startedNs);
         }
         plainSumOccult += std::fabs(d);
         plainSumSqOccult += d * d;
@@ -309,9 +313,10 @@ int main(int argc, char *argv[])
         printLateness("both phases", all);
         if (list) {
             for (std::size_t i = 0; i < runner.phase1Late.size(); ++i)
-                std::printf("trial %zu late %.6f %.6f edges %" PRId64 " %" PRId64 "\n", i + 1,
-                            runner.phase1Late[i], runner.phase2Late[i], runner.edges[i].first,
-                            runner.edges[i].second);
+                std::printf("trial %zu late %.6f %.6f edges %" PRId64 " %" PRId64
+                            " start %" PRId64 "\n",
+                            i + 1, runner.phase1Late[i], runner.phase2Late[i],
+                            runner.edges[i].first, runner.edges[i].second, runner.starts[i]);
         }
     }
     destroyForms();

@@ -18,7 +18,13 @@
 //       prints "shown <ns>" or "hidden <ns>" at each change, stamped with
 //       the moment the damage notify was received.
 //
-// Both modes print "ready <ns> ..." once they listen, and run until killed
+//   xwatch light <window> <x> <y> <width> <height>
+//       As "star", but prints "light <ns> <level>" at every damage that
+//       touches the square: the level (0 to 255) of its brightest pixel
+//       as the screen then holds it, for a star whose light changes frame
+//       by frame.
+//
+// All modes print "ready <ns> ..." once they listen, and run until killed
 // or until the display goes away.
 
 #define _POSIX_C_SOURCE 200809L
@@ -58,10 +64,10 @@ static int open_damage(Display *display, int *event_base)
     return 1;
 }
 
-// Whether any pixel of the square is brighter than mid-grey in its green
-// channel: the star is white on black, its outline black.
-static int star_shown(Display *display, Window window, int x, int y, int width, int height,
-                      int *ok)
+// The green level of the square's brightest pixel, scaled to 0..255: the
+// star is grey or white on black, its outline black.
+static int square_level(Display *display, Window window, int x, int y, int width, int height,
+                        int *ok)
 {
     XImage *image = XGetImage(display, window, x, y, (unsigned)width, (unsigned)height,
                               AllPlanes, ZPixmap);
@@ -70,22 +76,21 @@ static int star_shown(Display *display, Window window, int x, int y, int width, 
         return 0;
     }
     *ok = 1;
-    int bright = 0;
-    for (int row = 0; row < height && !bright; ++row)
-        for (int col = 0; col < width && !bright; ++col) {
-            const unsigned long pixel = XGetPixel(image, col, row);
-            const unsigned long green = (pixel & image->green_mask)
-                                        >> __builtin_ctzl(image->green_mask ? image->green_mask : 1);
-            const unsigned long full = image->green_mask
-                                           >> __builtin_ctzl(image->green_mask ? image->green_mask : 1);
-            if (green * 2 > full)
-                bright = 1;
+    const int shift = __builtin_ctzl(image->green_mask ? image->green_mask : 1);
+    const unsigned long full = image->green_mask >> shift;
+    unsigned long brightest = 0;
+    for (int row = 0; row < height; ++row)
+        for (int col = 0; col < width; ++col) {
+            const unsigned long green = (XGetPixel(image, col, row) & image->green_mask) >> shift;
+            if (green > brightest)
+                brightest = green;
         }
     XDestroyImage(image);
-    return bright;
+    return full ? (int)((brightest * 255 + full / 2) / full) : 0;
 }
 
-static int watch_star(Display *display, Window window, int x, int y, int width, int height)
+static int watch_star(Display *display, Window window, int x, int y, int width, int height,
+                      int levels)
 {
     int damage_base;
     if (!open_damage(display, &damage_base))
@@ -95,7 +100,9 @@ static int watch_star(Display *display, Window window, int x, int y, int width, 
     XSync(display, False);
 
     int ok = 0;
-    int shown = star_shown(display, window, x, y, width, height, &ok);
+    int level = square_level(display, window, x, y, width, height, &ok);
+    // Shown: some pixel brighter than mid-grey.
+    int shown = level * 2 > 255;
     if (!ok) {
         fprintf(stderr, "xwatch: cannot read window 0x%lx\n", window);
         return 1;
@@ -116,7 +123,13 @@ static int watch_star(Display *display, Window window, int x, int y, int width, 
         if (area->x >= x + width || area->y >= y + height || area->x + area->width <= x
             || area->y + area->height <= y)
             continue;
-        const int now_shown = star_shown(display, window, x, y, width, height, &ok);
+        level = square_level(display, window, x, y, width, height, &ok);
+        if (ok && levels) {
+            printf("light %lld %d\n", received, level);
+            fflush(stdout);
+            continue;
+        }
+        const int now_shown = level * 2 > 255;
         if (ok && now_shown != shown) {
             shown = now_shown;
             printf("%s %lld\n", shown ? "shown" : "hidden", received);
@@ -184,7 +197,7 @@ static int watch_maps(Display *display)
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        fprintf(stderr, "usage: xwatch map | xwatch star <window> <x> <y> <width> <height>\n");
+        fprintf(stderr, "usage: xwatch map | xwatch star|light <window> <x> <y> <width> <height>\n");
         return 2;
     }
     Display *display = XOpenDisplay(NULL);
@@ -196,10 +209,10 @@ int main(int argc, char **argv)
     int status = 2;
     if (strcmp(argv[1], "map") == 0 && argc == 2) {
         status = watch_maps(display);
-    } else if (strcmp(argv[1], "star") == 0 && argc == 7) {
+    } else if ((strcmp(argv[1], "star") == 0 || strcmp(argv[1], "light") == 0) && argc == 7) {
         const Window window = strtoul(argv[2], NULL, 0);
         status = watch_star(display, window, atoi(argv[3]), atoi(argv[4]), atoi(argv[5]),
-                            atoi(argv[6]));
+                            atoi(argv[6]), strcmp(argv[1], "light") == 0);
     } else {
         fprintf(stderr, "xwatch: bad arguments\n");
     }

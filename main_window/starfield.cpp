@@ -51,13 +51,34 @@ void StarImage::drawStar()
 {
     prepare(Qt::white);
     QPainter painter(&m_picture);
+    paintDisc(painter, 255);
+    setStarShown(true);
+    update();
+}
+
+void StarImage::drawStarFrame(int level, bool shown)
+{
+    prepare(Qt::black);
+    QPainter painter(&m_picture);
+    painter.fillRect(starRect(), Qt::black);
+    if (level > 0)
+        paintDisc(painter, level);
+    setStarShown(shown);
+    update(starRect());
+}
+
+QRect StarImage::starRect() const
+{
+    return QRect(StarX, StarY, 5, 5);
+}
+
+void StarImage::paintDisc(QPainter &painter, int level)
+{
     painter.setPen(QPen(Qt::black, 1, Qt::SolidLine));
-    painter.setBrush(QBrush(Qt::white, Qt::SolidPattern));
+    painter.setBrush(QBrush(QColor(level, level, level), Qt::SolidPattern));
     // With a one-pixel pen, a 4 x 4 rectangle covers five pixels each way:
     // the 5 x 5 square from (StarX, StarY) to (StarX + 4, StarY + 4).
     painter.drawEllipse(QRect(StarX, StarY, 4, 4));
-    setStarShown(true);
-    update();
 }
 
 void StarImage::setStarShown(bool shown)

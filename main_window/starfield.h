@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QWidget>
 
+class QPainter;
+
 /// The star field: a picture that the program paints itself, shown at the
 /// control's top-left corner, unscaled. The picture has the control's size
 /// as it was when the window was built, and comes into being at the first
@@ -29,6 +31,13 @@ public:
     /// Draws the star: a white disc with a black outline in the 5 x 5
     /// square at (StarX, StarY).
     void drawStar();
+    /// Draws one frame of a star of changing light in its 5 x 5 square: a
+    /// disc of the given grey level (its brightest pixel, 0 to 255) with a
+    /// black outline, on black; at level 0 the square is left black.
+    /// shown says whether the star counts as shown.
+    void drawStarFrame(int level, bool shown);
+    /// The star's 5 x 5 square, in the control's coordinates.
+    QRect starRect() const;
 
     /// The picture as it stands; null until the first drawing operation.
     const QImage &picture() const { return m_picture; }
@@ -48,6 +57,7 @@ protected:
 
 private:
     void prepare(const QColor &brush);
+    void paintDisc(QPainter &painter, int level);
     void setStarShown(bool shown);
 
     QSize m_pictureSize;

@@ -6,6 +6,7 @@
 #include "app/common.h"
 #include "app/errors.h"
 #include "app/randomsource.h"
+#include "conditions/unit6.h"
 #include "main_window/unit1vars.h"
 #include "main_window/windowkeys.h"
 #include "reactions/reactionslog.h"
@@ -27,6 +28,7 @@ TForm1::TForm1()
     Form1 = this;
     ui.setupUi(contents());
     Timer1 = new TrialTimer(this);
+    m_conditions = new TrialConditions(ui.Image1, this);
     connect(Timer1, &TrialTimer::ticked, this, [this] { runTimerHandler(m_onTimer, Timer1); });
     finishBuild();
     ui.Image1->fixPictureSize();
@@ -44,6 +46,7 @@ TForm1::TForm1()
     bind(ui.ButtonStat, &QPushButton::clicked, &TForm1::ButtonStatClick);
     bind(ui.Label7, &ClickLabel::clicked, &TForm1::Label7Click);
     bind(ui.ButtonReactions, &QPushButton::clicked, &TForm1::ButtonReactionsClick);
+    bind(ui.ButtonConditions, &QPushButton::clicked, &TForm1::ButtonConditionsClick);
     connect(ui.Image1, &StarImage::topped, this,
             [this](qint64 reading) { runGuarded([&] { Image1Top(reading); }); });
     m_topsWait.setSingleShot(true);
@@ -85,7 +88,9 @@ void TForm1::ButtonOnYvaClick(QObject *)
     // The last trial's tops are complete now, at the latest; a failure to
     // log them is reported and the trial starts all the same.
     runGuarded([this] { completeTops(); });
-    m_tops.start();
+    // The trial keeps the conditions set as it starts.
+    const Conditions::ObservingConditions conditions = Form6->conditions();
+    m_tops.start(conditions);
     // The focus rests on the star field, where Space is a top and opens
     // nothing, while the trial runs: left to move on from the disabled
     // button, it would reach "Réglages...", and a second press of Space
@@ -95,10 +100,11 @@ void TForm1::ButtonOnYvaClick(QObject *)
     ui.Button2->setEnabled(false);
     ui.Image1->computeGeometry();
     ui.Image1->eraseField();
-    ui.Image1->drawStar();
+    m_conditions->start(conditions);
     Timer1->setInterval(RandomSource::draw(MaxDelay));
     setOnTimer(&TForm1::Timer1Timer);
     Timer1->start();
+    m_conditions->planEdge(Timer1->interval());
 }
 
 void TForm1::Timer1Timer(QObject *)
@@ -107,11 +113,12 @@ void TForm1::Timer1Timer(QObject *)
     OccultStart = Clock::nowDays();
     OccultStartSteady = Clock::steadyNanoseconds();
     m_tops.vanished(OccultStartSteady);
-    ui.Image1->eraseField();
+    m_conditions->showDisappearance(OccultStartSteady);
     showEdgeNow();
     setOnTimer(&TForm1::Timer1Timer2);
     Timer1->setInterval(RandomSource::draw(MaxDelay));
     Timer1->start();
+    m_conditions->planEdge(Timer1->interval());
 }
 
 void TForm1::Timer1Timer2(QObject *)
@@ -121,8 +128,7 @@ void TForm1::Timer1Timer2(QObject *)
     const std::int64_t endSteady = Clock::steadyNanoseconds();
     m_returnUtc = Clock::utcMilliseconds();
     const bool typeAtOnce = m_tops.reappeared(endSteady);
-    ui.Image1->eraseField();
-    ui.Image1->drawStar();
+    m_conditions->showReturn(endSteady);
     showEdgeNow();
     setOnTimer(&TForm1::Timer1Timer);
     ui.Button2->setEnabled(true);
@@ -263,6 +269,11 @@ void TForm1::ButtonReactionsClick(QObject *)
     Form5->showForm();
 }
 
+void TForm1::ButtonConditionsClick(QObject *)
+{
+    Form6->showForm();
+}
+
 void TForm1::Image1Top(qint64 steadyReading)
 {
     emit topRead(steadyReading);
@@ -369,6 +380,7 @@ void TForm1::runTimerHandler(TimerHandler handler, QObject *sender)
 void TForm1::returnToIdle()
 {
     Timer1->stop();
+    m_conditions->stop();
     setOnTimer(&TForm1::Timer1Timer);
     ui.Button2->setEnabled(true);
 }

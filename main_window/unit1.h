@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/form.h"
+#include "conditions/trialconditions.h"
 #include "main_window/trialtimer.h"
 #include "reactions/tops.h"
 #include "ui_unit1.h"
@@ -35,6 +36,7 @@ public:
     void FormClose(QObject *Sender);
     void Label7Click(QObject *Sender);
     void ButtonReactionsClick(QObject *Sender);
+    void ButtonConditionsClick(QObject *Sender);
     /// A top on the star field, read on the steady clock.
     void Image1Top(qint64 steadyReading);
 
@@ -84,6 +86,9 @@ private:
     Reactions::Focus focusPlace() const;
 
     TimerHandler m_onTimer = &TForm1::Timer1Timer;
+    /// The conditions of the trial in progress, on the star and the audio
+    /// output.
+    TrialConditions *m_conditions;
     Reactions::TrialTops m_tops;
     /// Runs from the star's return to the end of the wait for its top.
     QTimer m_topsWait;

@@ -38,7 +38,10 @@ QByteArray recordLine(std::int64_t runStartUtcMs, std::int64_t returnUtcMs, doub
            + utcText(returnUtcMs, true) + ',' + secondsField(duration) + ','
            + secondsField(trial.disappearance) + ',' + secondsField(trial.reappearance) + ','
            + QByteArray::number(trial.disappearanceAnticipations) + ','
-           + QByteArray::number(trial.reappearanceAnticipations);
+           + QByteArray::number(trial.reappearanceAnticipations) + ','
+           + QByteArray::number(trial.conditions.eclat) + ','
+           + QByteArray::number(trial.conditions.scintillation) + ','
+           + QByteArray::number(trial.conditions.fadeMs()) + ',' + (trial.conditions.bips ? '1' : '0');
 }
 
 void append(const QByteArray &line, const QString &path)

@@ -22,11 +22,12 @@ std::optional<double> secondsBetween(const std::optional<std::int64_t> &from,
 
 } // namespace
 
-void TrialTops::start()
+void TrialTops::start(const Conditions::ObservingConditions &conditions)
 {
     const std::int32_t trial = m_trial + 1;
     *this = TrialTops();
     m_trial = trial;
+    m_conditions = conditions;
     m_open = true;
 }
 
@@ -106,7 +107,7 @@ std::optional<TrialReactions> TrialTops::counted() const
             && !m_disappearanceTop && !m_reappearanceTop))
         return std::nullopt;
     return TrialReactions{m_trial, disappearanceReaction(), reappearanceReaction(),
-                          m_disappearanceAnticipations, m_reappearanceAnticipations};
+                          m_disappearanceAnticipations, m_reappearanceAnticipations, m_conditions};
 }
 
 std::optional<double> TrialTops::disappearanceReaction() const

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include "conditions/conditions.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -38,6 +40,8 @@ struct TrialReactions
     /// Tops that came too soon to be a reaction to each edge.
     int disappearanceAnticipations = 0;
     int reappearanceAnticipations = 0;
+    /// The conditions the trial was made under.
+    Conditions::ObservingConditions conditions = {};
 };
 
 /// Where the keyboard focus is in the main window.
@@ -59,9 +63,10 @@ struct EntryAction
 class TrialTops
 {
 public:
-    /// A trial starts (the star is shown): tops count again, for the run's
-    /// next trial number. The previous trial's tops must be complete.
-    void start();
+    /// A trial starts (the star is shown) under the given conditions: tops
+    /// count again, for the run's next trial number. The previous trial's
+    /// tops must be complete.
+    void start(const Conditions::ObservingConditions &conditions = {});
     void vanished(std::int64_t at);
     /// The star is back. Returns whether the entry field takes the focus
     /// now: unless the disappearance was tapped, the user types at once.
@@ -106,6 +111,7 @@ private:
 
     bool m_open = false;
     std::int32_t m_trial = 0;
+    Conditions::ObservingConditions m_conditions;
     int m_disappearanceAnticipations = 0;
     int m_reappearanceAnticipations = 0;
     std::optional<std::int64_t> m_vanished;

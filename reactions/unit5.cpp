@@ -133,6 +133,10 @@ void TForm5::showFigures()
                               SecondsText(std::fabs(shift)).trimmed());
     }
     setLabelText(ui.LabelEffect, effect);
+    std::vector<Conditions::ObservingConditions> conditions;
+    for (const Reactions::TrialReactions &trial : m_trials)
+        conditions.push_back(trial.conditions);
+    setLabelText(ui.LabelConditions, Conditions::describe(conditions));
 
     // The chart: every trial's two reactions, and each edge's mean as a
     // line across the run's trials.

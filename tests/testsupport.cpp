@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QSettings>
 
 #include <clocale>
 #include <cstdlib>
@@ -41,6 +42,8 @@ ProgramFixture::ProgramFixture(bool withDocuments, bool createWindows)
                         m_dir.filePath(QLatin1String(name)));
     }
     QDir::setCurrent(m_dir.path());
+    // Kept settings come from the directory: none, unless a test keeps some.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
     if (createWindows)
         ::createForms();
 }

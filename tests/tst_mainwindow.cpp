@@ -157,6 +157,7 @@ void TestMainWindow::controls_data()
     QTest::newRow("OK") << "ButtonOK" << "OK" << false;
     QTest::newRow("statistics") << "ButtonStat" << "Stats..." << false;
     QTest::newRow("reactions") << "ButtonReactions" << "Réactions..." << false;
+    QTest::newRow("conditions, always shown") << "ButtonConditions" << "Conditions..." << true;
 }
 
 void TestMainWindow::controls()
@@ -255,9 +256,10 @@ void TestMainWindow::focusAndTabOrder()
 {
     QCOMPARE(QApplication::focusWidget(), Form1->ui.Button2);
     // Only the visible, enabled controls take part: start, settings, help,
-    // and the credit line, the keyboard's way to the licence.
+    // conditions, and the credit line, the keyboard's way to the licence.
     for (QWidget *expected : {static_cast<QWidget *>(Form1->ui.Button3),
                               static_cast<QWidget *>(Form1->ui.Button4),
+                              static_cast<QWidget *>(Form1->ui.ButtonConditions),
                               static_cast<QWidget *>(Form1->ui.Label7),
                               static_cast<QWidget *>(Form1->ui.Button2)}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -275,7 +277,8 @@ void TestMainWindow::focusAndTabOrder()
     const QList<QWidget *> sequence = {Form1->ui.ButtonOK,   Form1->ui.Button2,
                                        Form1->ui.Button3,    Form1->ui.Button4,
                                        Form1->ui.ButtonStat, Form1->ui.ButtonReactions,
-                                       Form1->ui.Label7,     Form1->ui.EditTemps};
+                                       Form1->ui.ButtonConditions, Form1->ui.Label7,
+                                       Form1->ui.EditTemps};
     for (QWidget *expected : sequence) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), expected);

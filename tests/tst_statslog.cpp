@@ -574,17 +574,29 @@ void TestStatsLog::reactionsLine_data()
     QTest::addColumn<double>("reappearance");
     QTest::addColumn<int>("anticipatedDisappearance");
     QTest::addColumn<int>("anticipatedReappearance");
+    QTest::addColumn<QList<int>>("conditions"); // Éclat, Scintillation, Fondu position, pips
     QTest::addColumn<QByteArray>("line");
 
+    const QList<int> plain{0, 0, 0, 0};
     QTest::newRow("both reactions; the run's start to the second")
         << Q_INT64_C(1796765045999) << 3 << Q_INT64_C(1796767445123) << 2.5 << 0.25 << 0.2 << 0
-        << 0 << QByteArray("2026-12-08 21:24:05,3,2026-12-08 22:04:05.123,2.500,0.250,0.200,0,0");
+        << 0 << plain
+        << QByteArray("2026-12-08 21:24:05,3,2026-12-08 22:04:05.123,2.500,0.250,0.200,0,0,0,0,0,0");
     QTest::newRow("no reappearance top, three decimals rounded, anticipations")
         << Q_INT64_C(1782864000000) << 12 << Q_INT64_C(1782864000000) << 1.2346 << 0.3104
-        << -1.0 << 1 << 2 << QByteArray("2026-07-01 00:00:00,12,2026-07-01 00:00:00.000,1.235,0.310,,1,2");
+        << -1.0 << 1 << 2 << plain
+        << QByteArray("2026-07-01 00:00:00,12,2026-07-01 00:00:00.000,1.235,0.310,,1,2,0,0,0,0");
     QTest::newRow("anticipations only, the last millisecond of a year")
         << Q_INT64_C(1798761599000) << 1 << Q_INT64_C(1798761599999) << 12.0 << -1.0 << -1.0 << 2
-        << 0 << QByteArray("2026-12-31 23:59:59,1,2026-12-31 23:59:59.999,12.000,,,2,0");
+        << 0 << plain << QByteArray("2026-12-31 23:59:59,1,2026-12-31 23:59:59.999,12.000,,,2,0,0,0,0,0");
+    QTest::newRow("a faint, twinkling star fading over 100 ms, with pips")
+        << Q_INT64_C(1796765045000) << 2 << Q_INT64_C(1796765050000) << 3.0 << 0.4 << 0.3 << 0
+        << 1 << QList<int>{5, 3, 3, 1}
+        << QByteArray("2026-12-08 21:24:05,2,2026-12-08 21:24:10.000,3.000,0.400,0.300,0,1,5,3,100,1");
+    QTest::newRow("the longest fade, no pips")
+        << Q_INT64_C(1796765045000) << 4 << Q_INT64_C(1796765050000) << 3.0 << 0.4 << -1.0 << 0
+        << 0 << QList<int>{0, 0, 5, 0}
+        << QByteArray("2026-12-08 21:24:05,4,2026-12-08 21:24:10.000,3.000,0.400,,0,0,0,0,500,0");
 }
 
 void TestStatsLog::reactionsLine()
@@ -597,6 +609,7 @@ void TestStatsLog::reactionsLine()
     QFETCH(double, reappearance);
     QFETCH(int, anticipatedDisappearance);
     QFETCH(int, anticipatedReappearance);
+    QFETCH(QList<int>, conditions);
     QFETCH(QByteArray, line);
 
     // Under a zone far from UTC, with summer time: the line is in UTC all
@@ -611,7 +624,8 @@ void TestStatsLog::reactionsLine()
     const QByteArray written = ReactionsLog::recordLine(
         runStart, returned, duration,
         {trial, reaction(disappearance), reaction(reappearance), anticipatedDisappearance,
-         anticipatedReappearance});
+         anticipatedReappearance,
+         {conditions[0], conditions[1], conditions[2], conditions[3] != 0}});
     previousZone ? qputenv("TZ", *previousZone) : qunsetenv("TZ");
     ::tzset();
     QCOMPARE(written, line);

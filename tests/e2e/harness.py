@@ -262,6 +262,7 @@ class Session:
             "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
             "QT_ACCESSIBILITY": "1",
             "XDG_RUNTIME_DIR": os.path.join(self.scratch, "runtime"),
+            "XDG_CONFIG_HOME": os.path.join(self.scratch, "config"),
         })
         os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
         self.stdout_path = os.path.join(self.scratch, "velmaris.stdout")

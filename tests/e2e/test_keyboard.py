@@ -60,6 +60,7 @@ class Keyboard(harness.ProgramTest):
         self.assert_tab_cycle([("text", None), ("push button", "OK"),
                                ("push button", "On y va !"), ("push button", "Réglages..."),
                                ("push button", "Aide..."), ("push button", "Réactions..."),
+                               ("push button", "Conditions..."),
                                ("link", "Logiciel libre, licence GPL")])
 
         # Type the time and send it with Enter.
@@ -74,6 +75,7 @@ class Keyboard(harness.ProgramTest):
         self.assert_tab_cycle([("push button", "On y va !"), ("push button", "Réglages..."),
                                ("push button", "Aide..."), ("push button", "Stats..."),
                                ("push button", "Réactions..."),
+                               ("push button", "Conditions..."),
                                ("link", "Logiciel libre, licence GPL"), ("text", None)])
 
         self.__class__.entry = (record.result, duration)

@@ -1,0 +1,60 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <vector>
+
+/// The observing conditions of a trial: how faint the star is, how it
+/// twinkles, how its edges fade, and whether second pips are heard. With
+/// every condition at its default the star is the bright, steady disc that
+/// switches off at once.
+namespace Conditions {
+
+/// The sliders run from 0 to this.
+constexpr int LastStep = 5;
+/// The fade's duration at each "Fondu" position, milliseconds.
+constexpr std::array<int, LastStep + 1> FadeDurationsMs{0, 20, 50, 100, 200, 500};
+
+struct ObservingConditions
+{
+    int eclat = 0;         ///< each step halves the star's light
+    int scintillation = 0; ///< the twinkle's sigma is 0.15 times this
+    int fondu = 0;         ///< the fade's position in FadeDurationsMs
+    bool bips = false;     ///< second pips during the trial
+
+    /// The fade's duration, ms; 0 for an instant edge.
+    int fadeMs() const { return FadeDurationsMs[fondu]; }
+    bool isDefault() const { return *this == ObservingConditions(); }
+    bool operator==(const ObservingConditions &other) const
+    {
+        return eclat == other.eclat && scintillation == other.scintillation
+               && fondu == other.fondu && bips == other.bips;
+    }
+    bool operator!=(const ObservingConditions &other) const { return !(*this == other); }
+};
+
+/// Each value brought within its range.
+ObservingConditions bounded(ObservingConditions conditions);
+
+/// The star's light as the screen emits it at an "Éclat" step, linear,
+/// 1 for the white star: halved at each step.
+double eclatLight(int step);
+/// Linear light (clipped to 0..1) encoded in sRGB: the pixel value, 0 to 255.
+int srgbLevel(double linear);
+
+/// The conditions kept between runs, from the desktop's configuration
+/// folder; defaults where nothing is kept or a kept value is unreadable.
+ObservingConditions load();
+void save(const ObservingConditions &conditions);
+
+/// Names the conditions, for the figures that cover trials made under
+/// them: empty when all of them are at their defaults.
+QString describe(const ObservingConditions &conditions);
+/// The same for the trials of a run: the one set of conditions they share,
+/// or a sentence saying that they were mixed.
+QString describe(const std::vector<ObservingConditions> &trials);
+
+} // namespace Conditions

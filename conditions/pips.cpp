@@ -1,0 +1,51 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "conditions/pips.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace Conditions {
+
+PipTrain::PipTrain(int sampleRate, std::int64_t startSample)
+    : m_rate(sampleRate)
+    , m_start(startSample)
+    , m_end(std::numeric_limits<std::int64_t>::max())
+{
+}
+
+std::int64_t PipTrain::pipStart(std::int64_t n) const
+{
+    return m_start + n * m_rate;
+}
+
+int PipTrain::pipLength(std::int64_t n) const
+{
+    return int(std::int64_t(m_rate) * (n == 0 ? FirstPipMs : PipMs) / 1000);
+}
+
+void PipTrain::render(std::int64_t from, std::int16_t *out, int count) const
+{
+    std::fill(out, out + count, std::int16_t(0));
+    constexpr double TwoPi = 6.283185307179586;
+    const double ramp = RampMs * m_rate / 1000.0;
+    // The pips that overlap [from, from + count): from the one under `from`.
+    std::int64_t n = from <= m_start ? 0 : (from - m_start) / m_rate;
+    for (; pipStart(n) < from + count && pipStart(n) < m_end; ++n) {
+        const std::int64_t start = pipStart(n);
+        const int length = pipLength(n);
+        const std::int64_t first = std::max(from, start);
+        const std::int64_t last = std::min(from + count, start + length);
+        for (std::int64_t s = first; s < last; ++s) {
+            const double t = double(s - start);
+            // A raised cosine at each end of the pip.
+            const double edge = std::min(t, double(length) - t) / ramp;
+            const double envelope = edge >= 1.0 ? 1.0 : 0.5 - 0.5 * std::cos(edge * TwoPi / 2.0);
+            out[s - from] = std::int16_t(std::lround(
+                Amplitude * envelope * std::sin(TwoPi * ToneHz * t / m_rate)));
+        }
+    }
+}
+
+} // namespace Conditions

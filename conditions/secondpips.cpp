@@ -1,0 +1,213 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "conditions/secondpips.h"
+
+#include "app/clock.h"
+#include "conditions/pips.h"
+
+#ifdef VELMARIS_WITH_PULSE
+#include <pulse/simple.h>
+#endif
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr int Rate = 48000;
+/// Samples written at a time: 5 ms.
+constexpr int Block = Rate / 200;
+/// What the stream keeps ahead of the output, ms: short, so that the first
+/// pip is heard soon after the start.
+constexpr int TargetMs = 10;
+/// An estimate of the stream's place that differs from the one kept by
+/// more than this moves the pips: the output's clock drifts, samples.
+constexpr std::int64_t Resync = Rate * 2 / 1000;
+/// How long the stream stays open, silent, after a trial when the pips are
+/// no longer wanted, samples.
+constexpr std::int64_t Linger = Rate;
+constexpr std::int64_t Never = std::numeric_limits<std::int64_t>::max();
+
+#ifdef VELMARIS_WITH_PULSE
+pa_simple *openStream()
+{
+    pa_sample_spec spec{};
+    spec.format = PA_SAMPLE_S16LE;
+    spec.rate = Rate;
+    spec.channels = 1;
+    // Sizes in bytes. Playback starts as soon as one block is there.
+    pa_buffer_attr attr{};
+    attr.maxlength = std::numeric_limits<std::uint32_t>::max();
+    attr.tlength = Rate * 2 * TargetMs / 1000;
+    attr.prebuf = Block * 2;
+    attr.minreq = Block * 2;
+    attr.fragsize = std::numeric_limits<std::uint32_t>::max();
+    int error = 0;
+    return pa_simple_new(nullptr, "Velmaris", PA_STREAM_PLAYBACK, nullptr, "Bips des secondes",
+                         &spec, nullptr, &attr, &error);
+}
+#endif
+
+} // namespace
+
+bool SecondPips::outputAvailable()
+{
+#ifdef VELMARIS_WITH_PULSE
+    static const bool available = [] {
+        pa_simple *stream = openStream();
+        if (stream)
+            pa_simple_free(stream);
+        return stream != nullptr;
+    }();
+    return available;
+#else
+    return false;
+#endif
+}
+
+SecondPips &SecondPips::output()
+{
+    static SecondPips pips;
+    return pips;
+}
+
+SecondPips::~SecondPips()
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_quit = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void SecondPips::keepOpen(bool open)
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_keepOpen = open;
+    }
+    m_wake.notify_all();
+    if (open)
+        startThread();
+}
+
+void SecondPips::start(std::int64_t startReading)
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_trial = {m_trial.number + 1, startReading, -1, false};
+    }
+    m_wake.notify_all();
+    startThread();
+}
+
+void SecondPips::startThread()
+{
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { play(); });
+}
+
+void SecondPips::end(std::int64_t reading)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_trial.end = reading;
+}
+
+void SecondPips::stop()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_trial.stopped = true;
+}
+
+void SecondPips::play()
+{
+#ifdef VELMARIS_WITH_PULSE
+    pa_simple *stream = nullptr;
+    std::vector<std::int16_t> samples(Block);
+    // The trial being played, and where its pips lie in the stream: sample
+    // `written` is heard at the steady reading `heardAt`. Their place is
+    // taken from the reported latency until the first whole second is
+    // near, then kept, unless the output drifts from it.
+    std::uint64_t playing = 0;
+    std::int64_t written = 0;
+    std::int64_t trainStart = 0;
+    std::int64_t endSample = Never;
+    std::int64_t silentSince = 0;
+    bool refused = false;
+    for (;;) {
+        Trial trial;
+        bool keepOpen = false;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            // Nothing to play and no stream wanted: sleep until there is.
+            // A stream that could not be opened is tried again at the next
+            // trial.
+            m_wake.wait(lock, [&] {
+                return m_quit || stream || (m_keepOpen && !refused)
+                       || m_trial.number != playing;
+            });
+            if (m_quit)
+                break;
+            trial = m_trial;
+            keepOpen = m_keepOpen;
+        }
+        if (!stream) {
+            stream = openStream();
+            written = 0;
+            refused = !stream;
+            if (!stream) {
+                playing = trial.number;
+                continue;
+            }
+        }
+        int error = 0;
+        if (trial.number != playing) {
+            // A new trial: the silence queued is dropped, so that its first
+            // pip is heard at once.
+            if (written > 0)
+                pa_simple_flush(stream, &error);
+            playing = trial.number;
+            trainStart = Never;
+            endSample = Never;
+        }
+        const pa_usec_t latency = pa_simple_get_latency(stream, &error);
+        m_latencyUs = std::int64_t(latency);
+        const std::int64_t heardAt = Clock::steadyNanoseconds() + std::int64_t(latency) * 1000;
+        const std::int64_t estimate = written + (trial.start - heardAt) * Rate / 1'000'000'000;
+        if (trainStart == Never || written < trainStart + Rate - Rate / 10
+            || std::llabs(estimate - trainStart) > Resync)
+            trainStart = estimate;
+        Conditions::PipTrain train(Rate, trainStart);
+        if (trial.end >= 0 && endSample == Never)
+            endSample = trainStart + (trial.end - trial.start) * Rate / 1'000'000'000;
+        train.end(endSample);
+        const bool over = trial.stopped
+                          || (endSample != Never && written >= endSample + train.pipLength(1));
+        if (!over)
+            silentSince = written + Block;
+        else if (!keepOpen && written - silentSince > Linger) {
+            pa_simple_free(stream);
+            stream = nullptr;
+            continue;
+        }
+        if (over)
+            std::fill(samples.begin(), samples.end(), std::int16_t(0));
+        else
+            train.render(written, samples.data(), Block);
+        if (pa_simple_write(stream, samples.data(), samples.size() * sizeof(std::int16_t), &error)
+            < 0) {
+            pa_simple_free(stream);
+            stream = nullptr;
+            playing = trial.number;
+            continue;
+        }
+        written += Block;
+    }
+    if (stream)
+        pa_simple_free(stream);
+#endif
+}

@@ -1,0 +1,136 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "conditions/trialconditions.h"
+
+#include "app/clock.h"
+#include "main_window/starfield.h"
+
+#include <QScreen>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+TrialConditions::TrialConditions(StarImage *image, QObject *parent)
+    : QObject(parent)
+    , m_image(image)
+    , m_twinkleSeed(std::random_device()())
+{
+    m_frames.setSingleShot(true);
+    m_frames.setTimerType(Qt::PreciseTimer);
+    connect(&m_frames, &QTimer::timeout, this, &TrialConditions::frame);
+}
+
+int TrialConditions::frameInterval() const
+{
+    const QScreen *screen = m_image->screen();
+    const double rate = screen && screen->refreshRate() >= 10.0 ? screen->refreshRate() : 60.0;
+    return std::max(1, int(1000.0 / rate));
+}
+
+void TrialConditions::start(const Conditions::ObservingConditions &conditions)
+{
+    stop();
+    m_conditions = conditions;
+    m_fade = Conditions::FadeLight(conditions.fadeMs());
+    m_twinkle = Conditions::Scintillation(conditions.scintillation, m_twinkleSeed++);
+    m_fadeLight = 1.0;
+    // At the defaults, the star as it always was, and not even a clock
+    // reading more.
+    if (conditions.isDefault()) {
+        m_image->drawStar();
+        return;
+    }
+    const std::int64_t reading = Clock::steadyNanoseconds();
+    if (conditions.eclat == 0 && conditions.scintillation == 0)
+        m_image->drawStar();
+    else
+        drawFrame(1.0, true);
+    if (conditions.bips)
+        SecondPips::output().start(reading);
+    schedule(reading);
+}
+
+void TrialConditions::planEdge(int delayMs)
+{
+    if (m_conditions.isDefault())
+        return;
+    const std::int64_t now = Clock::steadyNanoseconds();
+    m_fade.plan(now + std::int64_t(delayMs) * 1'000'000);
+    schedule(now);
+}
+
+void TrialConditions::showDisappearance(std::int64_t reading)
+{
+    const double light = m_fade.edge(reading);
+    if (m_fade.duration() == 0) {
+        m_image->eraseField();
+        m_fadeLight = 0.0;
+    } else {
+        drawFrame(light, false);
+    }
+    schedule(reading);
+}
+
+void TrialConditions::showReturn(std::int64_t reading)
+{
+    if (m_conditions.bips)
+        SecondPips::output().end(reading);
+    const double light = m_fade.edge(reading);
+    if (m_fade.duration() == 0) {
+        m_image->eraseField();
+        m_fadeLight = 0.0;
+    }
+    if (m_fade.duration() == 0 && m_conditions.eclat == 0 && m_conditions.scintillation == 0) {
+        m_image->drawStar();
+        m_fadeLight = 1.0;
+    } else {
+        drawFrame(light, true);
+    }
+    schedule(reading);
+}
+
+void TrialConditions::stop()
+{
+    m_frames.stop();
+    if (m_conditions.bips)
+        SecondPips::output().stop();
+}
+
+void TrialConditions::frame()
+{
+    const std::int64_t now = Clock::steadyNanoseconds();
+    const std::optional<double> light = m_fade.frame(now);
+    // Put on the screen now, the star's square alone.
+    if (light && drawFrame(*light, m_fade.shown()))
+        m_image->repaint(m_image->starRect());
+    schedule(now);
+}
+
+bool TrialConditions::drawFrame(double fadeLight, bool shown)
+{
+    // While the star is out nothing is drawn, and the twinkle draws nothing.
+    if (fadeLight <= 0.0 && m_fadeLight <= 0.0)
+        return false;
+    m_fadeLight = fadeLight;
+    const double factor = fadeLight > 0.0 ? m_twinkle.nextFactor() : 1.0;
+    m_image->drawStarFrame(
+        Conditions::srgbLevel(Conditions::eclatLight(m_conditions.eclat) * fadeLight * factor),
+        shown);
+    return true;
+}
+
+void TrialConditions::schedule(std::int64_t now)
+{
+    // Frames run while the star twinkles in sight and through each fade;
+    // otherwise the next fade's start wakes them, or nothing does.
+    std::optional<std::int64_t> next = m_fade.nextChange(now);
+    if (m_twinkle.sigma() > 0.0 && m_fadeLight > 0.0)
+        next = now;
+    if (!next) {
+        m_frames.stop();
+        return;
+    }
+    const std::int64_t wait = (*next - now + 999'999) / 1'000'000;
+    m_frames.start(wait <= 0 ? frameInterval() : int(std::min<std::int64_t>(wait, frameInterval())));
+}

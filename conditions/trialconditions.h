@@ -1,0 +1,62 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include "conditions/conditions.h"
+#include "conditions/fade.h"
+#include "conditions/scintillation.h"
+#include "conditions/secondpips.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+
+class StarImage;
+
+/// The observing conditions of the trial in progress, played out on the
+/// star field and on the audio output: the star's light, its twinkle frame
+/// by frame, its fading edges and the second pips. The trial's handlers
+/// read the clock at each edge and put the edge's own frame on the screen
+/// through it; with every condition at its default the star is drawn as it
+/// always was, and nothing else runs.
+class TrialConditions : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TrialConditions(StarImage *image, QObject *parent = nullptr);
+
+    const Conditions::ObservingConditions &conditions() const { return m_conditions; }
+
+    /// A trial starts under these conditions: the star shown at its light
+    /// on the erased field, the pips from now on.
+    void start(const Conditions::ObservingConditions &conditions);
+    /// The coming edge's delay has just started on the trial's timer, ms.
+    void planEdge(int delayMs);
+    /// The disappearance's own frame, at the reading just taken.
+    void showDisappearance(std::int64_t reading);
+    /// The reappearance's own frame, at the reading just taken; the pips end.
+    void showReturn(std::int64_t reading);
+    /// The trial is cut short: the frames and the pips stop.
+    void stop();
+
+    /// The interval between two frames, ms: the screen's refresh period.
+    int frameInterval() const;
+
+private:
+    void frame();
+    /// Draws a frame at the fade's light, twinkling, unless the star is
+    /// out and was out already; returns whether it drew.
+    bool drawFrame(double fadeLight, bool shown);
+    void schedule(std::int64_t now);
+
+    StarImage *m_image;
+    Conditions::ObservingConditions m_conditions;
+    Conditions::FadeLight m_fade;
+    Conditions::Scintillation m_twinkle;
+    /// Where the twinkle's engine is seeded from, trial after trial.
+    std::uint64_t m_twinkleSeed;
+    double m_fadeLight = 0.0;
+    QTimer m_frames;
+};

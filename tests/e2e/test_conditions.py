@@ -1,0 +1,191 @@
+# SPDX-FileCopyrightText: 2026 The Velmaris developers
+# SPDX-License-Identifier: GPL-2.0-or-later
+"""A trial under kept observing conditions: a faint, twinkling star whose
+edges fade over 500 ms, and the second pips heard on a PulseAudio null
+sink of the test's own, whose monitor is recorded. The conditions window
+read through AT-SPI, the star's light on the screen, the pips' samples,
+and the trial's line in reactions.csv."""
+
+import array
+import os
+import subprocess
+import sys
+import time
+
+import harness
+from driver import STAR_HIDDEN, STAR_SHOWN, MainWindow, seconds_value
+from harness import wait_until
+
+RATE = 48000
+# Kept from an earlier run: Éclat 3, Scintillation 3, Fondu 500 ms.
+KEPT = "[conditions]\neclat=3\nscintillation=3\nfondu=5\nbips=false\n"
+
+
+def pips(samples):
+    """The tones in a recording: (first sample, length in samples) of each
+    sound above a tenth of full scale after 20 ms of silence."""
+    found = []
+    quiet = RATE
+    for index, value in enumerate(samples):
+        if abs(value) > 3277:
+            if quiet >= RATE // 50:
+                found.append([index, 0])
+            found[-1][1] = index - found[-1][0] + 1
+            quiet = 0
+        else:
+            quiet += 1
+    return [tuple(tone) for tone in found]
+
+
+class Conditions(harness.ProgramTest):
+    session_name = "conditions"
+
+    @classmethod
+    def prepare(cls, workdir):
+        session = cls.session
+        config = os.path.join(session.scratch, "config", "velmaris")
+        os.makedirs(config)
+        with open(os.path.join(config, "velmaris.conf"), "w") as handle:
+            handle.write(KEPT)
+        runtime = os.path.join(session.scratch, "pulse")
+        os.makedirs(runtime, mode=0o700)
+        cls.server = f"unix:{os.path.join(runtime, 'native')}"
+        env = session.base_env()
+        env.update({"HOME": runtime, "XDG_RUNTIME_DIR": runtime, "XDG_CONFIG_HOME": runtime})
+        session._spawn("pulseaudio", [
+            "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+            "-F", "/dev/null", "--load=module-null-sink sink_name=e2e_null rate=48000",
+            f"--load=module-native-protocol-unix socket={runtime}/native auth-anonymous=1"],
+            env=env)
+        wait_until("the PulseAudio server", lambda: subprocess.run(
+            ["pactl", "--server", cls.server, "info"], capture_output=True,
+            timeout=5).returncode == 0, timeout=15)
+        # The program's environment is taken from this process's.
+        os.environ["PULSE_SERVER"] = cls.server
+
+    @classmethod
+    def started(cls):
+        cls.main = MainWindow(cls.session)
+
+    def star_level(self, image, rect):
+        """The brightest pixel of the star's 5 x 5 square, and whether any
+        pixel of the field outside it is lit."""
+        x0, y0 = rect.x + rect.height // 2, rect.y + rect.width // 2
+        field = image.crop((rect.x, rect.y, rect.x + rect.width, rect.y + rect.height)).load()
+        level, stray = 0, 0
+        for y in range(rect.height):
+            for x in range(rect.width):
+                value = max(field[x, y])
+                if x0 - rect.x <= x < x0 - rect.x + 5 and y0 - rect.y <= y < y0 - rect.y + 5:
+                    level = max(level, value)
+                else:
+                    stray = max(stray, value)
+        return level, stray
+
+    def test_faint_twinkling_fading_star_with_pips(self):
+        session, main = self.session, self.main
+        # The window: each control named by its label, the kept values.
+        session.click_accessible(main.button("Conditions..."))
+        window = session.wait_window("^Conditions d'observation$")
+        root = session.top_level("Conditions d'observation")
+        values = {name: session.find(root, role="slider", name=name).queryValue().currentValue
+                  for name in ("Éclat", "Scintillation", "Fondu")}
+        self.assertEqual(values, {"Éclat": 3, "Scintillation": 3, "Fondu": 5})
+        session.find(root, role="label", name="500 ms")
+        bips = session.find(root, role="check box", name="Bips des secondes")
+        self.assertIn("sensitive", session.states(bips), "the null sink is an audio output")
+        session.click_accessible(bips)
+        wait_until("the box ticked", lambda: "checked" in session.states(bips), timeout=5)
+        session.screenshot("conditions-window", window)
+        session.click_accessible(session.find(root, role="push button", name="OK"))
+        session.wait_no_window("^Conditions d'observation$")
+        with open(os.path.join(session.scratch, "config", "velmaris", "velmaris.conf")) as kept:
+            self.assertIn("bips=true", kept.read())
+
+        # A trial, recorded from the sink's monitor, Space at each edge.
+        raw = os.path.join(session.scratch, "monitor.raw")
+        with open(raw, "wb") as output:
+            recorder = session._spawn("parec", [
+                "parec", "--server", self.server, "-d", "e2e_null.monitor", "--raw",
+                "--format=s16le", "--rate=48000", "--channels=1"],
+                stdout=output)
+        # The stream opened as the box was ticked: a null sink takes about
+        # a second to settle on its latency.
+        time.sleep(2.0)
+        session.focus_window(main.window)
+        rect = session.extents(main.star_field)
+        start = main.button("On y va !")
+        session.click_accessible(start)
+        wait_until("the trial to start", lambda: not main.enabled(start), timeout=2, interval=0.01)
+        shown_levels, states, pressed = [], [], []
+        deadline = time.monotonic() + 15
+        while time.monotonic() < deadline:
+            description = main.star_field.description
+            level, stray = self.star_level(session.grab(), rect)
+            self.assertEqual(stray, 0, "the field outside the star's square stays black")
+            if not states or states[-1] != description:
+                states.append(description)
+                if len(pressed) < 2 and description in (STAR_HIDDEN, STAR_SHOWN) and len(states) > 1:
+                    session.key("space")
+                    pressed.append(description)
+            if description == STAR_SHOWN and len(states) == 1:
+                shown_levels.append(level)
+            if main.enabled(start) and len(states) >= 3:
+                break
+            time.sleep(0.02)
+        session.screenshot("after-trial", main.window)
+        time.sleep(1.0)
+        session._end(recorder)
+
+        self.assertEqual(states[:3], [STAR_SHOWN, STAR_HIDDEN, STAR_SHOWN])
+        # Faint: Éclat 3 is an eighth of the light, pixel 99; twinkling
+        # spreads it, and a fade lowers it, never beyond the white star.
+        self.assertTrue(shown_levels, "the star was never sampled before it went")
+        self.assertTrue(all(level < 255 for level in shown_levels), shown_levels)
+        ordered = sorted(shown_levels)
+        self.assertTrue(40 <= ordered[len(ordered) // 2] <= 140, ordered)
+        self.assertGreater(len(set(shown_levels)), 1, "a twinkling star changes from frame "
+                           f"to frame: {shown_levels}")
+        duration = seconds_value(main.result_text())
+
+        # The pips: a long one at the start, then one on each second, 1000 ms
+        # apart in the output's own samples, until the return.
+        samples = array.array("h")
+        with open(raw, "rb") as handle:
+            samples.frombytes(handle.read())
+        tones = pips(samples)
+        self.assertGreaterEqual(len(tones), 2, f"tones heard: {tones}")
+        first, length = tones[0]
+        self.assertAlmostEqual(length / RATE, 0.4, delta=0.02, msg=f"tones: {tones}")
+        # The first is heard as soon as the output takes it up, on time or
+        # a little late; the others are on their seconds.
+        self.assertLess((first - (tones[1][0] - RATE)) / RATE, 0.010, f"tones: {tones}")
+        for (previous, _), (onset, tone) in zip(tones[1:], tones[2:]):
+            self.assertAlmostEqual((onset - previous) / RATE, 1.0, delta=0.002,
+                                   msg=f"tones: {tones}")
+        for _, tone in tones[1:]:
+            self.assertAlmostEqual(tone / RATE, 0.05, delta=0.005, msg=f"tones: {tones}")
+        # The trial lasts the first delay and the shown duration; the pips
+        # stop at the return.
+        self.assertLessEqual(len(tones) - 1, 10)
+
+        # The trial's conditions end its line in reactions.csv.
+        log = os.path.join(session.workdir, "reactions.csv")
+        wait_until("the trial's line in reactions.csv", lambda: os.path.exists(log), timeout=5)
+        with open(log, "rb") as handle:
+            lines = handle.read().decode("ascii").split("\r\n")
+        self.assertTrue(lines[0].endswith(",eclat,scintillation,fondu_ms,bips"), lines[0])
+        fields = lines[1].split(",")
+        self.assertEqual(fields[-4:], ["3", "3", "500", "1"])
+        self.assertAlmostEqual(float(fields[3]), duration, delta=0.0051)
+
+        # The personal-equation window names them.
+        session.click_accessible(main.button("Réactions..."))
+        session.wait_window("^Équation personnelle$")
+        reactions = session.top_level("Équation personnelle")
+        session.find(reactions, role="label",
+                     name="Conditions : Éclat 3, scintillation 3, fondu 500 ms, bips oui")
+
+
+if __name__ == "__main__":
+    harness.main(sys.modules[__name__])
