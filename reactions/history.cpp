@@ -175,13 +175,6 @@ RunFigures figuresOf(const RunSums &sums)
     return run;
 }
 
-void newestFirst(std::vector<RunFigures> &runs)
-{
-    std::stable_sort(runs.begin(), runs.end(), [](const RunFigures &a, const RunFigures &b) {
-        return a.startUtcSeconds > b.startUtcSeconds;
-    });
-}
-
 } // namespace
 
 History parseHistory(const char *data, std::size_t size)
@@ -243,7 +236,6 @@ History parseHistory(const char *data, std::size_t size)
     history.runs.reserve(runs.size());
     for (const RunSums &run : runs)
         history.runs.push_back(figuresOf(run));
-    newestFirst(history.runs);
     return history;
 }
 
@@ -304,7 +296,9 @@ std::vector<RunFigures> runsWithCurrent(const History &history, const RunFigures
         if (run.startUtcSeconds != current.startUtcSeconds)
             runs.push_back(run);
     }
-    newestFirst(runs);
+    std::sort(runs.begin(), runs.end(), [](const RunFigures &a, const RunFigures &b) {
+        return a.startUtcSeconds > b.startUtcSeconds;
+    });
     return runs;
 }
 

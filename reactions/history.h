@@ -27,7 +27,7 @@ struct RunFigures
 
 struct History
 {
-    std::vector<RunFigures> runs; ///< newest first
+    std::vector<RunFigures> runs; ///< in the order of their first lines
     /// Lines that are not the log's lines: another header's, damaged ones.
     std::int32_t unreadableLines = 0;
 };
