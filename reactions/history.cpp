@@ -272,28 +272,12 @@ History readHistory(const QString &path)
     return read ? parseHistory(text.data(), text.size()) : History();
 }
 
-RunFigures runFigures(std::int64_t startUtcSeconds, const std::vector<TrialReactions> &trials)
-{
-    RunFigures run;
-    run.startUtcSeconds = startUtcSeconds;
-    run.trials = std::int32_t(trials.size());
-    const EdgeFigures disappearance = edgeFigures(trials, Edge::Disappearance);
-    const EdgeFigures reappearance = edgeFigures(trials, Edge::Reappearance);
-    run.disappearanceCount = disappearance.count;
-    run.disappearanceMean = disappearance.mean;
-    run.reappearanceCount = reappearance.count;
-    run.reappearanceMean = reappearance.mean;
-    return run;
-}
-
-std::vector<RunFigures> runsWithCurrent(const History &history, const RunFigures &current)
+std::vector<RunFigures> earlierRuns(const History &history, std::int64_t currentStartUtcSeconds)
 {
     std::vector<RunFigures> runs;
-    runs.reserve(history.runs.size() + 1);
-    if (current.trials > 0)
-        runs.push_back(current);
+    runs.reserve(history.runs.size());
     for (const RunFigures &run : history.runs) {
-        if (run.startUtcSeconds != current.startUtcSeconds)
+        if (run.startUtcSeconds != currentStartUtcSeconds)
             runs.push_back(run);
     }
     std::sort(runs.begin(), runs.end(), [](const RunFigures &a, const RunFigures &b) {

@@ -44,11 +44,8 @@ History parseHistory(const char *data, std::size_t size);
 /// writer), gives no runs.
 History readHistory(const QString &path);
 
-/// The run of the given trials, as the log would hold it.
-RunFigures runFigures(std::int64_t startUtcSeconds, const std::vector<TrialReactions> &trials);
-
-/// The runs to show: the current run, once it has trials, in place of any
-/// lines of it that the log holds, and the log's other runs; newest first.
-std::vector<RunFigures> runsWithCurrent(const History &history, const RunFigures &current);
+/// The log's runs other than the one that started at the given time (whose
+/// trials the program has already), newest first.
+std::vector<RunFigures> earlierRuns(const History &history, std::int64_t currentStartUtcSeconds);
 
 } // namespace Reactions

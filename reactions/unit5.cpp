@@ -55,6 +55,12 @@ void showText(QLabel *label, const QString &text)
     label->setVisible(!text.isEmpty());
 }
 
+// A run's start as the user's clock showed it.
+QString localText(std::int64_t utcSeconds)
+{
+    return QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::LocalTime).toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+}
+
 QString secondsText(double seconds)
 {
     return SecondsText(seconds).trimmed() + QStringLiteral(" s");
@@ -148,28 +154,55 @@ void TForm5::FormCreate(QObject *)
     const char *const runColumns[] = {"Séance", "Disparition", "Réapparition", "Nb."};
     for (int column = 0; column < 4; ++column)
         runs->setCell(column, 0, QString::fromUtf8(runColumns[column]));
+    ui.Chart1->setAccessibleName(QStringLiteral("Temps de réaction par essai"));
+    ui.Chart2->setAccessibleName(QStringLiteral("Temps de réaction moyens par séance"));
+    buildCharts();
 
+    // The log is read once: the runs it holds do not change during this
+    // one, whose lines the window has from its own trials.
+    m_runStartUtcSeconds = Form1 ? Form1->runStartUtc() / 1000 : 0;
+    const Reactions::History history =
+        Reactions::readHistory(QString::fromLatin1(ReactionsLog::FileName));
+    const int unreadable = history.unreadableLines;
+    showText(ui.LabelUnreadable,
+             unreadable == 0   ? QString()
+             : unreadable == 1 ? QStringLiteral("1 ligne illisible")
+                               : QStringLiteral("%1 lignes illisibles").arg(CountText(unreadable)));
+    m_earlierRuns = Reactions::earlierRuns(history, m_runStartUtcSeconds);
+    // This run goes after the runs newer than it: it is the newest unless
+    // the clock was set back.
+    m_newerRuns = int(std::count_if(m_earlierRuns.begin(), m_earlierRuns.end(),
+                                    [this](const RunFigures &run) {
+                                        return run.startUtcSeconds > m_runStartUtcSeconds;
+                                    }));
+    if (Form1 && !m_earlierRuns.empty())
+        Form1->ui.ButtonReactions->setVisible(true);
+    showEarlierRuns();
+    showFigures();
+}
+
+void TForm5::buildCharts()
+{
     // Six series: a legend below the chart would cut their names short.
     QChart *chart = newChart(ui.Chart1, m_trialAxis, m_secondsAxis, QStringLiteral("Essai"),
                              Qt::AlignRight);
     QChart *runChart = newChart(ui.Chart2, m_runAxis, m_runSecondsAxis, QStringLiteral("Séance"),
                                 Qt::AlignBottom);
-    ui.Chart1->setAccessibleName(QStringLiteral("Temps de réaction par essai"));
-    ui.Chart2->setAccessibleName(QStringLiteral("Temps de réaction moyens par séance"));
     for (int edge = 0; edge < 2; ++edge) {
         const QColor colour = EdgeColours[edge];
+        const QString shortName = QString::fromUtf8(ShortNames[edge]);
         m_points[edge] = new QScatterSeries(chart);
         m_points[edge]->setName(edgeName(edge));
         m_points[edge]->setColor(colour);
         m_points[edge]->setBorderColor(colour);
         m_points[edge]->setMarkerSize(7);
         m_means[edge] = new QLineSeries(chart);
-        m_means[edge]->setName(QStringLiteral("Moy. %1").arg(QString::fromUtf8(ShortNames[edge])));
+        m_means[edge]->setName(QStringLiteral("Moy. %1").arg(shortName));
         m_means[edge]->setPen(QPen(colour, 1, Qt::DashLine));
         // An anticipation has no reaction time: it stands on its edge's
         // mean line, as a hollow triangle.
         m_anticipations[edge] = new QScatterSeries(chart);
-        m_anticipations[edge]->setName(QStringLiteral("Anticip. %1").arg(QString::fromUtf8(ShortNames[edge])));
+        m_anticipations[edge]->setName(QStringLiteral("Anticip. %1").arg(shortName));
         m_anticipations[edge]->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
         m_anticipations[edge]->setColor(Qt::white);
         m_anticipations[edge]->setBorderColor(colour);
@@ -185,20 +218,6 @@ void TForm5::FormCreate(QObject *)
         m_runMeans[edge]->setPointsVisible(true);
         addSeries(runChart, m_runMeans[edge], m_runAxis, m_runSecondsAxis);
     }
-
-    // The log is read once: the runs it holds do not change during this
-    // one, whose lines the window has from its own trials.
-    m_runStartUtcSeconds = Form1 ? Form1->runStartUtc() / 1000 : 0;
-    m_history = Reactions::readHistory(QString::fromLatin1(ReactionsLog::FileName));
-    const int unreadable = m_history.unreadableLines;
-    showText(ui.LabelUnreadable,
-             unreadable == 0   ? QString()
-             : unreadable == 1 ? QStringLiteral("1 ligne illisible")
-                               : QStringLiteral("%1 lignes illisibles").arg(CountText(unreadable)));
-    const RunFigures noTrials{m_runStartUtcSeconds};
-    if (Form1 && !Reactions::runsWithCurrent(m_history, noTrials).empty())
-        Form1->ui.ButtonReactions->setVisible(true);
-    showFigures();
 }
 
 void TForm5::Button1Click(QObject *)
@@ -215,6 +234,13 @@ void TForm5::addTrial(const Reactions::TrialReactions &trial)
 {
     m_trials.push_back(trial);
     showFigures();
+}
+
+void TForm5::showEvent(QShowEvent *event)
+{
+    Form::showEvent(event);
+    if (m_chartsStale)
+        runGuarded([this] { showCharts(); });
 }
 
 void TForm5::showFigures()
@@ -252,8 +278,59 @@ void TForm5::showFigures()
     showText(ui.LabelReport, report);
     ui.ButtonCopy->setVisible(!report.isEmpty());
 
+    if (!m_trials.empty())
+        showThisRun(figures);
+    // A chart redrawn with every trial would cost the main window time at
+    // each trial's end: the charts follow while the window is shown, and
+    // catch up when it is shown again.
+    m_chartsStale = true;
+    if (isVisible())
+        showCharts();
+}
+
+void TForm5::showEarlierRuns()
+{
+    StringGrid *grid = ui.StringGrid2;
+    const int count = int(m_earlierRuns.size());
+    grid->setRowCount(count + 1);
+    for (int i = 0; i < count; ++i) {
+        const RunFigures &run = m_earlierRuns[std::size_t(i)];
+        const int row = i + 1;
+        grid->setCell(0, row, localText(run.startUtcSeconds));
+        grid->setCell(1, row, run.disappearanceCount > 0 ? SecondsText(run.disappearanceMean) : QString());
+        grid->setCell(2, row, run.reappearanceCount > 0 ? SecondsText(run.reappearanceMean) : QString());
+        grid->setCell(3, row, CountText(run.trials));
+    }
+    for (int column = 0; column < grid->columnCount(); ++column)
+        grid->fitColumnToTexts(column);
+}
+
+void TForm5::showThisRun(const EdgeFigures (&figures)[2])
+{
+    StringGrid *grid = ui.StringGrid2;
+    const int row = m_newerRuns + 1;
+    if (grid->rowCount() == int(m_earlierRuns.size()) + 1) {
+        grid->insertRow(row);
+        grid->setCell(0, row, localText(m_runStartUtcSeconds));
+        grid->fitColumnToTexts(0);
+    }
+    grid->setCell(1, row, figures[0].count > 0 ? SecondsText(figures[0].mean) : QString());
+    grid->setCell(2, row, figures[1].count > 0 ? SecondsText(figures[1].mean) : QString());
+    grid->setCell(3, row, CountText(std::int32_t(m_trials.size())));
+}
+
+void TForm5::showCharts()
+{
+    m_chartsStale = false;
+    EdgeFigures figures[2];
+    for (int edge = 0; edge < 2; ++edge)
+        figures[edge] = Reactions::edgeFigures(m_trials, Edges[edge]);
     showTrialsChart(figures);
-    showRuns(Reactions::runFigures(m_runStartUtcSeconds, m_trials));
+    if (!m_earlierRunsCharted) {
+        chartEarlierRuns();
+        m_earlierRunsCharted = true;
+    }
+    chartThisRun(figures);
 }
 
 void TForm5::showTrialsChart(const EdgeFigures (&figures)[2])
@@ -310,55 +387,68 @@ void TForm5::showTrialsChart(const EdgeFigures (&figures)[2])
     ui.Chart1->setAccessibleDescription(description);
 }
 
-void TForm5::showRuns(const RunFigures &current)
+void TForm5::chartEarlierRuns()
 {
-    const std::vector<RunFigures> runs = Reactions::runsWithCurrent(m_history, current);
-    StringGrid *grid = ui.StringGrid2;
-    grid->setRowCount(int(runs.size()) + 1);
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        const RunFigures &run = runs[i];
-        const int row = int(i) + 1;
-        grid->setCell(0, row,
-                      QDateTime::fromSecsSinceEpoch(run.startUtcSeconds, Qt::LocalTime)
-                          .toString(QStringLiteral("dd/MM/yyyy HH:mm")));
-        grid->setCell(1, row, run.disappearanceCount > 0 ? SecondsText(run.disappearanceMean) : QString());
-        grid->setCell(2, row, run.reappearanceCount > 0 ? SecondsText(run.reappearanceMean) : QString());
-        grid->setCell(3, row, CountText(run.trials));
-    }
-    for (int column = 0; column < grid->columnCount(); ++column)
-        grid->fitColumnToTexts(column);
-
-    // The chart runs from the oldest run to this one.
-    double low = HUGE_VAL;
-    double high = -HUGE_VAL;
-    QString description = runs.empty()      ? QStringLiteral("Aucune séance.")
-                          : runs.size() == 1 ? QStringLiteral("1 séance.")
-                                             : QStringLiteral("%1 séances, de la plus ancienne à la "
-                                                              "plus récente.")
-                                                   .arg(CountText(std::int32_t(runs.size())));
+    // The chart runs from the oldest run to the newest, this one's place
+    // kept free for it.
+    const int count = int(m_earlierRuns.size());
+    m_runPlace = count - m_newerRuns + 1;
+    m_earlierLow = HUGE_VAL;
+    m_earlierHigh = -HUGE_VAL;
     for (int edge = 0; edge < 2; ++edge) {
         QList<QPointF> points;
-        for (std::size_t i = 0; i < runs.size(); ++i) {
-            const RunFigures &run = runs[runs.size() - 1 - i];
-            const bool has = edge == 0 ? run.disappearanceCount > 0 : run.reappearanceCount > 0;
-            const double mean = edge == 0 ? run.disappearanceMean : run.reappearanceMean;
-            if (!has)
+        m_runMeanIndex[edge] = -1;
+        for (int i = count - 1; i >= 0; --i) {
+            const RunFigures &run = m_earlierRuns[std::size_t(i)];
+            if (i < m_newerRuns && m_runMeanIndex[edge] < 0)
+                m_runMeanIndex[edge] = int(points.size());
+            if ((edge == 0 ? run.disappearanceCount : run.reappearanceCount) == 0)
                 continue;
-            points.append(QPointF(double(i + 1), mean));
-            low = std::min(low, mean);
-            high = std::max(high, mean);
+            const double mean = edge == 0 ? run.disappearanceMean : run.reappearanceMean;
+            points.append(QPointF(count - i + (i < m_newerRuns ? 1 : 0), mean));
+            m_earlierLow = std::min(m_earlierLow, mean);
+            m_earlierHigh = std::max(m_earlierHigh, mean);
         }
+        if (m_runMeanIndex[edge] < 0)
+            m_runMeanIndex[edge] = int(points.size());
         m_runMeans[edge]->replace(points);
-        description += QLatin1Char(' ') + edgeName(edge) + QStringLiteral(" : ");
-        if (points.isEmpty())
-            description += QStringLiteral("aucune moyenne.");
-        else if (points.size() == 1)
-            description += secondsText(points.front().y()) + QLatin1Char('.');
-        else
-            description += QStringLiteral("de %1 à %2.").arg(secondsText(points.front().y()),
-                                                             secondsText(points.back().y()));
     }
-    fitAcrossAxis(m_runAxis, 1, std::max(1, int(runs.size())));
+    fitAcrossAxis(m_runAxis, 1, count + 1);
+}
+
+void TForm5::chartThisRun(const EdgeFigures (&figures)[2])
+{
+    double low = m_earlierLow;
+    double high = m_earlierHigh;
+    for (int edge = 0; edge < 2; ++edge) {
+        if (figures[edge].count == 0)
+            continue;
+        const QPointF point(m_runPlace, figures[edge].mean);
+        if (m_runMeanShown[edge])
+            m_runMeans[edge]->replace(m_runMeanIndex[edge], point);
+        else
+            m_runMeans[edge]->insert(m_runMeanIndex[edge], point);
+        m_runMeanShown[edge] = true;
+        low = std::min(low, figures[edge].mean);
+        high = std::max(high, figures[edge].mean);
+    }
     fitSecondsAxis(m_runSecondsAxis, low, high);
+
+    const int runs = ui.StringGrid2->rowCount() - 1;
+    QString description = runs == 0   ? QStringLiteral("Aucune séance.")
+                          : runs == 1 ? QStringLiteral("1 séance.")
+                                      : QStringLiteral("%1 séances, de la plus ancienne à la plus récente.")
+                                            .arg(CountText(runs));
+    for (int edge = 0; edge < 2; ++edge) {
+        const QLineSeries *series = m_runMeans[edge];
+        description += QLatin1Char(' ') + edgeName(edge) + QStringLiteral(" : ");
+        if (series->count() == 0)
+            description += QStringLiteral("aucune moyenne.");
+        else if (series->count() == 1)
+            description += secondsText(series->at(0).y()) + QLatin1Char('.');
+        else
+            description += QStringLiteral("de %1 à %2.").arg(secondsText(series->at(0).y()),
+                                                             secondsText(series->at(series->count() - 1).y()));
+    }
     ui.Chart2->setAccessibleDescription(description);
 }

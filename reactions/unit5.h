@@ -41,15 +41,35 @@ public:
     void addTrial(const Reactions::TrialReactions &trial);
     const std::vector<Reactions::TrialReactions> &trials() const { return m_trials; }
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void buildCharts();
     void showFigures();
+    void showEarlierRuns();
+    void showThisRun(const Reactions::EdgeFigures (&figures)[2]);
+    void showCharts();
     void showTrialsChart(const Reactions::EdgeFigures (&figures)[2]);
-    void showRuns(const Reactions::RunFigures &current);
+    void chartEarlierRuns();
+    void chartThisRun(const Reactions::EdgeFigures (&figures)[2]);
 
     std::vector<Reactions::TrialReactions> m_trials;
-    /// The runs read from the log at start-up, and this run's start.
-    Reactions::History m_history;
+    /// This run's start, the log's other runs as read at start-up, newest
+    /// first, and how many of them are newer than this one.
     std::int64_t m_runStartUtcSeconds = 0;
+    std::vector<Reactions::RunFigures> m_earlierRuns;
+    int m_newerRuns = 0;
+    /// This run in the "Séances" chart: its place across, whether each
+    /// edge's mean is shown, and where it goes among the edge's points.
+    int m_runPlace = 0;
+    bool m_runMeanShown[2] = {};
+    int m_runMeanIndex[2] = {};
+    double m_earlierLow = 0.0;
+    double m_earlierHigh = 0.0;
+    bool m_earlierRunsCharted = false;
+    /// Trials came since the charts were last drawn.
+    bool m_chartsStale = true;
 
     QScatterSeries *m_points[2] = {};
     QLineSeries *m_means[2] = {};

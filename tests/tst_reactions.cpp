@@ -361,7 +361,8 @@ void TestReactions::windowFigures()
 
     // The chart holds each reaction as a point, each trial's anticipations
     // at an edge as a point, and each edge's mean as a line once the edge
-    // has one.
+    // has one; it is drawn once the window is shown.
+    Form5->showForm();
     QChart *chart = Form5->ui.Chart1->chart();
     int plotted = 0;
     int meanLines = 0;

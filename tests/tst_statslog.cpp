@@ -598,13 +598,12 @@ void TestStatsLog::reactionsLine()
 
 void TestStatsLog::reactionsHistory_data()
 {
-    // The log's text (or a pipe of that name), this run's start and its
-    // trials (each with both reactions at 0.5 s); the runs to show, newest
-    // first, as start, trials and the two means, and the unreadable lines.
+    // The log's text (or a pipe of that name) and this run's start; the
+    // other runs, newest first, as start, trials and the two means, and the
+    // unreadable lines.
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("pipe");
     QTest::addColumn<QString>("currentStart");
-    QTest::addColumn<int>("currentTrials");
     QTest::addColumn<QStringList>("runs");
     QTest::addColumn<int>("unreadable");
 
@@ -613,7 +612,7 @@ void TestStatsLog::reactionsHistory_data()
         << header + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,,0,1\r\n"
                     "2026-12-01 20:00:00,3,2026-12-01 20:01:10.000,2.000,0.200,0.400,0,0,x\n"
                     "2026-12-05 08:00:00,1,2026-12-05 08:00:10.000,2.000,,,2,0\r\n"
-        << false << "2026-12-08 21:24:05" << 0
+        << false << "2026-12-08 21:24:05"
         << QStringList{"2026-12-05 08:00:00|1|-|-", "2026-12-01 20:00:00|2|0.250|0.400"} << 0;
     QTest::newRow("another header's lines and damaged ones skipped and counted; blank lines not")
         << "date,duree_s,reaction_disparition_s,reaction_reapparition_s,tops_anticipes\r\n"
@@ -624,22 +623,19 @@ void TestStatsLog::reactionsHistory_data()
            "2026-12-01 20:00:00,3,2026-12-01 20:00:30.000,2.000,-0.300,0.200,0,0\r\n"
            "2026-12-01 20:00:00,4,2026-12-01 20:00:40.000,2.000,0.300,0.200,0,\r\n"
                + header
-        << false << "2026-12-08 21:24:05" << 0 << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 6;
-    QTest::newRow("lines of this run in the log: its own trials instead, counted once")
+        << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 6;
+    QTest::newRow("lines of this run in the log left out: the program has its trials")
         << header + "2026-12-08 21:24:05,1,2026-12-08 21:24:10.000,2.000,0.300,0.300,0,0\r\n"
                     "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.200,0,0\r\n"
-        << false << "2026-12-08 21:24:05" << 2
-        << QStringList{"2026-12-08 21:24:05|2|0.500|0.500", "2026-12-01 20:00:00|1|0.300|0.200"} << 0;
-    QTest::newRow("two programs writing at once: each run's lines gathered, newest first")
+        << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 0;
+    QTest::newRow("two programs writing at once: each run's lines gathered")
         << header + "2026-12-02 10:00:00,1,2026-12-02 10:00:10.000,2.000,0.400,,0,0\r\n"
                     "2026-12-02 09:59:59,1,2026-12-02 10:00:11.000,2.000,0.200,,0,0\r\n"
                     "2026-12-02 10:00:00,2,2026-12-02 10:00:20.000,2.000,0.600,,0,0\r\n"
-        << false << "2026-11-30 00:00:00" << 1
-        << QStringList{"2026-12-02 10:00:00|2|0.500|-", "2026-12-02 09:59:59|1|0.200|-",
-                       "2026-11-30 00:00:00|1|0.500|0.500"}
-        << 0;
+        << false << "2026-11-30 00:00:00"
+        << QStringList{"2026-12-02 10:00:00|2|0.500|-", "2026-12-02 09:59:59|1|0.200|-"} << 0;
     QTest::newRow("a pipe named reactions.csv: no runs, and no wait for a writer")
-        << QByteArray() << true << "2026-12-08 21:24:05" << 0 << QStringList() << 0;
+        << QByteArray() << true << "2026-12-08 21:24:05" << QStringList() << 0;
 }
 
 void TestStatsLog::reactionsHistory()
@@ -647,7 +643,6 @@ void TestStatsLog::reactionsHistory()
     QFETCH(QByteArray, content);
     QFETCH(bool, pipe);
     QFETCH(QString, currentStart);
-    QFETCH(int, currentTrials);
     QFETCH(QStringList, runs);
     QFETCH(int, unreadable);
 
@@ -660,14 +655,12 @@ void TestStatsLog::reactionsHistory()
     const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
     QDateTime start = QDateTime::fromString(currentStart, format);
     start.setTimeSpec(Qt::UTC);
-    const Reactions::RunFigures current{start.toSecsSinceEpoch(), currentTrials, currentTrials,
-                                        currentTrials, 0.5, 0.5};
     const Reactions::History history = Reactions::readHistory(path);
     auto mean = [](std::int32_t count, double value) {
         return count > 0 ? QString::number(value, 'f', 3) : QStringLiteral("-");
     };
     QStringList shown;
-    for (const Reactions::RunFigures &run : Reactions::runsWithCurrent(history, current))
+    for (const Reactions::RunFigures &run : Reactions::earlierRuns(history, start.toSecsSinceEpoch()))
         shown.append(QStringLiteral("%1|%2|%3|%4")
                          .arg(QDateTime::fromSecsSinceEpoch(run.startUtcSeconds, Qt::UTC).toString(format))
                          .arg(run.trials)
