@@ -111,8 +111,8 @@ void TestFrame::windows_data()
         << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint(176, -40) << QPoint(176, 2)
         << "TrackBar1";
     QTest::newRow("personal equation, beyond the right edge")
-        << 5 << "Équation personnelle" << QRect(500, 145, 420, 380) << QPoint()
-        << QPoint(378, 145)
+        << 5 << "Équation personnelle" << QRect(500, 145, 838, 431) << QPoint()
+        << QPoint(2, 145)
         << "StringGrid1";
 }
 
