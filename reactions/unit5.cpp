@@ -11,7 +11,9 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QGuiApplication>
+#include <QVBoxLayout>
 #include <QtCharts/QChart>
+#include <QtCharts/QChartView>
 #include <QtCharts/QLegend>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
@@ -66,8 +68,9 @@ QString secondsText(double seconds)
     return SecondsText(seconds).trimmed() + QStringLiteral(" s");
 }
 
-// A chart with its axes, drawn on the view from the layout.
-QChart *newChart(QChartView *view, QValueAxis *&across, QValueAxis *&seconds,
+// A chart with its axes, and the view that draws it filling the place the
+// layout keeps for it.
+QChart *newChart(QWidget *place, QValueAxis *&across, QValueAxis *&seconds,
                  const QString &acrossTitle, Qt::Alignment legendPlace)
 {
     auto *chart = new QChart;
@@ -85,11 +88,13 @@ QChart *newChart(QChartView *view, QValueAxis *&across, QValueAxis *&seconds,
     seconds->setLabelFormat(QStringLiteral("%.2f"));
     chart->addAxis(across, Qt::AlignBottom);
     chart->addAxis(seconds, Qt::AlignLeft);
-    // The view gives up the chart it was built with: it is ours to delete.
-    QChart *const builtWith = view->chart();
-    view->setChart(chart);
-    delete builtWith;
+    auto *view = new QChartView(chart, place);
+    view->setFocusPolicy(Qt::NoFocus);
+    view->setAccessibleName(place->accessibleName());
     view->setRenderHint(QPainter::Antialiasing);
+    auto *layout = new QVBoxLayout(place);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
     return chart;
 }
 
@@ -156,7 +161,6 @@ void TForm5::FormCreate(QObject *)
         runs->setCell(column, 0, QString::fromUtf8(runColumns[column]));
     ui.Chart1->setAccessibleName(QStringLiteral("Temps de réaction par essai"));
     ui.Chart2->setAccessibleName(QStringLiteral("Temps de réaction moyens par séance"));
-    buildCharts();
 
     // The log is read once: the runs it holds do not change during this
     // one, whose lines the window has from its own trials.
@@ -177,17 +181,20 @@ void TForm5::FormCreate(QObject *)
                                     }));
     if (Form1 && !m_earlierRuns.empty())
         Form1->ui.ButtonReactions->setVisible(true);
-    showEarlierRuns();
     showFigures();
 }
 
 void TForm5::buildCharts()
 {
+    // Nothing of the charts is seen before the window is: they are built
+    // when it is first shown, not while the program starts.
     // Six series: a legend below the chart would cut their names short.
     QChart *chart = newChart(ui.Chart1, m_trialAxis, m_secondsAxis, QStringLiteral("Essai"),
                              Qt::AlignRight);
     QChart *runChart = newChart(ui.Chart2, m_runAxis, m_runSecondsAxis, QStringLiteral("Séance"),
                                 Qt::AlignBottom);
+    m_trialChart = chart;
+    m_runChart = runChart;
     for (int edge = 0; edge < 2; ++edge) {
         const QColor colour = EdgeColours[edge];
         const QString shortName = QString::fromUtf8(ShortNames[edge]);
@@ -239,8 +246,8 @@ void TForm5::addTrial(const Reactions::TrialReactions &trial)
 void TForm5::showEvent(QShowEvent *event)
 {
     Form::showEvent(event);
-    if (m_chartsStale)
-        runGuarded([this] { showCharts(); });
+    if (m_progressStale)
+        runGuarded([this] { showProgress(); });
 }
 
 void TForm5::showFigures()
@@ -278,14 +285,12 @@ void TForm5::showFigures()
     showText(ui.LabelReport, report);
     ui.ButtonCopy->setVisible(!report.isEmpty());
 
-    if (!m_trials.empty())
-        showThisRun(figures);
-    // A chart redrawn with every trial would cost the main window time at
-    // each trial's end: the charts follow while the window is shown, and
-    // catch up when it is shown again.
-    m_chartsStale = true;
+    // The runs and the charts, redrawn with every trial, would cost the
+    // main window time at each trial's end: they follow while the window
+    // is shown, and catch up when it is shown again.
+    m_progressStale = true;
     if (isVisible())
-        showCharts();
+        showProgress();
 }
 
 void TForm5::showEarlierRuns()
@@ -319,17 +324,20 @@ void TForm5::showThisRun(const EdgeFigures (&figures)[2])
     grid->setCell(3, row, CountText(std::int32_t(m_trials.size())));
 }
 
-void TForm5::showCharts()
+void TForm5::showProgress()
 {
-    m_chartsStale = false;
+    m_progressStale = false;
+    if (!m_runChart) {
+        buildCharts();
+        showEarlierRuns();
+        chartEarlierRuns();
+    }
     EdgeFigures figures[2];
     for (int edge = 0; edge < 2; ++edge)
         figures[edge] = Reactions::edgeFigures(m_trials, Edges[edge]);
+    if (!m_trials.empty())
+        showThisRun(figures);
     showTrialsChart(figures);
-    if (!m_earlierRunsCharted) {
-        chartEarlierRuns();
-        m_earlierRunsCharted = true;
-    }
     chartThisRun(figures);
 }
 
@@ -377,7 +385,7 @@ void TForm5::showTrialsChart(const EdgeFigures (&figures)[2])
                 anticipated.append(QPointF(trial.trial, level));
         }
         m_anticipations[edge]->replace(anticipated);
-        showMarker(ui.Chart1->chart(), m_anticipations[edge], !anticipated.isEmpty());
+        showMarker(m_trialChart, m_anticipations[edge], !anticipated.isEmpty());
         description += QLatin1Char(' ') + edgeName(edge) + QStringLiteral(" : ");
         description += figures[edge].count == 0
                            ? QStringLiteral("aucun temps.")

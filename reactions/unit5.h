@@ -9,6 +9,7 @@
 
 #include <vector>
 
+class QChart;
 class QLineSeries;
 class QScatterSeries;
 class QValueAxis;
@@ -49,7 +50,7 @@ private:
     void showFigures();
     void showEarlierRuns();
     void showThisRun(const Reactions::EdgeFigures (&figures)[2]);
-    void showCharts();
+    void showProgress();
     void showTrialsChart(const Reactions::EdgeFigures (&figures)[2]);
     void chartEarlierRuns();
     void chartThisRun(const Reactions::EdgeFigures (&figures)[2]);
@@ -67,10 +68,12 @@ private:
     int m_runMeanIndex[2] = {};
     double m_earlierLow = 0.0;
     double m_earlierHigh = 0.0;
-    bool m_earlierRunsCharted = false;
-    /// Trials came since the charts were last drawn.
-    bool m_chartsStale = true;
+    /// Trials came since the runs and the charts were last shown.
+    bool m_progressStale = true;
 
+    /// None until the window is first shown.
+    QChart *m_trialChart = nullptr;
+    QChart *m_runChart = nullptr;
     QScatterSeries *m_points[2] = {};
     QLineSeries *m_means[2] = {};
     QScatterSeries *m_anticipations[2] = {};

@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QtTest>
+#include <QtCharts/QChartView>
 #include <QtCharts/QValueAxis>
 #include <QtCharts/QXYSeries>
 
@@ -324,6 +325,8 @@ void TestReactions::windowFigures()
         Form5->addTrial({t[0], reaction(t[1]), reaction(t[2]), t[3], t[4]});
         points += (t[1] >= 0) + (t[2] >= 0) + (t[3] > 0) + (t[4] > 0);
     }
+    // The runs and the charts are drawn once the window is shown.
+    Form5->showForm();
     const StringGrid *grid = Form5->ui.StringGrid1;
     for (int column = 1; column <= 6; ++column) {
         QCOMPARE(grid->cell(column, 1), disappearance[column - 1]);
@@ -361,9 +364,8 @@ void TestReactions::windowFigures()
 
     // The chart holds each reaction as a point, each trial's anticipations
     // at an edge as a point, and each edge's mean as a line once the edge
-    // has one; it is drawn once the window is shown.
-    Form5->showForm();
-    QChart *chart = Form5->ui.Chart1->chart();
+    // has one.
+    QChart *chart = Form5->ui.Chart1->findChild<QChartView *>()->chart();
     int plotted = 0;
     int meanLines = 0;
     for (QAbstractSeries *series : chart->series()) {
