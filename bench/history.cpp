@@ -53,7 +53,8 @@ int main(int argc, char **argv)
         const long run = line / 60;
         const std::int64_t start = firstRun + run * 86'400'000;
         const std::int64_t returned = start + (line % 60 + 1) * 9'000;
-        Reactions::TrialReactions trial{std::int32_t(line % 60 + 1), 0.3 + (std::rand() % 300) / 1000.0,
+        Reactions::TrialReactions trial{std::int32_t(line % 60 + 1),
+                                        0.3 + (std::rand() % 300) / 1000.0,
                                         0.25 + (std::rand() % 300) / 1000.0, 0, 0};
         if (line % 17 == 0)
             trial.reappearance.reset();
@@ -80,15 +81,16 @@ int main(int argc, char **argv)
         fromFile.push_back(milliseconds(std::chrono::steady_clock::now() - before));
         runs = read.runs.size();
         before = std::chrono::steady_clock::now();
-        const Reactions::History parsed = Reactions::parseHistory(log.constData(), std::size_t(log.size()));
+        const Reactions::History parsed =
+            Reactions::parseHistory(log.constData(), std::size_t(log.size()));
         fromMemory.push_back(milliseconds(std::chrono::steady_clock::now() - before));
         if (parsed.runs.size() != runs || parsed.unreadableLines != 0) {
             std::fprintf(stderr, "the reader's runs differ\n");
             return 1;
         }
     }
-    std::printf("%ld lines, %lld bytes, %zu runs, %d rounds\n", lines, static_cast<long long>(log.size()),
-                runs, rounds);
+    std::printf("%ld lines, %lld bytes, %zu runs, %d rounds\n", lines,
+                static_cast<long long>(log.size()), runs, rounds);
     report("file", fromFile);
     report("memory", fromMemory);
     return 0;

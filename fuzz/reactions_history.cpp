@@ -109,8 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::set<std::int64_t> starts;
     for (const RunFigures &run : whole.runs) {
         trials += run.trials;
-        if (run.trials < 1 || run.disappearanceCount > run.trials || run.reappearanceCount > run.trials
-            || run.disappearanceCount < 0 || run.reappearanceCount < 0)
+        if (run.trials < 1 || run.disappearanceCount < 0 || run.reappearanceCount < 0
+            || run.disappearanceCount > run.trials || run.reappearanceCount > run.trials)
             fail("a run's counts do not add up");
         if (!starts.insert(run.startUtcSeconds).second)
             fail("two runs with one start");
@@ -130,11 +130,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             || got.disappearanceCount != expected.disappearanceCount
             || got.reappearanceCount != expected.reappearanceCount)
             fail("the whole text and its lines give other runs");
-        if ((got.disappearanceCount > 0
-             && !sameMean(got.disappearanceMean, double(runs[i].sums[0] / got.disappearanceCount)))
-            || (got.reappearanceCount > 0
-                && !sameMean(got.reappearanceMean, double(runs[i].sums[1] / got.reappearanceCount))))
-            fail("the whole text and its lines give other means");
+        const std::int32_t counts[2] = {got.disappearanceCount, got.reappearanceCount};
+        const double means[2] = {got.disappearanceMean, got.reappearanceMean};
+        for (int edge = 0; edge < 2; ++edge) {
+            if (counts[edge] > 0 && !sameMean(means[edge], double(runs[i].sums[edge] / counts[edge])))
+                fail("the whole text and its lines give other means");
+        }
     }
     return 0;
 }

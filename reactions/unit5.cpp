@@ -60,7 +60,8 @@ void showText(QLabel *label, const QString &text)
 // A run's start as the user's clock showed it.
 QString localText(std::int64_t utcSeconds)
 {
-    return QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::LocalTime).toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+    return QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::LocalTime)
+        .toString(QStringLiteral("dd/MM/yyyy HH:mm"));
 }
 
 QString secondsText(double seconds)
@@ -302,8 +303,10 @@ void TForm5::showEarlierRuns()
         const RunFigures &run = m_earlierRuns[std::size_t(i)];
         const int row = i + 1;
         grid->setCell(0, row, localText(run.startUtcSeconds));
-        grid->setCell(1, row, run.disappearanceCount > 0 ? SecondsText(run.disappearanceMean) : QString());
-        grid->setCell(2, row, run.reappearanceCount > 0 ? SecondsText(run.reappearanceMean) : QString());
+        grid->setCell(1, row,
+                      run.disappearanceCount > 0 ? SecondsText(run.disappearanceMean) : QString());
+        grid->setCell(2, row,
+                      run.reappearanceCount > 0 ? SecondsText(run.reappearanceMean) : QString());
         grid->setCell(3, row, CountText(run.trials));
     }
     for (int column = 0; column < grid->columnCount(); ++column)
@@ -371,8 +374,9 @@ void TForm5::showTrialsChart(const EdgeFigures (&figures)[2])
     fitSecondsAxis(m_secondsAxis, low, high);
 
     QString description = m_trials.empty() ? QStringLiteral("Aucun essai.")
-                          : first == last   ? QStringLiteral("Essai %1.").arg(first)
-                                            : QStringLiteral("Essais %1 à %2.").arg(first).arg(last);
+                          : first == last
+                              ? QStringLiteral("Essai %1.").arg(first)
+                              : QStringLiteral("Essais %1 à %2.").arg(first).arg(last);
     for (int edge = 0; edge < 2; ++edge) {
         QList<QPointF> anticipated;
         // Without a mean the edge's line is not drawn: the bottom of the
@@ -390,7 +394,8 @@ void TForm5::showTrialsChart(const EdgeFigures (&figures)[2])
         description += figures[edge].count == 0
                            ? QStringLiteral("aucun temps.")
                            : QStringLiteral("%1 temps, moyenne %2.")
-                                 .arg(CountText(figures[edge].count), secondsText(figures[edge].mean));
+                                 .arg(CountText(figures[edge].count),
+                                      secondsText(figures[edge].mean));
     }
     ui.Chart1->setAccessibleDescription(description);
 }
@@ -443,10 +448,11 @@ void TForm5::chartThisRun(const EdgeFigures (&figures)[2])
     fitSecondsAxis(m_runSecondsAxis, low, high);
 
     const int runs = ui.StringGrid2->rowCount() - 1;
-    QString description = runs == 0   ? QStringLiteral("Aucune séance.")
-                          : runs == 1 ? QStringLiteral("1 séance.")
-                                      : QStringLiteral("%1 séances, de la plus ancienne à la plus récente.")
-                                            .arg(CountText(runs));
+    QString description =
+        runs == 0   ? QStringLiteral("Aucune séance.")
+        : runs == 1 ? QStringLiteral("1 séance.")
+                    : QStringLiteral("%1 séances, de la plus ancienne à la plus récente.")
+                          .arg(CountText(runs));
     for (int edge = 0; edge < 2; ++edge) {
         const QLineSeries *series = m_runMeans[edge];
         description += QLatin1Char(' ') + edgeName(edge) + QStringLiteral(" : ");
@@ -455,8 +461,9 @@ void TForm5::chartThisRun(const EdgeFigures (&figures)[2])
         else if (series->count() == 1)
             description += secondsText(series->at(0).y()) + QLatin1Char('.');
         else
-            description += QStringLiteral("de %1 à %2.").arg(secondsText(series->at(0).y()),
-                                                             secondsText(series->at(series->count() - 1).y()));
+            description += QStringLiteral("de %1 à %2.")
+                               .arg(secondsText(series->at(0).y()),
+                                    secondsText(series->at(series->count() - 1).y()));
     }
     ui.Chart2->setAccessibleDescription(description);
 }
