@@ -63,7 +63,7 @@ int daysInMonth(int year, int month)
 std::int64_t daysSinceEpoch(int year, int month, int day)
 {
     year -= month <= 2;
-    const int era = year / 400; // years 0 to 9999 only
+    const int era = (year >= 0 ? year : year - 399) / 400;
     const int yearOfEra = year - era * 400;
     const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
     const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
