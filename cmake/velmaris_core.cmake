@@ -3,10 +3,10 @@
 
 # The library of everything that needs no window: shared state, number text,
 # errors, the random source, the clocks, the trial's tops, the two logs'
-# writers and the rules of the observing conditions. Both the program's
-# build and the fuzz targets' build include this file, so that a new source
-# file is listed once for both. It needs Qt6::Core
-# found and VELMARIS_TOP set to the top of the source tree.
+# writers, the reactions log's reader and the rules of the observing
+# conditions. Both the program's build and the fuzz targets' build include
+# this file, so that a new source file is listed once for both. It needs
+# Qt6::Core found and VELMARIS_TOP set to the top of the source tree.
 add_library(velmaris_core STATIC
     ${VELMARIS_TOP}/app/common.cpp ${VELMARIS_TOP}/app/common.h
     ${VELMARIS_TOP}/app/errors.cpp ${VELMARIS_TOP}/app/errors.h
@@ -17,6 +17,8 @@ add_library(velmaris_core STATIC
     ${VELMARIS_TOP}/statistics/summary.cpp ${VELMARIS_TOP}/statistics/summary.h
     ${VELMARIS_TOP}/reactions/tops.cpp ${VELMARIS_TOP}/reactions/tops.h
     ${VELMARIS_TOP}/reactions/reactionslog.cpp ${VELMARIS_TOP}/reactions/reactionslog.h
+    ${VELMARIS_TOP}/reactions/figures.cpp ${VELMARIS_TOP}/reactions/figures.h
+    ${VELMARIS_TOP}/reactions/history.cpp ${VELMARIS_TOP}/reactions/history.h
     ${VELMARIS_TOP}/conditions/conditions.cpp ${VELMARIS_TOP}/conditions/conditions.h
     ${VELMARIS_TOP}/conditions/scintillation.cpp ${VELMARIS_TOP}/conditions/scintillation.h
     ${VELMARIS_TOP}/conditions/fade.cpp ${VELMARIS_TOP}/conditions/fade.h

@@ -50,6 +50,7 @@ public:
     /// Runs a tick handler; a trial step that fails leaves the trial idle,
     /// ready for the next start.
     void runTimerHandler(TimerHandler handler, QObject *sender);
+    std::int64_t runStartUtc() const { return m_runStartUtc; }
 
     /// Forgets the reactions lines that could not be written: the log box
     /// was unticked.

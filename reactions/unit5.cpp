@@ -4,9 +4,18 @@
 
 #include "app/common.h"
 #include "app/presentation.h"
+#include "main_window/unit1.h"
+#include "reactions/figures.h"
+#include "reactions/reactionslog.h"
 
+#include <QClipboard>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QVBoxLayout>
 #include <QtCharts/QChart>
+#include <QtCharts/QChartView>
 #include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
@@ -16,6 +25,7 @@
 
 using Reactions::Edge;
 using Reactions::EdgeFigures;
+using Reactions::RunFigures;
 
 TForm5 *Form5 = nullptr;
 
@@ -25,10 +35,103 @@ namespace {
 // neither lengthened nor shortened: it does not show in two decimals.
 constexpr double NoticeableShift = 0.005;
 
-// The row names need more room than the figures.
-constexpr int NameColumnWidth = 80;
+// The least span of the seconds axis, so that one value, or values all
+// alike, still get ticks a hundredth apart or more.
+constexpr double MinimumSpan = 0.05;
 
 const Edge Edges[] = {Edge::Disappearance, Edge::Reappearance};
+const char *const EdgeNames[] = {"Disparition", "Réapparition"};
+const char *const ShortNames[] = {"disp.", "réap."};
+const QColor EdgeColours[] = {QColor(0x1f, 0x5f, 0xbf), QColor(0xd0, 0x60, 0x10)};
+
+QString edgeName(int edge)
+{
+    return QString::fromUtf8(EdgeNames[edge]);
+}
+
+// A label shown with its text, and out of the way (and of the tab chain)
+// without one.
+void showText(QLabel *label, const QString &text)
+{
+    setLabelText(label, text);
+    label->setVisible(!text.isEmpty());
+}
+
+// A run's start as the user's clock showed it.
+QString localText(std::int64_t utcSeconds)
+{
+    return QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::LocalTime)
+        .toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+}
+
+QString secondsText(double seconds)
+{
+    return SecondsText(seconds).trimmed() + QStringLiteral(" s");
+}
+
+// A chart with its axes, and the view that draws it filling the place the
+// layout keeps for it.
+QChart *newChart(QWidget *place, QValueAxis *&across, QValueAxis *&seconds,
+                 const QString &acrossTitle, Qt::Alignment legendPlace)
+{
+    auto *chart = new QChart;
+    chart->setMargins(QMargins(2, 2, 2, 2));
+    chart->legend()->setAlignment(legendPlace);
+    // Each series' own marker: points, lines and anticipations apart.
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
+    across = new QValueAxis(chart);
+    across->setTitleText(acrossTitle);
+    across->setLabelFormat(QStringLiteral("%d"));
+    across->setTickType(QValueAxis::TicksDynamic);
+    across->setTickAnchor(0);
+    seconds = new QValueAxis(chart);
+    seconds->setTitleText(QStringLiteral("s"));
+    seconds->setLabelFormat(QStringLiteral("%.2f"));
+    chart->addAxis(across, Qt::AlignBottom);
+    chart->addAxis(seconds, Qt::AlignLeft);
+    auto *view = new QChartView(chart, place);
+    view->setFocusPolicy(Qt::NoFocus);
+    view->setAccessibleName(place->accessibleName());
+    view->setRenderHint(QPainter::Antialiasing);
+    auto *layout = new QVBoxLayout(place);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    return chart;
+}
+
+void addSeries(QChart *chart, QXYSeries *series, QValueAxis *across, QValueAxis *seconds)
+{
+    chart->addSeries(series);
+    series->attachAxis(across);
+    series->attachAxis(seconds);
+}
+
+// Numbers from first to last, a tick every tenth of them or so.
+void fitAcrossAxis(QValueAxis *axis, int first, int last)
+{
+    axis->setRange(first - 1, last + 1);
+    axis->setTickInterval(std::max(1, (last - first + 2 + 9) / 10));
+}
+
+// The seconds axis fitted to the values from low to high, with round
+// ticks; none (low above high) gives 0 to 1 s.
+void fitSecondsAxis(QValueAxis *axis, double low, double high)
+{
+    if (low > high) {
+        low = 0.0;
+        high = 1.0;
+    }
+    const double margin = std::max((high - low) / 10, (MinimumSpan - (high - low)) / 2);
+    axis->setTickCount(5);
+    axis->setRange(std::max(0.0, low - margin), high + margin);
+    axis->applyNiceNumbers();
+}
+
+void showMarker(QChart *chart, QAbstractSeries *series, bool shown)
+{
+    for (QLegendMarker *marker : chart->legend()->markers(series))
+        marker->setVisible(shown);
+}
 
 } // namespace
 
@@ -38,6 +141,7 @@ TForm5::TForm5()
     ui.setupUi(contents());
     finishBuild();
     bind(ui.Button1, &QPushButton::clicked, &TForm5::Button1Click);
+    bind(ui.ButtonCopy, &QPushButton::clicked, &TForm5::ButtonCopyClick);
 
     runGuarded([this] { FormCreate(this); });
 }
@@ -45,51 +149,83 @@ TForm5::TForm5()
 void TForm5::FormCreate(QObject *)
 {
     StringGrid *grid = ui.StringGrid1;
-    grid->setColumnWidth(0, NameColumnWidth);
-    const char *const columns[] = {"Moy.", "Sigma", "Min.", "Max.", "Nb."};
-    for (int column = 1; column <= 5; ++column)
+    const char *const columns[] = {"Moy.", "Méd.", "Sigma", "Min.", "Max.", "Nb."};
+    for (int column = 1; column <= 6; ++column)
         grid->setCell(column, 0, QString::fromUtf8(columns[column - 1]));
-    grid->setCell(0, 1, QStringLiteral("Disparition"));
-    grid->setCell(0, 2, QStringLiteral("Réapparition"));
+    grid->setCell(0, 1, edgeName(0));
+    grid->setCell(0, 2, edgeName(1));
+    grid->fitColumnToTexts(0);
 
-    auto *chart = new QChart;
-    chart->setMargins(QMargins(2, 2, 2, 2));
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    m_trialAxis = new QValueAxis(chart);
-    m_trialAxis->setTitleText(QStringLiteral("Essai"));
-    m_trialAxis->setLabelFormat(QStringLiteral("%d"));
-    m_trialAxis->setTickType(QValueAxis::TicksDynamic);
-    m_trialAxis->setTickAnchor(0);
-    m_secondsAxis = new QValueAxis(chart);
-    m_secondsAxis->setTitleText(QStringLiteral("s"));
-    m_secondsAxis->setLabelFormat(QStringLiteral("%.2f"));
-    chart->addAxis(m_trialAxis, Qt::AlignBottom);
-    chart->addAxis(m_secondsAxis, Qt::AlignLeft);
+    StringGrid *runs = ui.StringGrid2;
+    const char *const runColumns[] = {"Séance", "Disparition", "Réapparition", "Nb."};
+    for (int column = 0; column < 4; ++column)
+        runs->setCell(column, 0, QString::fromUtf8(runColumns[column]));
+    ui.Chart1->setAccessibleName(QStringLiteral("Temps de réaction par essai"));
+    ui.Chart2->setAccessibleName(QStringLiteral("Temps de réaction moyens par séance"));
 
-    const QString names[] = {QStringLiteral("Disparition"), QStringLiteral("Réapparition")};
-    const QColor colours[] = {QColor(0x1f, 0x5f, 0xbf), QColor(0xd0, 0x60, 0x10)};
+    // The log is read once: the runs it holds do not change during this
+    // one, whose lines the window has from its own trials.
+    m_runStartUtcSeconds = Form1 ? Form1->runStartUtc() / 1000 : 0;
+    const Reactions::History history =
+        Reactions::readHistory(QString::fromLatin1(ReactionsLog::FileName));
+    const int unreadable = history.unreadableLines;
+    showText(ui.LabelUnreadable,
+             unreadable == 0   ? QString()
+             : unreadable == 1 ? QStringLiteral("1 ligne illisible")
+                               : QStringLiteral("%1 lignes illisibles").arg(CountText(unreadable)));
+    m_earlierRuns = Reactions::earlierRuns(history, m_runStartUtcSeconds);
+    // This run goes after the runs newer than it: it is the newest unless
+    // the clock was set back.
+    m_newerRuns = int(std::count_if(m_earlierRuns.begin(), m_earlierRuns.end(),
+                                    [this](const RunFigures &run) {
+                                        return run.startUtcSeconds > m_runStartUtcSeconds;
+                                    }));
+    if (Form1 && !m_earlierRuns.empty())
+        Form1->ui.ButtonReactions->setVisible(true);
+    showFigures();
+}
+
+void TForm5::buildCharts()
+{
+    // Nothing of the charts is seen before the window is: they are built
+    // when it is first shown, not while the program starts.
+    // Six series: a legend below the chart would cut their names short.
+    QChart *chart = newChart(ui.Chart1, m_trialAxis, m_secondsAxis, QStringLiteral("Essai"),
+                             Qt::AlignRight);
+    QChart *runChart = newChart(ui.Chart2, m_runAxis, m_runSecondsAxis, QStringLiteral("Séance"),
+                                Qt::AlignBottom);
+    m_trialChart = chart;
+    m_runChart = runChart;
     for (int edge = 0; edge < 2; ++edge) {
+        const QColor colour = EdgeColours[edge];
+        const QString shortName = QString::fromUtf8(ShortNames[edge]);
         m_points[edge] = new QScatterSeries(chart);
-        m_points[edge]->setName(names[edge]);
-        m_points[edge]->setColor(colours[edge]);
-        m_points[edge]->setBorderColor(colours[edge]);
+        m_points[edge]->setName(edgeName(edge));
+        m_points[edge]->setColor(colour);
+        m_points[edge]->setBorderColor(colour);
         m_points[edge]->setMarkerSize(7);
         m_means[edge] = new QLineSeries(chart);
-        m_means[edge]->setName(QStringLiteral("Moy. %1").arg(names[edge].toLower()));
-        m_means[edge]->setPen(QPen(colours[edge], 1, Qt::DashLine));
+        m_means[edge]->setName(QStringLiteral("Moy. %1").arg(shortName));
+        m_means[edge]->setPen(QPen(colour, 1, Qt::DashLine));
+        // An anticipation has no reaction time: it stands on its edge's
+        // mean line, as a hollow triangle.
+        m_anticipations[edge] = new QScatterSeries(chart);
+        m_anticipations[edge]->setName(QStringLiteral("Anticip. %1").arg(shortName));
+        m_anticipations[edge]->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+        m_anticipations[edge]->setColor(Qt::white);
+        m_anticipations[edge]->setBorderColor(colour);
+        m_anticipations[edge]->setMarkerSize(10);
         for (QXYSeries *series : {static_cast<QXYSeries *>(m_points[edge]),
-                                  static_cast<QXYSeries *>(m_means[edge])}) {
-            chart->addSeries(series);
-            series->attachAxis(m_trialAxis);
-            series->attachAxis(m_secondsAxis);
-        }
+                                  static_cast<QXYSeries *>(m_means[edge]),
+                                  static_cast<QXYSeries *>(m_anticipations[edge])})
+            addSeries(chart, series, m_trialAxis, m_secondsAxis);
+
+        m_runMeans[edge] = new QLineSeries(runChart);
+        m_runMeans[edge]->setName(edgeName(edge));
+        m_runMeans[edge]->setPen(QPen(colour, 2));
+        m_runMeans[edge]->setPointsVisible(true);
+        addSeries(runChart, m_runMeans[edge], m_runAxis, m_runSecondsAxis);
     }
-    // The view gives up the chart it was built with: it is ours to delete.
-    QChart *const builtWith = ui.Chart1->chart();
-    ui.Chart1->setChart(chart);
-    delete builtWith;
-    ui.Chart1->setRenderHint(QPainter::Antialiasing);
-    showFigures();
 }
 
 void TForm5::Button1Click(QObject *)
@@ -97,11 +233,22 @@ void TForm5::Button1Click(QObject *)
     Form5->hideForm();
 }
 
+void TForm5::ButtonCopyClick(QObject *)
+{
+    QGuiApplication::clipboard()->setText(ui.LabelReport->text());
+}
+
 void TForm5::addTrial(const Reactions::TrialReactions &trial)
 {
     m_trials.push_back(trial);
-    m_earlyTops += trial.disappearanceAnticipations + trial.reappearanceAnticipations;
     showFigures();
+}
+
+void TForm5::showEvent(QShowEvent *event)
+{
+    Form::showEvent(event);
+    if (m_progressStale)
+        runGuarded([this] { showProgress(); });
 }
 
 void TForm5::showFigures()
@@ -110,14 +257,16 @@ void TForm5::showFigures()
     EdgeFigures figures[2];
     for (int edge = 0; edge < 2; ++edge) {
         const EdgeFigures &f = figures[edge] = Reactions::edgeFigures(m_trials, Edges[edge]);
+        const std::optional<double> median = Reactions::edgeMedian(m_trials, Edges[edge]);
         const int row = edge + 1;
         grid->setCell(1, row, f.count > 0 ? SecondsText(f.mean) : QString());
-        grid->setCell(2, row, f.count > 1 ? SecondsText(f.deviation) : QString());
-        grid->setCell(3, row, f.count > 0 ? SecondsText(f.minimum) : QString());
-        grid->setCell(4, row, f.count > 0 ? SecondsText(f.maximum) : QString());
-        grid->setCell(5, row, CountText(f.count));
+        grid->setCell(2, row, median ? SecondsText(*median) : QString());
+        grid->setCell(3, row, f.count > 1 ? SecondsText(f.deviation) : QString());
+        grid->setCell(4, row, f.count > 0 ? SecondsText(f.minimum) : QString());
+        grid->setCell(5, row, f.count > 0 ? SecondsText(f.maximum) : QString());
+        grid->setCell(6, row, CountText(f.count));
     }
-    setLabelText(ui.LabelEarly, QStringLiteral("Tops anticipés : %1").arg(CountText(m_earlyTops)));
+    setLabelText(ui.LabelAnticipations, Reactions::anticipationsText(m_trials));
 
     QString effect;
     if (figures[0].count > 0 && figures[1].count > 0) {
@@ -132,16 +281,79 @@ void TForm5::showFigures()
                          .arg(shift > 0 ? QStringLiteral("allongées") : QStringLiteral("raccourcies"),
                               SecondsText(std::fabs(shift)).trimmed());
     }
-    setLabelText(ui.LabelEffect, effect);
+    showText(ui.LabelEffect, effect);
+    const QString report = Reactions::reportLine(figures[0], figures[1]);
+    showText(ui.LabelReport, report);
+    ui.ButtonCopy->setVisible(!report.isEmpty());
     std::vector<Conditions::ObservingConditions> conditions;
     for (const Reactions::TrialReactions &trial : m_trials)
         conditions.push_back(trial.conditions);
-    setLabelText(ui.LabelConditions, Conditions::describe(conditions));
+    showText(ui.LabelConditions, Conditions::describe(conditions));
 
-    // The chart: every trial's two reactions, and each edge's mean as a
-    // line across the run's trials.
-    double low = 0.0;
-    double high = 0.0;
+    // The runs and the charts, redrawn with every trial, would cost the
+    // main window time at each trial's end: they follow while the window
+    // is shown, and catch up when it is shown again.
+    m_progressStale = true;
+    if (isVisible())
+        showProgress();
+}
+
+void TForm5::showEarlierRuns()
+{
+    StringGrid *grid = ui.StringGrid2;
+    const int count = int(m_earlierRuns.size());
+    grid->setRowCount(count + 1);
+    for (int i = 0; i < count; ++i) {
+        const RunFigures &run = m_earlierRuns[std::size_t(i)];
+        const int row = i + 1;
+        grid->setCell(0, row, localText(run.startUtcSeconds));
+        grid->setCell(1, row,
+                      run.disappearanceCount > 0 ? SecondsText(run.disappearanceMean) : QString());
+        grid->setCell(2, row,
+                      run.reappearanceCount > 0 ? SecondsText(run.reappearanceMean) : QString());
+        grid->setCell(3, row, CountText(run.trials));
+    }
+    for (int column = 0; column < grid->columnCount(); ++column)
+        grid->fitColumnToTexts(column);
+}
+
+void TForm5::showThisRun(const EdgeFigures (&figures)[2])
+{
+    StringGrid *grid = ui.StringGrid2;
+    const int row = m_newerRuns + 1;
+    if (grid->rowCount() == int(m_earlierRuns.size()) + 1) {
+        grid->insertRow(row);
+        grid->setCell(0, row, localText(m_runStartUtcSeconds));
+        grid->fitColumnToTexts(0);
+    }
+    grid->setCell(1, row, figures[0].count > 0 ? SecondsText(figures[0].mean) : QString());
+    grid->setCell(2, row, figures[1].count > 0 ? SecondsText(figures[1].mean) : QString());
+    grid->setCell(3, row, CountText(std::int32_t(m_trials.size())));
+}
+
+void TForm5::showProgress()
+{
+    m_progressStale = false;
+    if (!m_runChart) {
+        buildCharts();
+        showEarlierRuns();
+        chartEarlierRuns();
+    }
+    EdgeFigures figures[2];
+    for (int edge = 0; edge < 2; ++edge)
+        figures[edge] = Reactions::edgeFigures(m_trials, Edges[edge]);
+    if (!m_trials.empty())
+        showThisRun(figures);
+    showTrialsChart(figures);
+    chartThisRun(figures);
+}
+
+void TForm5::showTrialsChart(const EdgeFigures (&figures)[2])
+{
+    // Every trial's two reactions, each edge's mean as a line across the
+    // run's trials, and the trials with anticipations on that line.
+    double low = HUGE_VAL;
+    double high = -HUGE_VAL;
     for (int edge = 0; edge < 2; ++edge) {
         QList<QPointF> points;
         for (const Reactions::TrialReactions &trial : m_trials) {
@@ -162,8 +374,100 @@ void TForm5::showFigures()
     }
     const int first = m_trials.empty() ? 1 : m_trials.front().trial;
     const int last = m_trials.empty() ? 1 : m_trials.back().trial;
-    m_trialAxis->setRange(first - 1, last + 1);
-    m_trialAxis->setTickInterval(std::max(1, (last - first + 2 + 9) / 10));
-    m_secondsAxis->setRange(low, high > low ? high * 1.1 : low + 1.0);
-    m_secondsAxis->applyNiceNumbers();
+    fitAcrossAxis(m_trialAxis, first, last);
+    fitSecondsAxis(m_secondsAxis, low, high);
+
+    QString description = m_trials.empty() ? QStringLiteral("Aucun essai.")
+                          : first == last
+                              ? QStringLiteral("Essai %1.").arg(first)
+                              : QStringLiteral("Essais %1 à %2.").arg(first).arg(last);
+    for (int edge = 0; edge < 2; ++edge) {
+        QList<QPointF> anticipated;
+        // Without a mean the edge's line is not drawn: the bottom of the
+        // chart stands for it.
+        const double level = figures[edge].count > 0 ? figures[edge].mean : m_secondsAxis->min();
+        for (const Reactions::TrialReactions &trial : m_trials) {
+            const int count = Edges[edge] == Edge::Disappearance ? trial.disappearanceAnticipations
+                                                                 : trial.reappearanceAnticipations;
+            if (count > 0)
+                anticipated.append(QPointF(trial.trial, level));
+        }
+        m_anticipations[edge]->replace(anticipated);
+        showMarker(m_trialChart, m_anticipations[edge], !anticipated.isEmpty());
+        description += QLatin1Char(' ') + edgeName(edge) + QStringLiteral(" : ");
+        description += figures[edge].count == 0
+                           ? QStringLiteral("aucun temps.")
+                           : QStringLiteral("%1 temps, moyenne %2.")
+                                 .arg(CountText(figures[edge].count),
+                                      secondsText(figures[edge].mean));
+    }
+    ui.Chart1->setAccessibleDescription(description);
+}
+
+void TForm5::chartEarlierRuns()
+{
+    // The chart runs from the oldest run to the newest, this one's place
+    // kept free for it.
+    const int count = int(m_earlierRuns.size());
+    m_runPlace = count - m_newerRuns + 1;
+    m_earlierLow = HUGE_VAL;
+    m_earlierHigh = -HUGE_VAL;
+    for (int edge = 0; edge < 2; ++edge) {
+        QList<QPointF> points;
+        m_runMeanIndex[edge] = -1;
+        for (int i = count - 1; i >= 0; --i) {
+            const RunFigures &run = m_earlierRuns[std::size_t(i)];
+            if (i < m_newerRuns && m_runMeanIndex[edge] < 0)
+                m_runMeanIndex[edge] = int(points.size());
+            if ((edge == 0 ? run.disappearanceCount : run.reappearanceCount) == 0)
+                continue;
+            const double mean = edge == 0 ? run.disappearanceMean : run.reappearanceMean;
+            points.append(QPointF(count - i + (i < m_newerRuns ? 1 : 0), mean));
+            m_earlierLow = std::min(m_earlierLow, mean);
+            m_earlierHigh = std::max(m_earlierHigh, mean);
+        }
+        if (m_runMeanIndex[edge] < 0)
+            m_runMeanIndex[edge] = int(points.size());
+        m_runMeans[edge]->replace(points);
+    }
+    fitAcrossAxis(m_runAxis, 1, count + 1);
+}
+
+void TForm5::chartThisRun(const EdgeFigures (&figures)[2])
+{
+    double low = m_earlierLow;
+    double high = m_earlierHigh;
+    for (int edge = 0; edge < 2; ++edge) {
+        if (figures[edge].count == 0)
+            continue;
+        const QPointF point(m_runPlace, figures[edge].mean);
+        if (m_runMeanShown[edge])
+            m_runMeans[edge]->replace(m_runMeanIndex[edge], point);
+        else
+            m_runMeans[edge]->insert(m_runMeanIndex[edge], point);
+        m_runMeanShown[edge] = true;
+        low = std::min(low, figures[edge].mean);
+        high = std::max(high, figures[edge].mean);
+    }
+    fitSecondsAxis(m_runSecondsAxis, low, high);
+
+    const int runs = ui.StringGrid2->rowCount() - 1;
+    QString description =
+        runs == 0   ? QStringLiteral("Aucune séance.")
+        : runs == 1 ? QStringLiteral("1 séance.")
+                    : QStringLiteral("%1 séances, de la plus ancienne à la plus récente.")
+                          .arg(CountText(runs));
+    for (int edge = 0; edge < 2; ++edge) {
+        const QLineSeries *series = m_runMeans[edge];
+        description += QLatin1Char(' ') + edgeName(edge) + QStringLiteral(" : ");
+        if (series->count() == 0)
+            description += QStringLiteral("aucune moyenne.");
+        else if (series->count() == 1)
+            description += secondsText(series->at(0).y()) + QLatin1Char('.');
+        else
+            description += QStringLiteral("de %1 à %2.")
+                               .arg(secondsText(series->at(0).y()),
+                                    secondsText(series->at(series->count() - 1).y()));
+    }
+    ui.Chart2->setAccessibleDescription(description);
 }

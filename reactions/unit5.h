@@ -3,19 +3,23 @@
 #pragma once
 
 #include "app/form.h"
+#include "reactions/history.h"
 #include "reactions/tops.h"
 #include "ui_unit5.h"
 
 #include <vector>
 
+class QChart;
 class QLineSeries;
 class QScatterSeries;
 class QValueAxis;
 
 /// The personal-equation window: the run's reaction times at the
 /// disappearance and at the reappearance, as figures in a small grid, the
-/// early tops, what the difference does to a timed duration, and a chart of
-/// every trial's two reaction times.
+/// anticipated tops, what the difference does to a timed duration, a line
+/// to copy into a report, and a chart of every trial's two reaction times;
+/// beside them, the runs that the reactions log holds, with this one, as a
+/// table and a chart of their means.
 class TForm5 : public Form
 {
     Q_OBJECT
@@ -25,24 +29,59 @@ public:
 
     Ui::TForm5 ui;
 
-    /// Writes the grid's header cells and sets up the chart.
+    /// Writes the grids' header cells, sets up the charts and reads the
+    /// earlier runs from the reactions log; where it holds any, the main
+    /// window's "Réactions..." button is shown.
     void FormCreate(QObject *Sender);
     void Button1Click(QObject *Sender);
+    /// Puts the report line on the clipboard.
+    void ButtonCopyClick(QObject *Sender);
 
     /// Adds a trial whose tops are complete to the run's figures, and shows
     /// them.
     void addTrial(const Reactions::TrialReactions &trial);
     const std::vector<Reactions::TrialReactions> &trials() const { return m_trials; }
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void buildCharts();
     void showFigures();
+    void showEarlierRuns();
+    void showThisRun(const Reactions::EdgeFigures (&figures)[2]);
+    void showProgress();
+    void showTrialsChart(const Reactions::EdgeFigures (&figures)[2]);
+    void chartEarlierRuns();
+    void chartThisRun(const Reactions::EdgeFigures (&figures)[2]);
 
     std::vector<Reactions::TrialReactions> m_trials;
-    std::int32_t m_earlyTops = 0;
+    /// This run's start, the log's other runs as read at start-up, newest
+    /// first, and how many of them are newer than this one.
+    std::int64_t m_runStartUtcSeconds = 0;
+    std::vector<Reactions::RunFigures> m_earlierRuns;
+    int m_newerRuns = 0;
+    /// This run in the "Séances" chart: its place across, whether each
+    /// edge's mean is shown, and where it goes among the edge's points.
+    int m_runPlace = 0;
+    bool m_runMeanShown[2] = {};
+    int m_runMeanIndex[2] = {};
+    double m_earlierLow = 0.0;
+    double m_earlierHigh = 0.0;
+    /// Trials came since the runs and the charts were last shown.
+    bool m_progressStale = true;
+
+    /// None until the window is first shown.
+    QChart *m_trialChart = nullptr;
+    QChart *m_runChart = nullptr;
     QScatterSeries *m_points[2] = {};
     QLineSeries *m_means[2] = {};
+    QScatterSeries *m_anticipations[2] = {};
     QValueAxis *m_trialAxis = nullptr;
     QValueAxis *m_secondsAxis = nullptr;
+    QLineSeries *m_runMeans[2] = {};
+    QValueAxis *m_runAxis = nullptr;
+    QValueAxis *m_runSecondsAxis = nullptr;
 };
 
 extern TForm5 *Form5;

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::int32_t clButton = -2;
@@ -136,6 +138,17 @@ void StringGrid::prepareCells()
             setItem(row, column, it);
         }
     }
+    // The first value cell is current, so that the keys start from it, but
+    // not selected: at rest no cell is highlighted as if it stood out.
     if (!currentIndex().isValid() && rowCount() > 1 && columnCount() > 1)
-        setCurrentCell(1, 1);
+        selectionModel()->setCurrentIndex(model()->index(1, 1), QItemSelectionModel::NoUpdate);
+}
+
+void StringGrid::fitColumnToTexts(int column)
+{
+    int widest = 0;
+    for (int row = 0; row < rowCount(); ++row)
+        widest = std::max(widest, fontMetrics().horizontalAdvance(cell(column, row)));
+    // The text's margin on both sides, and the grid line.
+    setColumnWidth(column, std::max(ColumnWidth, widest + 2 * TextMargin + 1));
 }

@@ -9,8 +9,9 @@
 /// selected nor made current, and whose texts are also the table's header
 /// texts, for screen readers; the other cells can be selected, one at a time
 /// or as a dragged range, but not edited. A cell that was never written holds
-/// the empty text. Every column has the same width and every row the same
-/// height; the current cell starts at (1, 1).
+/// the empty text. Columns are ColumnWidth wide unless widened to their
+/// texts, rows RowHeight high; the current cell starts at (1, 1), not
+/// selected.
 class StringGrid : public QTableWidget
 {
     Q_OBJECT
@@ -24,6 +25,10 @@ public:
 
     QString cell(int column, int row) const;
     void setCell(int column, int row, const QString &text);
+
+    /// Widens the column to its widest text in the grid's font; a column
+    /// is never narrower than ColumnWidth.
+    void fitColumnToTexts(int column);
 
     /// Whether (column, row) is a header cell.
     static bool isFixed(int column, int row) { return column == 0 || row == 0; }

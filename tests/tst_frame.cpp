@@ -126,7 +126,7 @@ void TestFrame::windows_data()
         << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint(176, -40) << QPoint(176, 2)
         << "TrackBar1" << QPoint();
     QTest::newRow("personal equation, beyond the right edge")
-        << 5 << "Équation personnelle" << QRect(500, 145, 420, 380) << QPoint()
+        << 5 << "Équation personnelle" << QRect(500, 145, 838, 431) << QPoint()
         << QPoint(378, 145) << "StringGrid1" << QPoint();
 }
 

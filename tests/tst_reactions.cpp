@@ -4,6 +4,7 @@
 
 #include "app/clock.h"
 #include "app/common.h"
+#include "app/application.h"
 #include "app/randomsource.h"
 #include "main_window/unit1.h"
 #include "main_window/unit1vars.h"
@@ -11,8 +12,11 @@
 #include "reactions/unit5.h"
 #include "settings/unit2.h"
 
+#include <QClipboard>
 #include <QFile>
 #include <QtTest>
+#include <QtCharts/QChartView>
+#include <QtCharts/QValueAxis>
 #include <QtCharts/QXYSeries>
 
 #include <memory>
@@ -343,29 +347,62 @@ void TestReactions::trialEnd()
 void TestReactions::windowFigures_data()
 {
     // Trials as trial number, disappearance and reappearance reactions in
-    // ms (-1: no top) and early tops.
+    // ms (-1: no top) and anticipations at each edge.
     QTest::addColumn<QList<QList<int>>>("trials");
-    QTest::addColumn<QStringList>("disappearance"); // Moy., Sigma, Min., Max., Nb.
+    QTest::addColumn<QStringList>("disappearance"); // Moy., Méd., Sigma, Min., Max., Nb.
     QTest::addColumn<QStringList>("reappearance");
-    QTest::addColumn<QString>("early");
+    QTest::addColumn<QString>("anticipations");
     QTest::addColumn<QString>("effect");
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<QString>("secondsAxis");
+    QTest::addColumn<QString>("chartSummary");
+    QTest::addColumn<QStringList>("tabChain");
+    // reactions.csv before the start (this run began 2026-12-08 21:24:05
+    // UTC), and the "Séances" rows: start in Paris time, means, trials.
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QStringList>("runs");
+    QTest::addColumn<int>("fontPixels"); // 0: the default font
 
-    QTest::newRow("one edge tapped once: no deviation, no effect")
-        << QList<QList<int>>{{1, 250, -1, 2}} << QStringList{" 0.25", "", " 0.25", " 0.25", "1"}
-        << QStringList{"", "", "", "", "0"} << "Tops anticipés : 2" << "";
-    QTest::newRow("later returns: durations lengthened")
-        << QList<QList<int>>{{1, 200, 300, 0}, {3, 300, 400, 1}}
-        << QStringList{" 0.25", " 0.07", " 0.20", " 0.30", "2"}
-        << QStringList{" 0.35", " 0.07", " 0.30", " 0.40", "2"} << "Tops anticipés : 1"
-        << "Vos durées sont allongées de 0.10 s.";
-    QTest::newRow("earlier returns: durations shortened")
-        << QList<QList<int>>{{2, 400, 350, 0}} << QStringList{" 0.40", "", " 0.40", " 0.40", "1"}
-        << QStringList{" 0.35", "", " 0.35", " 0.35", "1"} << "Tops anticipés : 0"
-        << "Vos durées sont raccourcies de 0.05 s.";
-    QTest::newRow("less than 5 ms apart: neither")
-        << QList<QList<int>>{{1, 300, 304, 0}} << QStringList{" 0.30", "", " 0.30", " 0.30", "1"}
-        << QStringList{" 0.30", "", " 0.30", " 0.30", "1"} << "Tops anticipés : 0"
-        << "Vos durées ne sont ni allongées ni raccourcies.";
+    const QStringList figuresOnly{"StringGrid1", "LabelAnticipations", "StringGrid2", "Button1"};
+    const QStringList withReport{"StringGrid1", "LabelAnticipations", "LabelEffect", "LabelReport",
+                                 "ButtonCopy", "StringGrid2", "Button1"};
+    QTest::newRow("one edge tapped once: no deviation, no effect, names fit a large font")
+        << QList<QList<int>>{{1, 250, -1, 2, 0}} << QStringList{" 0.25", " 0.25", "", " 0.25", " 0.25", "1"}
+        << QStringList{"", "", "", "", "", "0"} << "Anticipations : 2 à la disparition, 0 à la réapparition"
+        << "" << "" << "0.22 to 0.28" << "Essai 1. Disparition : 1 temps, moyenne 0.25 s. Réapparition : aucun temps."
+        << figuresOnly << QByteArray() << QStringList{"08/12/2026 22:24| 0.25||1"} << 20;
+    QTest::newRow("later returns: durations lengthened, medians between two")
+        << QList<QList<int>>{{1, 200, 300, 0, 0}, {3, 300, 400, 1, 2}}
+        << QStringList{" 0.25", " 0.25", " 0.07", " 0.20", " 0.30", "2"}
+        << QStringList{" 0.35", " 0.35", " 0.07", " 0.30", " 0.40", "2"}
+        << "Anticipations : 1 à la disparition, 2 à la réapparition" << "Vos durées sont allongées de 0.10 s."
+        << "Pour vos rapports : disparition 0.25 s ± 0.07 s (2 essais), réapparition 0.35 s ± 0.07 s (2 essais)."
+        << "0.10 to 0.50" << "Essais 1 à 3. Disparition : 2 temps, moyenne 0.25 s. Réapparition : 2 temps, moyenne 0.35 s."
+        << withReport << QByteArray() << QStringList{"08/12/2026 22:24| 0.25| 0.35|2"} << 0;
+    QTest::newRow("earlier returns: durations shortened, one value each without its deviation")
+        << QList<QList<int>>{{2, 400, 350, 0, 0}} << QStringList{" 0.40", " 0.40", "", " 0.40", " 0.40", "1"}
+        << QStringList{" 0.35", " 0.35", "", " 0.35", " 0.35", "1"}
+        << "Anticipations : 0 à la disparition, 0 à la réapparition" << "Vos durées sont raccourcies de 0.05 s."
+        << "Pour vos rapports : disparition 0.40 s (1 essai), réapparition 0.35 s (1 essai)."
+        << "0.34 to 0.42" << "Essai 2. Disparition : 1 temps, moyenne 0.40 s. Réapparition : 1 temps, moyenne 0.35 s."
+        << withReport << QByteArray() << QStringList{"08/12/2026 22:24| 0.40| 0.35|1"} << 0;
+    QTest::newRow("reactions from 0.40 to 0.56 s: the axis fitted to them; earlier runs in the log")
+        << QList<QList<int>>{{1, 400, 450, 0, 0}, {2, 560, 500, 0, 0}, {3, 480, 420, 0, 0}}
+        << QStringList{" 0.48", " 0.48", " 0.08", " 0.40", " 0.56", "3"}
+        << QStringList{" 0.46", " 0.45", " 0.04", " 0.42", " 0.50", "3"}
+        << "Anticipations : 0 à la disparition, 0 à la réapparition" << "Vos durées sont raccourcies de 0.02 s."
+        << "Pour vos rapports : disparition 0.48 s ± 0.08 s (3 essais), réapparition 0.46 s ± 0.04 s (3 essais)."
+        << "0.35 to 0.60" << "Essais 1 à 3. Disparition : 3 temps, moyenne 0.48 s. Réapparition : 3 temps, moyenne 0.46 s."
+        << QStringList{"StringGrid1", "LabelAnticipations", "LabelEffect", "LabelReport", "ButtonCopy",
+                       "StringGrid2", "LabelUnreadable", "Button1"}
+        << QByteArray("date,duree_s,reaction_disparition_s,reaction_reapparition_s,tops_anticipes\r\n"
+                      "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.250,0,0\r\n"
+                      "2026-12-05 19:30:00,1,2026-12-05 19:30:10.000,2.000,,0.400,0,0\r\n"
+                      "2026-12-01 20:00:00,2,2026-12-01 20:00:20.000,2.000,0.200,,1,0\r\n"
+                      "2026-12-08 21:24:05,1,2026-12-08 21:24:10.000,2.000,0.900,0.900,0,0\r\n")
+        << QStringList{"08/12/2026 22:24| 0.48| 0.46|3", "05/12/2026 20:30|| 0.40|1",
+                       "01/12/2026 21:00| 0.25| 0.25|2"}
+        << 0;
 }
 
 void TestReactions::windowFigures()
@@ -373,29 +410,86 @@ void TestReactions::windowFigures()
     QFETCH(QList<QList<int>>, trials);
     QFETCH(QStringList, disappearance);
     QFETCH(QStringList, reappearance);
-    QFETCH(QString, early);
+    QFETCH(QString, anticipations);
     QFETCH(QString, effect);
+    QFETCH(QString, report);
+    QFETCH(QString, secondsAxis);
+    QFETCH(QString, chartSummary);
+    QFETCH(QStringList, tabChain);
+    QFETCH(QByteArray, log);
+    QFETCH(QStringList, runs);
+    QFETCH(int, fontPixels);
 
-    ProgramFixture program;
+    const QFont before = QApplication::font();
+    const auto restore = qScopeGuard([&] {
+        QApplication::setFont(before);
+        qunsetenv("TZ");
+        Clock::setUtcSource(nullptr);
+    });
+    if (fontPixels > 0) {
+        QFont font = before;
+        font.setPixelSize(fontPixels);
+        QApplication::setFont(font);
+    }
+    qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    Clock::setUtcSource([]() -> std::int64_t { return Q_INT64_C(1796765045999); });
+    ProgramFixture program(true, false);
+    QFile file(program.path(QStringLiteral("reactions.csv")));
+    QVERIFY(log.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(log) == log.size()));
+    file.close();
+    createForms();
+    QCOMPARE(Form1->ui.ButtonReactions->isHidden(), log.isEmpty());
+
     auto reaction = [](int ms) { return ms < 0 ? std::optional<double>() : ms / 1000.0; };
     int points = 0;
     for (const QList<int> &t : trials) {
-        Form5->addTrial({t[0], reaction(t[1]), reaction(t[2]), t[3]});
-        points += (t[1] >= 0) + (t[2] >= 0);
+        Form5->addTrial({t[0], reaction(t[1]), reaction(t[2]), t[3], t[4]});
+        points += (t[1] >= 0) + (t[2] >= 0) + (t[3] > 0) + (t[4] > 0);
     }
+    // The runs and the charts are drawn once the window is shown.
+    Form5->showForm();
     const StringGrid *grid = Form5->ui.StringGrid1;
-    for (int column = 1; column <= 5; ++column) {
+    for (int column = 1; column <= 6; ++column) {
         QCOMPARE(grid->cell(column, 1), disappearance[column - 1]);
         QCOMPARE(grid->cell(column, 2), reappearance[column - 1]);
     }
-    QCOMPARE(Form5->ui.LabelEarly->text(), early);
+    QVERIFY(grid->columnWidth(0) - 2 * StringGrid::TextMargin
+            > grid->fontMetrics().horizontalAdvance(QStringLiteral("Réapparition")));
+    QVERIFY(grid->selectedItems().isEmpty());
+    QCOMPARE(Form5->ui.LabelAnticipations->text(), anticipations);
     QCOMPARE(Form5->ui.LabelEffect->text(), effect);
+    QCOMPARE(Form5->ui.LabelReport->text(), report);
+    if (!report.isEmpty()) {
+        QTest::mouseClick(Form5->ui.ButtonCopy, Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), report);
+    }
+    // The figures are read in this order; the charts are passed over.
+    QStringList chain;
+    for (QWidget *w = Form5->ui.StringGrid1; chain.size() < 20; w = w->nextInFocusChain()) {
+        if (w->parentWidget() == Form5->contents() && w->isVisibleTo(Form5)
+            && (w->focusPolicy() & Qt::TabFocus) && !chain.contains(w->objectName()))
+            chain.append(w->objectName());
+        if (w->nextInFocusChain() == Form5->ui.StringGrid1)
+            break;
+    }
+    QCOMPARE(chain, tabChain);
+    QStringList shownRuns;
+    for (int row = 1; row < Form5->ui.StringGrid2->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < 4; ++column)
+            cells.append(Form5->ui.StringGrid2->cell(column, row));
+        shownRuns.append(cells.join(QLatin1Char('|')));
+    }
+    QCOMPARE(shownRuns, runs);
+    QCOMPARE(Form5->ui.LabelUnreadable->text(), log.isEmpty() ? "" : "1 ligne illisible");
 
-    // The chart holds each reaction as a point, and each edge's mean as a
-    // line once the edge has one.
+    // The chart holds each reaction as a point, each trial's anticipations
+    // at an edge as a point, and each edge's mean as a line once the edge
+    // has one.
+    QChart *chart = Form5->ui.Chart1->findChild<QChartView *>()->chart();
     int plotted = 0;
     int meanLines = 0;
-    for (QAbstractSeries *series : Form5->ui.Chart1->chart()->series()) {
+    for (QAbstractSeries *series : chart->series()) {
         const auto *xy = static_cast<QXYSeries *>(series);
         if (series->type() == QAbstractSeries::SeriesTypeScatter)
             plotted += int(xy->count());
@@ -404,6 +498,9 @@ void TestReactions::windowFigures()
     }
     QCOMPARE(plotted, points);
     QCOMPARE(meanLines, int(!disappearance[0].isEmpty()) + int(!reappearance[0].isEmpty()));
+    const auto *axis = static_cast<QValueAxis *>(chart->axes(Qt::Vertical).constFirst());
+    QCOMPARE(QStringLiteral("%1 to %2").arg(axis->min(), 0, 'f', 2).arg(axis->max(), 0, 'f', 2), secondsAxis);
+    QCOMPARE(Form5->ui.Chart1->accessibleDescription(), chartSummary);
 }
 
 QTEST_MAIN(TestReactions)

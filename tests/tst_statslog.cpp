@@ -5,12 +5,14 @@
 #include "app/errors.h"
 #include "main_window/unit1.h"
 #include "main_window/unit1vars.h"
+#include "reactions/history.h"
 #include "reactions/reactionslog.h"
 #include "settings/unit2.h"
 #include "statistics/statslog.h"
 #include "statistics/unit4.h"
 #include "testsupport.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -121,6 +123,8 @@ private slots:
     void runsClosingTogetherKeepTheirRecords();
     void reactionsLine_data();
     void reactionsLine();
+    void reactionsHistory_data();
+    void reactionsHistory();
 };
 
 void TestStatsLog::appendsAtClose_data()
@@ -629,6 +633,80 @@ void TestStatsLog::reactionsLine()
     previousZone ? qputenv("TZ", *previousZone) : qunsetenv("TZ");
     ::tzset();
     QCOMPARE(written, line);
+}
+
+void TestStatsLog::reactionsHistory_data()
+{
+    // The log's text (or a pipe of that name) and this run's start; the
+    // other runs, newest first, as start, trials and the two means, and the
+    // unreadable lines.
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("pipe");
+    QTest::addColumn<QString>("currentStart");
+    QTest::addColumn<QStringList>("runs");
+    QTest::addColumn<int>("unreadable");
+
+    const QByteArray header = ReactionsLog::HeaderLine + QByteArray("\r\n");
+    QTest::newRow("runs newest first, each edge's mean over its own tops; later columns, bare LF")
+        << header + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,,0,1\r\n"
+                    "2026-12-01 20:00:00,3,2026-12-01 20:01:10.000,2.000,0.200,0.400,0,0,x\n"
+                    "2026-12-05 08:00:00,1,2026-12-05 08:00:10.000,2.000,,,2,0\r\n"
+        << false << "2026-12-08 21:24:05"
+        << QStringList{"2026-12-05 08:00:00|1|-|-", "2026-12-01 20:00:00|2|0.250|0.400"} << 0;
+    QTest::newRow("another header's lines and damaged ones skipped and counted; blank lines not")
+        << "date,duree_s,reaction_disparition_s,reaction_reapparition_s,tops_anticipes\r\n"
+           "2026-12-01T20:00:10.000+01:00,2.000,0.300,,0\r\n"
+           "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.200,0,0\r\n\r\n"
+           "2026-12-01 20:00:00,2,2026-12-01 20:00:20.000,2.000,0.3\r\n"
+           "2026-02-30 20:00:00,1,2026-02-30 20:00:10.000,2.000,0.300,0.200,0,0\r\n"
+           "2026-12-01 20:00:00,3,2026-12-01 20:00:30.000,2.000,-0.300,0.200,0,0\r\n"
+           "2026-12-01 20:00:00,4,2026-12-01 20:00:40.000,2.000,0.300,0.200,0,\r\n"
+               + header
+        << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 6;
+    QTest::newRow("lines of this run in the log left out: the program has its trials")
+        << header + "2026-12-08 21:24:05,1,2026-12-08 21:24:10.000,2.000,0.300,0.300,0,0\r\n"
+                    "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.200,0,0\r\n"
+        << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 0;
+    QTest::newRow("two programs writing at once: each run's lines gathered")
+        << header + "2026-12-02 10:00:00,1,2026-12-02 10:00:10.000,2.000,0.400,,0,0\r\n"
+                    "2026-12-02 09:59:59,1,2026-12-02 10:00:11.000,2.000,0.200,,0,0\r\n"
+                    "2026-12-02 10:00:00,2,2026-12-02 10:00:20.000,2.000,0.600,,0,0\r\n"
+        << false << "2026-11-30 00:00:00"
+        << QStringList{"2026-12-02 10:00:00|2|0.500|-", "2026-12-02 09:59:59|1|0.200|-"} << 0;
+    QTest::newRow("a pipe named reactions.csv: no runs, and no wait for a writer")
+        << QByteArray() << true << "2026-12-08 21:24:05" << QStringList() << 0;
+}
+
+void TestStatsLog::reactionsHistory()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, pipe);
+    QFETCH(QString, currentStart);
+    QFETCH(QStringList, runs);
+    QFETCH(int, unreadable);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("reactions.csv"));
+    if (pipe)
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else
+        writeFile(path, content);
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    QDateTime start = QDateTime::fromString(currentStart, format);
+    start.setTimeSpec(Qt::UTC);
+    const Reactions::History history = Reactions::readHistory(path);
+    auto mean = [](std::int32_t count, double value) {
+        return count > 0 ? QString::number(value, 'f', 3) : QStringLiteral("-");
+    };
+    QStringList shown;
+    for (const Reactions::RunFigures &run : Reactions::earlierRuns(history, start.toSecsSinceEpoch()))
+        shown.append(QStringLiteral("%1|%2|%3|%4")
+                         .arg(QDateTime::fromSecsSinceEpoch(run.startUtcSeconds, Qt::UTC).toString(format))
+                         .arg(run.trials)
+                         .arg(mean(run.disappearanceCount, run.disappearanceMean),
+                              mean(run.reappearanceCount, run.reappearanceMean)));
+    QCOMPARE(shown, runs);
+    QCOMPARE(history.unreadableLines, unreadable);
 }
 
 QTEST_MAIN(TestStatsLog)

@@ -183,10 +183,10 @@ class Reactions(harness.ProgramTest):
                  for row in range(table.nRows) for column in range(table.nColumns)}
         session.screenshot("personal-equation", window)
         for row, reaction in ((1, disappearance), (2, reappearance)):
-            for column in (1, 3, 4):
+            for column in (1, 2, 4, 5):
                 self.assertAlmostEqual(seconds_value(cells[(column, row)]), reaction,
                                        delta=0.0051)
-            self.assertEqual((cells[(2, row)], cells[(5, row)]), ("", "1"))
+            self.assertEqual((cells[(3, row)], cells[(6, row)]), ("", "1"))
         session.close_request(window)
         session.wait_no_window("^Équation personnelle$")
 

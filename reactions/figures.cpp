@@ -1,0 +1,68 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "reactions/figures.h"
+
+#include "app/common.h"
+
+#include <algorithm>
+
+namespace Reactions {
+
+namespace {
+
+QString edgeForReport(const char *name, const EdgeFigures &figures)
+{
+    QString text = QString::fromUtf8(name) + QLatin1Char(' ') + SecondsText(figures.mean).trimmed()
+                   + QStringLiteral(" s");
+    if (figures.count > 1)
+        text += QStringLiteral(" ± %1 s").arg(SecondsText(figures.deviation).trimmed());
+    text += QStringLiteral(" (%1 %2)").arg(CountText(figures.count),
+                                          figures.count > 1 ? QStringLiteral("essais")
+                                                            : QStringLiteral("essai"));
+    return text;
+}
+
+} // namespace
+
+std::optional<double> edgeMedian(const std::vector<TrialReactions> &trials, Edge edge)
+{
+    std::vector<double> values;
+    for (const TrialReactions &trial : trials) {
+        const std::optional<double> &reaction =
+            edge == Edge::Disappearance ? trial.disappearance : trial.reappearance;
+        if (reaction)
+            values.push_back(*reaction);
+    }
+    if (values.empty())
+        return std::nullopt;
+    const std::size_t half = values.size() / 2;
+    std::nth_element(values.begin(), values.begin() + half, values.end());
+    const double upper = values[half];
+    if (values.size() % 2 != 0)
+        return upper;
+    const double lower = *std::max_element(values.begin(), values.begin() + half);
+    return lower + (upper - lower) / 2;
+}
+
+QString anticipationsText(const std::vector<TrialReactions> &trials)
+{
+    std::int32_t disappearance = 0;
+    std::int32_t reappearance = 0;
+    for (const TrialReactions &trial : trials) {
+        disappearance += trial.disappearanceAnticipations;
+        reappearance += trial.reappearanceAnticipations;
+    }
+    return QStringLiteral("Anticipations : %1 à la disparition, %2 à la réapparition")
+        .arg(CountText(disappearance), CountText(reappearance));
+}
+
+QString reportLine(const EdgeFigures &disappearance, const EdgeFigures &reappearance)
+{
+    if (disappearance.count == 0 || reappearance.count == 0)
+        return QString();
+    return QStringLiteral("Pour vos rapports : %1, %2.")
+        .arg(edgeForReport("disparition", disappearance),
+             edgeForReport("réapparition", reappearance));
+}
+
+} // namespace Reactions

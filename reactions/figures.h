@@ -1,0 +1,29 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include "reactions/tops.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+/// The run's reaction figures as the personal-equation window words them.
+namespace Reactions {
+
+/// The middle one of an edge's reactions over the trials, or the mean of
+/// the two middle ones for an even number; none without reactions.
+std::optional<double> edgeMedian(const std::vector<TrialReactions> &trials, Edge edge);
+
+/// "Anticipations : 1 à la disparition, 0 à la réapparition", the run's
+/// anticipated tops at each edge.
+QString anticipationsText(const std::vector<TrialReactions> &trials);
+
+/// The line an observer copies into a report, once both edges have a mean:
+/// "Pour vos rapports : disparition 0.31 s ± 0.06 s (12 essais),
+/// réapparition 0.25 s ± 0.05 s (11 essais)." An edge with one reaction
+/// has no "± ..."; the empty text before both edges have a mean.
+QString reportLine(const EdgeFigures &disappearance, const EdgeFigures &reappearance);
+
+} // namespace Reactions

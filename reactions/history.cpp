@@ -1,0 +1,289 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "reactions/history.h"
+
+#include "reactions/reactionslog.h"
+#include "statistics/summary.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <string>
+#include <unordered_map>
+
+namespace Reactions {
+
+namespace {
+
+// The log's columns, in their order; later ones are left alone.
+enum Column {
+    Start,
+    Trial,
+    Returned,
+    Duration,
+    DisappearanceReaction,
+    ReappearanceReaction,
+    DisappearanceAnticipations,
+    ReappearanceAnticipations,
+    ColumnCount
+};
+
+struct Field
+{
+    const char *begin = nullptr;
+    const char *end = nullptr;
+    std::size_t size() const { return std::size_t(end - begin); }
+};
+
+// Reads count decimal digits.
+bool readDigits(const char *p, int count, int &value)
+{
+    value = 0;
+    for (int i = 0; i < count; ++i) {
+        if (p[i] < '0' || p[i] > '9')
+            return false;
+        value = value * 10 + (p[i] - '0');
+    }
+    return true;
+}
+
+int daysInMonth(int year, int month)
+{
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+// Days from 1970-01-01 to the date of the proleptic Gregorian calendar.
+std::int64_t daysSinceEpoch(int year, int month, int day)
+{
+    year -= month <= 2;
+    const int era = (year >= 0 ? year : year - 399) / 400;
+    const int yearOfEra = year - era * 400;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return std::int64_t(era) * 146097 + dayOfEra - 719468;
+}
+
+// "YYYY-MM-DD HH:MM:SS", and ".mmm" after it where asked.
+bool readUtc(const Field &field, bool withMilliseconds, std::int64_t &seconds)
+{
+    if (field.size() != (withMilliseconds ? 23u : 19u))
+        return false;
+    const char *p = field.begin;
+    int year, month, day, hour, minute, second, milliseconds;
+    if (!readDigits(p, 4, year) || p[4] != '-' || !readDigits(p + 5, 2, month) || p[7] != '-'
+        || !readDigits(p + 8, 2, day) || p[10] != ' ' || !readDigits(p + 11, 2, hour)
+        || p[13] != ':' || !readDigits(p + 14, 2, minute) || p[16] != ':'
+        || !readDigits(p + 17, 2, second))
+        return false;
+    if (withMilliseconds && (p[19] != '.' || !readDigits(p + 20, 3, milliseconds)))
+        return false;
+    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23
+        || minute > 59 || second > 59)
+        return false;
+    seconds = daysSinceEpoch(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+    return true;
+}
+
+// Nine digits at most: a count far beyond any run, and no overflow.
+constexpr std::size_t MaxDigits = 9;
+
+bool readCount(const Field &field, std::int32_t &count)
+{
+    const std::size_t size = field.size();
+    return size >= 1 && size <= MaxDigits && readDigits(field.begin, int(size), count);
+}
+
+// Seconds as the log writes them: digits, and a point with digits after
+// them; the empty field gives none where it is allowed.
+bool readSeconds(const Field &field, bool mayBeEmpty, std::optional<double> &seconds)
+{
+    seconds.reset();
+    if (field.size() == 0)
+        return mayBeEmpty;
+    const char *point = static_cast<const char *>(std::memchr(field.begin, '.', field.size()));
+    const Field whole{field.begin, point ? point : field.end};
+    const Field fraction{point ? point + 1 : field.end, field.end};
+    std::int32_t units = 0;
+    std::int32_t digits = 0;
+    if (!readCount(whole, units) || (point && !readCount(fraction, digits)))
+        return false;
+    double scale = 1.0;
+    for (std::size_t i = 0; i < fraction.size(); ++i)
+        scale *= 10.0;
+    seconds = units + digits / scale;
+    return true;
+}
+
+struct RunSums
+{
+    std::int64_t startUtcSeconds = 0;
+    std::int32_t trials = 0;
+    std::int32_t counts[2] = {};
+    long double sums[2] = {};
+};
+
+// The line's figures, when every column up to the eighth has its shape;
+// the run's start is read last, by the caller.
+bool readLine(const char *begin, const char *end, Field fields[ColumnCount],
+              std::optional<double> reactions[2])
+{
+    const char *p = begin;
+    for (int column = 0; column < ColumnCount; ++column) {
+        const char *comma = static_cast<const char *>(std::memchr(p, ',', std::size_t(end - p)));
+        if (!comma && column + 1 < ColumnCount)
+            return false;
+        fields[column] = {p, comma ? comma : end};
+        p = comma ? comma + 1 : end;
+    }
+    std::int64_t returned = 0;
+    std::int32_t count = 0;
+    std::optional<double> duration;
+    return readCount(fields[Trial], count) && count > 0 && readUtc(fields[Returned], true, returned)
+           && readSeconds(fields[Duration], false, duration)
+           && readSeconds(fields[DisappearanceReaction], true, reactions[0])
+           && readSeconds(fields[ReappearanceReaction], true, reactions[1])
+           && readCount(fields[DisappearanceAnticipations], count)
+           && readCount(fields[ReappearanceAnticipations], count);
+}
+
+bool isHeader(const char *begin, const char *end)
+{
+    static const std::size_t length = std::strlen(ReactionsLog::HeaderLine);
+    const std::size_t size = std::size_t(end - begin);
+    return size >= length && std::memcmp(begin, ReactionsLog::HeaderLine, length) == 0
+           && (size == length || begin[length] == ',');
+}
+
+RunFigures figuresOf(const RunSums &sums)
+{
+    RunFigures run;
+    run.startUtcSeconds = sums.startUtcSeconds;
+    run.trials = sums.trials;
+    run.disappearanceCount = sums.counts[0];
+    run.reappearanceCount = sums.counts[1];
+    if (sums.counts[0] > 0)
+        run.disappearanceMean = sampleMean(sums.sums[0], sums.counts[0]);
+    if (sums.counts[1] > 0)
+        run.reappearanceMean = sampleMean(sums.sums[1], sums.counts[1]);
+    return run;
+}
+
+} // namespace
+
+History parseHistory(const char *data, std::size_t size)
+{
+    History history;
+    std::vector<RunSums> runs;
+    std::unordered_map<std::int64_t, std::size_t> runIndex;
+    // The lines of a run follow one another: its start is read once.
+    const char *lastStart = nullptr;
+    std::size_t lastIndex = 0;
+
+    const char *p = data;
+    const char *const end = data + size;
+    if (size >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0)
+        p += 3;
+    while (p < end) {
+        const char *lineEnd = static_cast<const char *>(std::memchr(p, '\n', std::size_t(end - p)));
+        if (!lineEnd)
+            lineEnd = end;
+        const char *const next = lineEnd < end ? lineEnd + 1 : end;
+        if (lineEnd > p && lineEnd[-1] == '\r')
+            --lineEnd;
+        const char *const line = p;
+        p = next;
+        if (line == lineEnd || isHeader(line, lineEnd))
+            continue;
+
+        Field fields[ColumnCount];
+        std::optional<double> reactions[2];
+        if (!readLine(line, lineEnd, fields, reactions)) {
+            ++history.unreadableLines;
+            continue;
+        }
+        const Field &start = fields[Start];
+        if (!lastStart || start.size() != 19 || std::memcmp(start.begin, lastStart, 19) != 0) {
+            std::int64_t startUtcSeconds = 0;
+            if (!readUtc(start, false, startUtcSeconds)) {
+                ++history.unreadableLines;
+                continue;
+            }
+            const auto found = runIndex.emplace(startUtcSeconds, runs.size());
+            if (found.second) {
+                runs.emplace_back();
+                runs.back().startUtcSeconds = startUtcSeconds;
+            }
+            lastStart = start.begin;
+            lastIndex = found.first->second;
+        }
+        RunSums &run = runs[lastIndex];
+        ++run.trials;
+        for (int edge = 0; edge < 2; ++edge) {
+            if (reactions[edge]) {
+                ++run.counts[edge];
+                run.sums[edge] += *reactions[edge];
+            }
+        }
+    }
+
+    history.runs.reserve(runs.size());
+    for (const RunSums &run : runs)
+        history.runs.push_back(figuresOf(run));
+    return history;
+}
+
+History readHistory(const QString &path)
+{
+    // Opening a pipe without a writer would wait for one: the file is opened
+    // without waiting, and read only when it is a regular file.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat status;
+    std::string text;
+    bool read = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    if (read) {
+        // The file may grow while it is read: read to its end.
+        text.resize(std::size_t(status.st_size) + 1);
+        std::size_t filled = 0;
+        for (;;) {
+            if (filled == text.size())
+                text.resize(text.size() * 2);
+            const ssize_t got = ::read(fd, &text[filled], text.size() - filled);
+            if (got > 0) {
+                filled += std::size_t(got);
+            } else if (got == 0) {
+                break;
+            } else if (errno != EINTR) {
+                read = false;
+                break;
+            }
+        }
+        text.resize(filled);
+    }
+    ::close(fd);
+    return read ? parseHistory(text.data(), text.size()) : History();
+}
+
+std::vector<RunFigures> earlierRuns(const History &history, std::int64_t currentStartUtcSeconds)
+{
+    std::vector<RunFigures> runs;
+    runs.reserve(history.runs.size());
+    for (const RunFigures &run : history.runs) {
+        if (run.startUtcSeconds != currentStartUtcSeconds)
+            runs.push_back(run);
+    }
+    std::sort(runs.begin(), runs.end(), [](const RunFigures &a, const RunFigures &b) {
+        return a.startUtcSeconds > b.startUtcSeconds;
+    });
+    return runs;
+}
+
+} // namespace Reactions

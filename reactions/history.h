@@ -1,0 +1,51 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include "reactions/tops.h"
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+/// The runs that the reactions log holds, read back for the observer's
+/// progress from one run to the next.
+namespace Reactions {
+
+/// One run's reactions in brief.
+struct RunFigures
+{
+    std::int64_t startUtcSeconds = 0; ///< the run's start, UTC seconds since 1970
+    std::int32_t trials = 0;          ///< trials with a top that counts
+    std::int32_t disappearanceCount = 0;
+    std::int32_t reappearanceCount = 0;
+    double disappearanceMean = 0.0; ///< seconds, with its count above 0
+    double reappearanceMean = 0.0;
+};
+
+struct History
+{
+    std::vector<RunFigures> runs; ///< in the order of their first lines
+    /// Lines that are not the log's lines: another header's, damaged ones.
+    std::int32_t unreadableLines = 0;
+};
+
+/// Reads the text of a reactions log: one run per start found in its lines.
+/// The log's own header (with any columns added after its eighth), empty
+/// lines and a leading byte-order mark are passed over; any other line that
+/// is not a log line of eight columns or more, each of its shape, is
+/// counted as unreadable and left out.
+History parseHistory(const char *data, std::size_t size);
+
+/// Reads the reactions log at path as parseHistory() does. A file that
+/// cannot be read, or that is no regular file (a pipe would wait for a
+/// writer), gives no runs.
+History readHistory(const QString &path);
+
+/// The log's runs other than the one that started at the given time (whose
+/// trials the program has already), newest first.
+std::vector<RunFigures> earlierRuns(const History &history, std::int64_t currentStartUtcSeconds);
+
+} // namespace Reactions
