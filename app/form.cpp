@@ -315,7 +315,7 @@ void Form::placeOnScreen(bool firstShow)
         placed = keptWithin(framed, area);
     }
     if (placed != framed)
-        setGeometry(geometry().translated(placed.topLeft() - framed.topLeft()));
+        setGeometry(placed.marginsRemoved(frame));
 }
 
 void Form::hideForm()

@@ -105,6 +105,12 @@ QRect placeFrame(const QRect &area, const QRect &mainFrame, const QRect &frame,
             beside.moveBottom(area.bottom());
         if (beside.top() < area.top())
             beside.moveTop(area.top());
+        // Such a window scrolls: where the room is a little short, it is
+        // narrowed (or lowered) to the room rather than laid over the main
+        // window; half its width is the least that is worth reading.
+        beside.setBottom(std::min(beside.bottom(), area.bottom()));
+        if (beside.right() > area.right() && area.right() - beside.left() + 1 >= frame.width() / 2)
+            beside.setRight(area.right());
         return area.contains(beside) ? beside : QRect();
     }
     if (!kept.intersects(mainFrame))

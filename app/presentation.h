@@ -74,8 +74,10 @@ QRect keptWithin(const QRect &frame, const QRect &area);
 /// the main window is not shown) and frame the window's at its stored place.
 /// The stored place is kept within the area. A window clear of the main
 /// window that would cover it goes beside it, to its right, else to its
-/// left, where the area has room for it; with no room, it stays. A window beside the main window goes to its right, level with
-/// its top as far as the area allows; a null rectangle where it does not
-/// fit there leaves the place to the window manager.
+/// left, where the area has room for it; with no room, it stays. A window
+/// beside the main window goes to its right, level with its top as far as
+/// the area allows, narrowed and lowered to the room there while that is at
+/// least half its width; a null rectangle where it does not fit there
+/// leaves the place to the window manager.
 QRect placeFrame(const QRect &area, const QRect &mainFrame, const QRect &frame,
                  Placement placement);

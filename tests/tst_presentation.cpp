@@ -186,15 +186,21 @@ void TestPresentation::placeFrame_data()
         << clear << wide << main144 << QRect(584, 206, 672, 733) << QRect(682, 35, 672, 733);
     QTest::newRow("personal equation, 96 dpi, 1366 x 768: level with the main window")
         << beside << wide << main96 << QRect(500, 126, 490, 428) << QRect(538, 126, 490, 428);
-    QTest::newRow("personal equation, 96 dpi, 800 x 600: the window manager's place")
-        << beside << small << main96 << QRect(500, 126, 490, 428) << QRect();
+    QTest::newRow("personal equation, 96 dpi, 800 x 600: narrowed to the room")
+        << beside << small << main96 << QRect(500, 126, 490, 428) << QRect(538, 126, 262, 428);
+    QTest::newRow("personal equation, 96 dpi, 800 x 600, less than half: the window manager's")
+        << beside << small << main96.translated(246, 0) << QRect(500, 126, 490, 428) << QRect();
     QTest::newRow("personal equation, 120 dpi, 1366 x 768")
         << beside << wide << main120 << QRect(500, 124, 630, 547) << QRect(634, 124, 630, 547);
     QTest::newRow("personal equation, 96 dpi, 1366 x 768, main window dragged above the top")
         << beside << wide << main96.translated(0, -226) << QRect(500, 126, 490, 428)
         << QRect(538, 0, 490, 428);
-    QTest::newRow("personal equation, 144 dpi, 1366 x 768: 1 pixel too wide")
-        << beside << wide << main144.translated(-15, 0) << QRect(500, 120, 700, 638) << QRect();
+    QTest::newRow("personal equation, 144 dpi, 1366 x 768: narrowed by 1 pixel")
+        << beside << wide << main144.translated(-15, 0) << QRect(500, 120, 700, 638)
+        << QRect(667, 67, 699, 638);
+    QTest::newRow("personal equation, 144 dpi, 800 x 600: lowered and narrowed")
+        << beside << small << main144.translated(-204, -67) << QRect(500, 120, 600, 638)
+        << QRect(478, 0, 322, 600);
 }
 
 void TestPresentation::placeFrame()
