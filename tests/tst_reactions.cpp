@@ -245,6 +245,10 @@ void TestReactions::windowFigures_data()
         << QList<QList<int>>{{1, 300, 304, 0}} << QStringList{" 0.30", "", " 0.30", " 0.30", "1"}
         << QStringList{" 0.30", "", " 0.30", " 0.30", "1"} << "Tops anticipés : 0"
         << "Vos durées ne sont ni allongées ni raccourcies.";
+    QTest::newRow("5 ms apart: shows in two decimals")
+        << QList<QList<int>>{{1, 305, 300, 0}} << QStringList{" 0.30", "", " 0.30", " 0.30", "1"}
+        << QStringList{" 0.30", "", " 0.30", " 0.30", "1"} << "Tops anticipés : 0"
+        << "Vos durées sont raccourcies de 0.01 s.";
 }
 
 void TestReactions::windowFigures()
