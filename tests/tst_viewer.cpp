@@ -886,14 +886,16 @@ void TestViewer::badDocument_data()
     QTest::newRow("elements nested 128 deep, four of them tables")
         << "page" << div.repeated(116) + cell.repeated(4) + "x" << QString()
         << QStringLiteral("\n\n\n\nx\n\n\n\n");
-    QTest::newRow("elements nested 129 deep") << "page" << div.repeated(129) + "x" << beyond
-                                              << QString();
+    QTest::newRow("elements nested 129 deep")
+        << "page" << div.repeated(129) + "x" << beyond << QString();
     QTest::newRow("tables nested 5 deep") << "page" << cell.repeated(5) + "x" << beyond
                                           << QString();
     QTest::newRow("100 elements deep, then 50 each of line breaks, images and meta")
-        << "page" << div.repeated(100) + QByteArray("<br>").repeated(50)
-                         + QByteArray("<img>").repeated(50) + QByteArray("<meta>").repeated(50) + "x"
-        << QString() << QString(50, QChar(u'\n')) + QString(50, QChar::ObjectReplacementCharacter) + "x";
+        << "page"
+        << div.repeated(100) + QByteArray("<br>").repeated(50) + QByteArray("<img>").repeated(50)
+               + QByteArray("<meta>").repeated(50) + "x"
+        << QString()
+        << QString(50, QChar(u'\n')) + QString(50, QChar::ObjectReplacementCharacter) + "x";
     QTest::newRow("a row of 130 cells without end tags")
         << "page" << "<table><tr>" + QByteArray("<td>a").repeated(130) << QString()
         << "\n" + QString("a\n").repeated(130);

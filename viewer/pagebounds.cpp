@@ -211,10 +211,12 @@ private:
                 base = 16;
             }
             bool ok = false;
-            const uint code = name.toUInt(&ok, base);
+            const char32_t code = name.toUInt(&ok, base);
+            // The reader takes 0x80 to 0x9f as Windows-1252: no letters or
+            // digits among them.
             if (ok)
-                return code >= 0x80 && code < 0xA0 ? QString(QChar::ReplacementCharacter)
-                                                   : QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1);
+                return code >= 0x80 && code < 0xa0 ? QString(QChar::ReplacementCharacter)
+                                                   : QString::fromUcs4(&code, 1);
         } else if (length > 0
                    && std::all_of(name.begin(), name.end(),
                                   [](QChar c) { return c.isLetterOrNumber(); })) {
@@ -439,7 +441,8 @@ private:
         grid.rows = std::max(grid.rows, 1);
         const int row = grid.rows - 1;
         // Columns that a span from above still covers are passed over.
-        while (grid.column < int(grid.busyUntil.size()) && grid.busyUntil[std::size_t(grid.column)] > row)
+        while (grid.column < int(grid.busyUntil.size())
+               && grid.busyUntil[std::size_t(grid.column)] > row)
             ++grid.column;
         const qint64 end = qint64(grid.column) + columnSpan;
         if (end * grid.rows * grid.weight > maxCells)

@@ -12,7 +12,7 @@ class QTextDocument;
 /// with some of what a page can ask for; these bounds keep every page of at
 /// most TextViewer::maxFileSize bytes within a second on a two-core x86_64
 /// machine (Qt 6.4, Debian 12), or have it refused. The figures behind each
-/// bound are in bench/RESULTS.md ("Documents"), from bench/pagelayout.cpp.
+/// bound are in bench/RESULTS.md ("Help pages"), from bench/pagelayout.cpp.
 /// The bundled pages stay far within all of them.
 namespace PageBounds {
 
@@ -46,12 +46,13 @@ constexpr int maxCells = 1000;
 /// most some microseconds each.
 constexpr int maxLines = 60000;
 
-/// Characters of one word, without a blank: the layout breaks a longer
-/// word in time that grows with the square of its length.
+/// Characters of one word, without a blank: laying a word out takes time
+/// that grows with the square of its length, and faster still with the
+/// changes of format within it.
 constexpr int maxWord = 100;
 
-/// Images (or any inline objects): laying a paragraph out takes time that
-/// grows with the square of the objects in it.
+/// Images: reading one costs every run of text before it in its paragraph,
+/// and laying a paragraph out the square of its images.
 constexpr int maxImages = 50;
 
 /// How far the page may reach, in pixels: all its lines at their height,
