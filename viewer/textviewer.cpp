@@ -5,13 +5,13 @@
 #include "app/errors.h"
 #include "viewer/pagebounds.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QStringDecoder>
-#include <QAbstractTextDocumentLayout>
 #include <QTextDocument>
 
 #include <algorithm>
