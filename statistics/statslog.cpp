@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace StatsLog {
@@ -20,47 +22,39 @@ namespace {
 // longer chain (a loop) is refused as the system refuses one.
 constexpr int MaxLinks = 40;
 
+// How long an append waits for another writer's lock on the log, and how
+// often it tries again, in milliseconds.
+constexpr int LockWait = 2000;
+constexpr int LockPoll = 1;
+
 [[noreturn]] void raise(int errorNumber)
 {
     throw InOutError(ioErrorMessage(errorNumber));
 }
 
-enum class OnFailure { KeepPart, CutBack };
-
-// Hands the text to the system in one write where it can. With CutBack,
-// the file open at fd for appending gets all of it or nothing: where a
-// write fails after part of it went in (a disk that fills gives a short
-// write, then the error), the file is cut back to the size it had before.
-// It is cut only while the parts lie end to end at its end, its size still
-// exactly what they made it, so that a record that another writer appended
-// meanwhile is never cut. Returns 0 or the error number.
-int writeAll(int fd, const QByteArray &text, OnFailure onFailure = OnFailure::KeepPart)
+// Hands the text to the system in one write where it can. With cutBackTo
+// at 0 or more, the size that the regular file open at fd for appending had
+// before, the file gets all of the text or nothing: where a write fails
+// after part of it went in (a disk that fills gives a short write, then the
+// error), the file is cut back to that size. It is cut only while its size
+// is exactly what this text's parts made it, so that a line that another
+// writer appended meanwhile is never cut. Returns 0 or the error number.
+int writeAll(int fd, const QByteArray &text, off_t cutBackTo = -1)
 {
     const char *data = text.constData();
     qsizetype left = text.size();
-    off_t start = -1; // where the first part went, -1 before it or when unknown
-    off_t end = -1;   // where the parts written so far end
     while (left > 0) {
         const ssize_t written = ::write(fd, data, size_t(left));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
             const int error = errno;
+            const off_t partEnd = cutBackTo + off_t(text.size() - left);
             struct stat status;
-            if (onFailure == OnFailure::CutBack && start >= 0 && ::fstat(fd, &status) == 0
-                && status.st_size == end)
-                (void)::ftruncate(fd, start);
+            if (cutBackTo >= 0 && left < text.size() && ::fstat(fd, &status) == 0
+                && status.st_size == partEnd)
+                (void)::ftruncate(fd, cutBackTo);
             return error;
-        }
-        if (onFailure == OnFailure::CutBack) {
-            // Appending leaves the offset at the end of what was just written.
-            const off_t at = ::lseek(fd, 0, SEEK_CUR);
-            const bool first = data == text.constData();
-            if (at < 0 || (!first && at - written != end))
-                start = -1;
-            else if (first)
-                start = at - written;
-            end = at;
         }
         data += written;
         left -= written;
@@ -75,6 +69,28 @@ int closeFile(int fd, int error)
     if (::close(fd) != 0 && error == 0 && errno != EINTR)
         return errno;
     return error;
+}
+
+// Takes the lock that every writer of the program holds while it looks at
+// the end of the log and appends: without it, a writer could read the last
+// byte while another's record is half in, and add a line break before its
+// own. A writer that keeps the lock longer than LockWait is an error, as
+// the close must not wait for good; a file system without locks is written
+// without. Returns 0 or the error number.
+int lockForAppending(int fd)
+{
+    for (int waited = 0;; ++waited) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return 0;
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK)
+            return 0;
+        if (waited >= LockWait / LockPoll)
+            return EWOULDBLOCK;
+        const timespec pause{0, LockPoll * 1000000L};
+        ::nanosleep(&pause, nullptr);
+    }
 }
 
 // Whether the regular file open for appending at fd, found at path, has
@@ -102,6 +118,22 @@ bool endsInsideLine(int fd, const QByteArray &path)
     }
     ::close(reader);
     return last != '\n';
+}
+
+// Appends the record to the log open at fd for appending, found at path,
+// under the lock: a record never sticks to the end of an unfinished line,
+// and one that fails part-way is taken out again. Returns 0 or the error
+// number; the file stays open.
+int appendLocked(int fd, const QByteArray &path, const QByteArray &record)
+{
+    int error = lockForAppending(fd);
+    struct stat status;
+    if (error == 0 && ::fstat(fd, &status) != 0)
+        error = errno;
+    if (error != 0)
+        return error;
+    const QByteArray text = endsInsideLine(fd, path) ? "\r\n" + record : record;
+    return writeAll(fd, text, S_ISREG(status.st_mode) ? status.st_size : -1);
 }
 
 // Where a new log is made for the name path: path itself, or, where path is
@@ -194,9 +226,7 @@ void appendLine(const QString &path, const QByteArray &headerLine, const QByteAr
         // (ENXIO) like any other, not a close that hangs.
         const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0) {
-            // A record never sticks to the end of an unfinished line.
-            const QByteArray text = endsInsideLine(fd, name) ? "\r\n" + record : record;
-            const int error = closeFile(fd, writeAll(fd, text, OnFailure::CutBack));
+            const int error = closeFile(fd, appendLocked(fd, name, record));
             if (error != 0)
                 raise(error);
             return;

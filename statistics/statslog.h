@@ -27,10 +27,14 @@ void append(const QStringList &fields, const QString &path = QString::fromLatin1
 /// record in one write, on a line of its own even where the file's last
 /// line lacks its line break; a new file appears with its header and record
 /// already in it. So runs that close together keep their records whole, and
-/// the header stays first. A record that fails part-way (a disk that fills)
-/// is taken out again: the file is cut back to the size it had, unless
-/// another writer has appended since. The file is closed on every path, and opening it
-/// never waits: a pipe without a reader is an error like any other.
+/// the header stays first. An existing file is locked (flock) while its last
+/// byte is looked at and the record written, so that writers appending at
+/// the same time never put a line break into each other's records; a lock
+/// that another writer keeps for two seconds is an error. A record that
+/// fails part-way (a disk that fills) is taken out again: the file is cut
+/// back to the size it had, unless another writer has appended since. The
+/// file is closed on every path, and opening it never waits: a pipe without
+/// a reader is an error like any other.
 /// Throws InOutError with the message that the system's error selects.
 void appendLine(const QString &path, const QByteArray &headerLine, const QByteArray &line);
 

@@ -403,6 +403,22 @@ void TestReactions::windowFigures_data()
         << QStringList{"08/12/2026 22:24| 0.48| 0.46|3", "05/12/2026 20:30|| 0.40|1",
                        "01/12/2026 21:00| 0.25| 0.25|2"}
         << 0;
+    QTest::newRow("less than 5 ms apart: neither")
+        << QList<QList<int>>{{1, 300, 304, 0, 0}} << QStringList{" 0.30", " 0.30", "", " 0.30", " 0.30", "1"}
+        << QStringList{" 0.30", " 0.30", "", " 0.30", " 0.30", "1"}
+        << "Anticipations : 0 à la disparition, 0 à la réapparition"
+        << "Vos durées ne sont ni allongées ni raccourcies."
+        << "Pour vos rapports : disparition 0.30 s (1 essai), réapparition 0.30 s (1 essai)."
+        << "0.26 to 0.34" << "Essai 1. Disparition : 1 temps, moyenne 0.30 s. Réapparition : 1 temps, moyenne 0.30 s."
+        << withReport << QByteArray() << QStringList{"08/12/2026 22:24| 0.30| 0.30|1"} << 0;
+    QTest::newRow("5 ms apart: shows in two decimals")
+        << QList<QList<int>>{{1, 305, 300, 0, 0}} << QStringList{" 0.30", " 0.30", "", " 0.30", " 0.30", "1"}
+        << QStringList{" 0.30", " 0.30", "", " 0.30", " 0.30", "1"}
+        << "Anticipations : 0 à la disparition, 0 à la réapparition"
+        << "Vos durées sont raccourcies de 0.01 s."
+        << "Pour vos rapports : disparition 0.30 s (1 essai), réapparition 0.30 s (1 essai)."
+        << "0.26 to 0.34" << "Essai 1. Disparition : 1 temps, moyenne 0.30 s. Réapparition : 1 temps, moyenne 0.30 s."
+        << withReport << QByteArray() << QStringList{"08/12/2026 22:24| 0.30| 0.30|1"} << 0;
 }
 
 void TestReactions::windowFigures()

@@ -22,6 +22,7 @@
 #include <cerrno>
 #include <csignal>
 #include <ctime>
+#include <fcntl.h>
 #include <grp.h>
 #include <optional>
 #include <sys/resource.h>
@@ -99,6 +100,22 @@ QStringList gridFields()
             grid->cell(3, 2), grid->cell(1, 2), grid->cell(2, 2)};
 }
 
+// Another program, which appends to the log without its lock, at the moment
+// a write runs into the file size limit (its signal comes before the error).
+char otherWriterPath[4096];
+extern "C" void appendOtherLine(int)
+{
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const int fd = ::open(otherWriterPath, O_WRONLY | O_APPEND);
+    if (fd >= 0) {
+        (void)!::write(fd, "autre\r\n", 7);
+        ::close(fd);
+    }
+}
+
 } // namespace
 
 class TestStatsLog : public QObject
@@ -120,6 +137,7 @@ private slots:
     void closesTheFileOnEveryPath();
     void errorMessages_data();
     void errorMessages();
+    void runsClosingTogetherKeepTheirRecords_data();
     void runsClosingTogetherKeepTheirRecords();
     void reactionsLine_data();
     void reactionsLine();
@@ -364,6 +382,11 @@ void TestStatsLog::permissionErrors_data()
     // then the next write fails, as on a disk that fills up.
     QTest::newRow("record cut short by a full file: the file as it was")
         << "sizelimit" << QString("Erreur E/S %1").arg(EFBIG) << old;
+    // Another program appends a line just as the record fails: its line
+    // stays, and so does the part of the record before it.
+    QTest::newRow("record cut short, then another writer's line: both kept")
+        << "sizelimit, other writer" << QString("Erreur E/S %1").arg(EFBIG)
+        << old + "2  3." + "autre\r\n";
 }
 
 void TestStatsLog::permissionErrors()
@@ -390,7 +413,7 @@ void TestStatsLog::permissionErrors()
     } else if (setup == QLatin1String("writeonly")) {
         writeFile(path, old);
         QVERIFY(log.setPermissions(QFile::WriteOwner));
-    } else if (setup == QLatin1String("sizelimit")) {
+    } else if (setup.startsWith(QLatin1String("sizelimit"))) {
         writeFile(path, old);
     } else {
         QVERIFY(QFile(dir.path()).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
@@ -414,9 +437,14 @@ void TestStatsLog::permissionErrors()
             ::_exit(2);
         if (::access(QFile::encodeName(dir.path()).constData(), X_OK) != 0)
             ::_exit(3);
-        if (setup == QLatin1String("sizelimit")) {
-            const rlimit limit{rlim_t(old.size() + 5), rlim_t(old.size() + 5)};
-            if (::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        if (setup.startsWith(QLatin1String("sizelimit"))) {
+            const bool other = setup.endsWith(QLatin1String("other writer"));
+            qstrncpy(otherWriterPath, QFile::encodeName(path).constData(), sizeof otherWriterPath);
+            rlimit limit{};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = rlim_t(old.size() + 5);
+            if (::signal(SIGXFSZ, other ? appendOtherLine : SIG_IGN) == SIG_ERR
+                || ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
                 ::_exit(6);
         }
         QByteArray outcome;
@@ -503,24 +531,42 @@ void TestStatsLog::errorMessages()
     QCOMPARE(StatsLog::ioErrorMessage(error), message);
 }
 
+void TestStatsLog::runsClosingTogetherKeepTheirRecords_data()
+{
+    // Runs that append at the same moment in one directory: whether the log
+    // is there first, how many runs, how many records each appends, rounds.
+    QTest::addColumn<bool>("logExists");
+    QTest::addColumn<int>("runs");
+    QTest::addColumn<int>("records");
+    QTest::addColumn<int>("rounds");
+    QTest::newRow("no log yet: one header, first") << false << 8 << 1 << 100;
+    QTest::newRow("an existing log: no empty or broken line") << true << 8 << 3000 << 1;
+}
+
 void TestStatsLog::runsClosingTogetherKeepTheirRecords()
 {
-    // Several runs close at the same moment in the same directory, where
-    // there is no log yet: exactly one writes the header, first, and every
-    // record arrives whole.
-    constexpr int Runs = 8;
-    constexpr int Rounds = 100;
-    for (int round = 0; round < Rounds; ++round) {
+    // Every record arrives whole, on a line of its own.
+    QFETCH(bool, logExists);
+    QFETCH(int, runs);
+    QFETCH(int, records);
+    QFETCH(int, rounds);
+    QStringList expected;
+    for (int run = 0; run < runs; ++run) {
+        for (int record = 0; record < records; ++record)
+            expected.append(QString("%1  2.00  0.50 %2  0.25  0.10").arg(run).arg(record));
+    }
+    expected.sort();
+    for (int round = 0; round < rounds; ++round) {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString path = dir.filePath(QStringLiteral(".occ"));
+        if (logExists)
+            writeFile(path, Header);
 
         int gate[2];
         QCOMPARE(::pipe(gate), 0);
         QList<pid_t> children;
-        for (int run = 0; run < Runs; ++run) {
-            const QStringList fields = {QString::number(run), " 2.00", " 0.50",
-                                        QString::number(run), " 0.25", " 0.10"};
+        for (int run = 0; run < runs; ++run) {
             const pid_t child = ::fork();
             QVERIFY(child >= 0);
             if (child == 0) {
@@ -531,7 +577,10 @@ void TestStatsLog::runsClosingTogetherKeepTheirRecords()
                 }
                 int status = 0;
                 try {
-                    StatsLog::append(fields, path);
+                    for (int record = 0; record < records; ++record)
+                        StatsLog::append({QString::number(run), " 2.00", " 0.50",
+                                          QString::number(record), " 0.25", " 0.10"},
+                                         path);
                 } catch (...) {
                     status = 1;
                 }
@@ -552,15 +601,12 @@ void TestStatsLog::runsClosingTogetherKeepTheirRecords()
         QVERIFY(content);
         QVERIFY2(content->startsWith(Header), content->constData());
         QVERIFY(content->endsWith("\r\n"));
-        QCOMPARE(content->count('\r'), Runs + 1);
-        QCOMPARE(content->count('\n'), Runs + 1);
-        QStringList records = QString::fromLatin1(*content).split(QStringLiteral("\r\n"));
-        QCOMPARE(records.takeLast(), QString());
-        records.removeFirst();
-        records.sort();
-        QCOMPARE(records.size(), Runs);
-        for (int run = 0; run < Runs; ++run)
-            QCOMPARE(records.at(run), QString("%1  2.00  0.50 %1  0.25  0.10").arg(run));
+        QCOMPARE(content->count('\n'), content->count("\r\n"));
+        QStringList lines = QString::fromLatin1(*content).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.takeLast(), QString());
+        lines.removeFirst();
+        lines.sort();
+        QCOMPARE(lines, expected);
         // No temporary file or other trace is left beside the log.
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{".occ"});

@@ -879,6 +879,81 @@ void TestViewer::badDocument_data()
         << "large" << QByteArray() << "File too large" << QString();
     QTest::newRow("help page is a link to /dev/zero")
         << "zero" << QByteArray() << "No such device or address" << QString();
+
+    // Pages at the bounds on what the reader and the layout are asked, and
+    // one step beyond each.
+    const QString beyond = QStringLiteral("Value too large for defined data type");
+    const QByteArray div = "<div>";
+    const QByteArray cell = "<table><tr><td>";
+    QTest::newRow("elements nested 128 deep, four of them tables")
+        << "page" << div.repeated(116) + cell.repeated(4) + "x" << QString()
+        << QStringLiteral("\n\n\n\nx\n\n\n\n");
+    QTest::newRow("elements nested 129 deep")
+        << "page" << div.repeated(129) + "x" << beyond << QString();
+    QTest::newRow("tables nested 5 deep") << "page" << cell.repeated(5) + "x" << beyond
+                                          << QString();
+    QTest::newRow("100 elements deep, then 50 each of line breaks, images and meta")
+        << "page"
+        << div.repeated(100) + QByteArray("<br>").repeated(50) + QByteArray("<img>").repeated(50)
+               + QByteArray("<meta>").repeated(50) + "x"
+        << QString()
+        << QString(50, QChar(u'\n')) + QString(50, QChar::ObjectReplacementCharacter) + "x";
+    QTest::newRow("a row of 130 cells without end tags")
+        << "page" << "<table><tr>" + QByteArray("<td>a").repeated(130) << QString()
+        << "\n" + QString("a\n").repeated(130);
+    QTest::newRow("130 rows of two cells without end tags")
+        << "page" << "<table>" + QByteArray("<tr><td>a<td>b").repeated(130) << QString()
+        << "\n" + QString("a\nb\n").repeated(130);
+    QTest::newRow("five tables one after another")
+        << "page" << QByteArray("<table><tr><td>x</td></tr></table>").repeated(5) << QString()
+        << QString("\nx\n").repeated(5);
+    QTest::newRow("a comment holding elements nested 130 deep")
+        << "page" << "<p><!-- " + (div + ' ').repeated(130) + "-->x" << QString()
+        << QStringLiteral("x");
+    QTest::newRow("list items each opened in the last one's bold text, 129 deep")
+        << "page" << "<ul>" + QByteArray("<li><b>x").repeated(64) << beyond << QString();
+    QTest::newRow("10,001 elements") << "page" << QByteArray("<hr>").repeated(10001) << beyond
+                                     << QString();
+    QTest::newRow("10,000 lines in <pre>") << "page" << "<pre>" + QByteArray(10000, '\n')
+                                           << beyond << QString();
+    QTest::newRow("10,000 lines of plain text") << "page" << QByteArray("x\n").repeated(10000)
+                                                << beyond << QString();
+    QTest::newRow("a list of 101 items") << "page" << "<ul>" + QByteArray("<li>x").repeated(101)
+                                         << beyond << QString();
+    QTest::newRow("500 style rules for 1,001 elements")
+        << "page" << "<style>" + QByteArray("p{}").repeated(500) + "</style>"
+                         + QByteArray("<p>x").repeated(1000)
+        << beyond << QString();
+    QTest::newRow("a cell spanning 1,001 columns")
+        << "page" << QByteArray("<table><tr><td colspan=1001>x</td></tr></table>") << beyond
+        << QString();
+    QTest::newRow("126 cells in the fourth nested table")
+        << "page" << cell.repeated(3) + "<table><tr>" + QByteArray("<td>x").repeated(126)
+        << beyond << QString();
+    QTest::newRow("60,001 places where a line may begin")
+        << "page" << "<p>" + QByteArray("x ").repeated(60000) << beyond << QString();
+    QTest::newRow("a cell of 60,000 letters")
+        << "page" << cell + (QByteArray(100, 'x') + ' ').repeated(600) << beyond << QString();
+    QTest::newRow("7,500 letters in four nested tables")
+        << "page" << cell.repeated(4) + (QByteArray(100, 'x') + ' ').repeated(75) << beyond
+        << QString();
+    QTest::newRow("a word of 101 letters") << "page" << "<p>" + QByteArray(101, 'x') << beyond
+                                           << QString();
+    QTest::newRow("51 images") << "page" << "<p>" + QByteArray("<img> ").repeated(51) << beyond
+                               << QString();
+    QTest::newRow("a cell padding of 2^31 - 1")
+        << "page" << QByteArray("<table cellpadding=2147483647><tr><td>x</td></tr></table>")
+        << beyond << QString();
+    QTest::newRow("a cell spacing of 2^31 - 1")
+        << "page" << QByteArray("<table cellspacing=2147483647><tr><td>x</td></tr></table>")
+        << beyond << QString();
+    QTest::newRow("a padding of 2^31 - 1 px in a style attribute")
+        << "page"
+        << QByteArray("<table><tr><td style=\"padding: 2147483647px\">x</td></tr></table>")
+        << beyond << QString();
+    QTest::newRow("8,001 paragraphs 500 px apart")
+        << "page" << "<style>p { margin-top: 500px }</style>" + QByteArray("<p>x").repeated(8001)
+        << beyond << QString();
 }
 
 void TestViewer::badDocument()

@@ -3,16 +3,19 @@
 #include "viewer/textviewer.h"
 
 #include "app/errors.h"
+#include "viewer/pagebounds.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QStringDecoder>
+#include <QTextDocument>
 
 #include <algorithm>
-#include <vector>
+#include <memory>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -128,124 +131,6 @@ bool readWholeFile(const QString &name, QByteArray &bytes)
     return true;
 }
 
-// Whether name is one of the words of list, ignoring case.
-bool isOneOf(QStringView name, QLatin1String list)
-{
-    for (const auto word : list.tokenize(QLatin1Char(' '))) {
-        if (word.size() == name.size() && name.compare(word, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
-}
-
-// Whether the elements of the markup nest within TextViewer::maxNesting and
-// its tables within TextViewer::maxTableNesting, as the HTML reader builds
-// them: the elements it takes to have no content (br, hr, img, meta) are not
-// opened, and those whose end tag may be left out (p, li, dt, dd, td, th,
-// tr, thead, tbody, tfoot) are closed by the next one of their kind. A
-// trailing slash closes nothing: the reader keeps <table/> open. Every
-// character is looked at once, and the open elements are never more than
-// the bound.
-bool nestsWithinBounds(QStringView text)
-{
-    // Start tags that close an open element of the first list, unless one
-    // of the second lies in between.
-    struct ImpliedEnd
-    {
-        QLatin1String tag, closes, within;
-    };
-    static const ImpliedEnd impliedEnds[] = {
-        {QLatin1String("p"), QLatin1String("p"), QLatin1String("td th li dt dd div blockquote table body")},
-        {QLatin1String("li"), QLatin1String("li"), QLatin1String("ul ol")},
-        {QLatin1String("dt"), QLatin1String("dt dd"), QLatin1String("dl")},
-        {QLatin1String("dd"), QLatin1String("dt dd"), QLatin1String("dl")},
-        {QLatin1String("td"), QLatin1String("td th"), QLatin1String("table")},
-        {QLatin1String("th"), QLatin1String("td th"), QLatin1String("table")},
-        {QLatin1String("tr"), QLatin1String("tr td th"), QLatin1String("table")},
-        {QLatin1String("thead"), QLatin1String("thead tbody tfoot tr td th"), QLatin1String("table")},
-        {QLatin1String("tbody"), QLatin1String("thead tbody tfoot tr td th"), QLatin1String("table")},
-        {QLatin1String("tfoot"), QLatin1String("thead tbody tfoot tr td th"), QLatin1String("table")},
-    };
-    std::vector<QStringView> open;
-    int tables = 0;
-    const auto closeFrom = [&](std::size_t index) {
-        while (open.size() > index) {
-            tables -= isOneOf(open.back(), QLatin1String("table"));
-            open.pop_back();
-        }
-    };
-    const auto isNameChar = [](QChar c) {
-        return c.isLetterOrNumber() || c == u'-' || c == u':' || c == u'_' || c == u'.';
-    };
-
-    const qsizetype length = text.size();
-    qsizetype at = 0;
-    while ((at = text.indexOf(u'<', at)) >= 0) {
-        if (text.mid(at).startsWith(u"<!--")) {
-            at = text.indexOf(u"-->", at + 4);
-            if (at < 0)
-                break;
-            at += 3;
-            continue;
-        }
-        const bool end = at + 1 < length && text[at + 1] == u'/';
-        const qsizetype nameStart = at + 1 + end;
-        const QChar first = nameStart < length ? text[nameStart] : QChar();
-        if (!first.isLetter() && (end || (first != u'!' && first != u'?'))) {
-            at = nameStart;
-            continue;
-        }
-        qsizetype nameEnd = nameStart + 1;
-        while (nameEnd < length && isNameChar(text[nameEnd]))
-            ++nameEnd;
-        // The rest of the tag, quoted attribute values taken whole.
-        qsizetype close = nameEnd;
-        for (QChar quote; close < length; ++close) {
-            const QChar c = text[close];
-            if (!quote.isNull()) {
-                if (c == quote)
-                    quote = QChar();
-            } else if (c == u'"' || c == u'\'') {
-                quote = c;
-            } else if (c == u'>') {
-                break;
-            }
-        }
-        at = close + 1;
-        const QStringView name = text.mid(nameStart, nameEnd - nameStart);
-        if (!name[0].isLetter() || isOneOf(name, QLatin1String("br hr img meta")))
-            continue; // a declaration, or an element without content
-        if (end) {
-            for (std::size_t index = open.size(); index-- > 0;) {
-                if (open[index].size() == name.size()
-                    && open[index].compare(name, Qt::CaseInsensitive) == 0) {
-                    closeFrom(index);
-                    break;
-                }
-            }
-            continue;
-        }
-        for (const ImpliedEnd &rule : impliedEnds) {
-            if (!isOneOf(name, rule.tag))
-                continue;
-            for (std::size_t index = open.size(); index-- > 0;) {
-                if (isOneOf(open[index], rule.closes)) {
-                    closeFrom(index);
-                    break;
-                }
-                if (isOneOf(open[index], rule.within))
-                    break;
-            }
-        }
-        open.push_back(name);
-        tables += isOneOf(name, QLatin1String("table"));
-        if (open.size() > std::size_t(TextViewer::maxNesting)
-            || tables > TextViewer::maxTableNesting)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 TextViewer::TextViewer(QWidget *parent)
@@ -277,14 +162,34 @@ void TextViewer::setFileName(const QString &name)
     if (!readWholeFile(name, bytes))
         throw openError(name, errno);
 
+    // A document that would ask more of the reader or the layout than
+    // PageBounds allows is refused, with the text the system gives for a
+    // file too large for a program's own limits. The document is read on
+    // its own first, without a page size so that nothing is laid out yet,
+    // and shown once it has passed; its resources are asked of this view.
     const QString text = decodeLocal8Bit(bytes);
-    if (Qt::mightBeRichText(text)) {
-        // Markup nested deeper is refused, with the text the system gives
-        // for a file too large for a program's own limits.
-        if (!nestsWithinBounds(text))
-            throw openError(name, EOVERFLOW);
-        setHtml(text);
+    const bool markup = Qt::mightBeRichText(text);
+    if (markup ? !PageBounds::markupWithinBounds(text) : !PageBounds::plainTextWithinBounds(text))
+        throw openError(name, EOVERFLOW);
+    auto read = std::make_unique<QTextDocument>(this);
+    read->setPageSize(QSizeF(0, 0));
+    read->setUndoRedoEnabled(false);
+    read->setDefaultFont(document()->defaultFont());
+    read->setDefaultStyleSheet(document()->defaultStyleSheet());
+    markup ? read->setHtml(text) : read->setPlainText(text);
+    if (!PageBounds::documentWithinBounds(*read))
+        throw openError(name, EOVERFLOW);
+    if (markup) {
+        read->documentLayout()->setPaintDevice(viewport());
+        // The view's first document belongs to its text control, which
+        // deletes it; those read since belong to the view.
+        QTextDocument *shown = document();
+        const bool ours = shown->parent() == this;
+        setDocument(read.release());
+        if (ours)
+            delete shown;
     } else {
+        // Plain text takes the view's text format; it is quickly read again.
         setPlainText(text);
     }
     applyDefaultTextColor();

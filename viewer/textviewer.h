@@ -21,17 +21,6 @@ public:
     /// seconds, and 16 MiB up to ten.
     static constexpr qint64 maxFileSize = 1024 * 1024;
 
-    /// How deep the elements of a document may nest, and its tables. The
-    /// bundled pages nest a few elements and one table deep. The reader's
-    /// time grows with the square of the nesting, and laying out doubles
-    /// with each table level; in the same measurement, 10,000 nested tables
-    /// (a third of maxFileSize) took a minute to read and 20 nested tables
-    /// 12 s to lay out, while a document of maxFileSize nested as deep as
-    /// these bounds allow all through took no longer than one of that size
-    /// without any nesting, two seconds and a half at most.
-    static constexpr int maxNesting = 128;
-    static constexpr int maxTableNesting = 4;
-
     explicit TextViewer(QWidget *parent = nullptr);
 
     QString fileName() const { return m_fileName; }
@@ -39,10 +28,10 @@ public:
     /// it is the current one. Its bytes are read in the system's 8-bit
     /// encoding, whatever character set the document declares; markup is
     /// laid out as rich text, anything else as plain text. Only a regular
-    /// file of at most maxFileSize bytes is read, markup that nests within
-    /// maxNesting and maxTableNesting is laid out, and reading never waits
-    /// for a writer. Throws FileOpenError when the file cannot be read or is
-    /// refused; the view then keeps its document and name.
+    /// file of at most maxFileSize bytes is read, a document within
+    /// PageBounds is laid out, and reading never waits for a writer. Throws
+    /// FileOpenError when the file cannot be read or is refused; the view
+    /// then keeps its document and name.
     void setFileName(const QString &name);
 
     /// Lets the keys that scroll the text (the arrows, PageUp, PageDown,
