@@ -18,14 +18,12 @@ TForm6::TForm6()
     ui.TrackEclat->setValue(m_conditions.eclat);
     ui.TrackScintillation->setValue(m_conditions.scintillation);
     ui.TrackFondu->setValue(m_conditions.fondu);
-    if (SecondPips::outputAvailable()) {
-        ui.CheckBips->setChecked(m_conditions.bips);
-    } else {
-        // Pips kept from a run with sound stay kept, unheard.
-        ui.CheckBips->setEnabled(false);
-        ui.CheckBips->setToolTip(QStringLiteral("Aucune sortie audio"));
-        ui.CheckBips->setAccessibleDescription(QStringLiteral("Aucune sortie audio"));
-    }
+    ui.CheckBips->setChecked(m_conditions.bips);
+    // The sound server is asked at start-up only where the pips were kept
+    // on; otherwise when the window is first shown, so that a start costs
+    // nothing for them.
+    if (m_conditions.bips)
+        checkAudioOutput();
     showValues();
     SecondPips::output().keepOpen(conditions().bips);
     // Connected only now, so that building the window keeps nothing.
@@ -33,6 +31,25 @@ TForm6::TForm6()
         bind(track, &QSlider::valueChanged, &TForm6::ControlChange);
     bind(ui.CheckBips, &QCheckBox::toggled, &TForm6::ControlChange);
     bind(ui.Button1, &QPushButton::clicked, &TForm6::Button1Click);
+}
+
+void TForm6::checkAudioOutput()
+{
+    if (m_audioChecked)
+        return;
+    m_audioChecked = true;
+    if (SecondPips::outputAvailable())
+        return;
+    // Pips kept from a run with sound stay kept, unheard.
+    ui.CheckBips->setEnabled(false);
+    ui.CheckBips->setToolTip(QStringLiteral("Aucune sortie audio"));
+    ui.CheckBips->setAccessibleDescription(QStringLiteral("Aucune sortie audio"));
+}
+
+void TForm6::showEvent(QShowEvent *event)
+{
+    checkAudioOutput();
+    Form::showEvent(event);
 }
 
 Conditions::ObservingConditions TForm6::conditions() const

@@ -27,10 +27,16 @@ public:
     void ControlChange(QObject *Sender);
     void Button1Click(QObject *Sender);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void showValues();
+    /// Disables the pips, with the reason, where no audio output takes them.
+    void checkAudioOutput();
 
     Conditions::ObservingConditions m_conditions;
+    bool m_audioChecked = false;
 };
 
 extern TForm6 *Form6;

@@ -247,6 +247,9 @@ void TestConditions::keptConditions()
     const Conditions::ObservingConditions conditions = Form6->conditions();
     QCOMPARE((QList<int>{conditions.eclat, conditions.scintillation, conditions.fondu}), shown);
     QCOMPARE(Form6->ui.TrackFondu->value(), shown[2]);
+    // The sound server is asked once the window is shown.
+    QVERIFY(Form6->ui.CheckBips->isEnabled());
+    Form6->showForm();
     QVERIFY(!Form6->ui.CheckBips->isEnabled());
     QCOMPARE(Form6->ui.CheckBips->toolTip(), QStringLiteral("Aucune sortie audio"));
     QVERIFY(reportedErrors().isEmpty());
