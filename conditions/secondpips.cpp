@@ -23,8 +23,11 @@ constexpr int Block = Rate / 200;
 /// pip is heard soon after the start.
 constexpr int TargetMs = 10;
 /// An estimate of the stream's place that differs from the one kept by
-/// more than this moves the pips: the output's clock drifts, samples.
-constexpr std::int64_t Resync = Rate * 2 / 1000;
+/// more than this moves the pips: the output's clock drifts, samples. The
+/// reported latency wavers by a millisecond or two from one read to the
+/// next; within this bound the pips keep their places in the stream, a
+/// whole second of samples apart, and stay within 10 ms of their seconds.
+constexpr std::int64_t Resync = Rate * 6 / 1000;
 /// How long the stream stays open, silent, after a trial when the pips are
 /// no longer wanted, samples.
 constexpr std::int64_t Linger = Rate;
