@@ -521,6 +521,8 @@ class ExtentCounter
 public:
     explicit ExtentCounter(const QTextDocument &document)
         : m_document(document)
+        , m_baseSpacing(QFontMetricsF(document.defaultFont()).lineSpacing())
+        , m_baseSize(pointSize(document.defaultFont()))
     {
     }
 
@@ -634,8 +636,13 @@ private:
         const auto known = m_lineHeights.constFind(index);
         if (known != m_lineHeights.constEnd())
             return *known;
+        // From the default font's line spacing, in proportion to the size,
+        // with room for another face: reading each face's own metrics would
+        // load every bold, italic and heading font of a page at start-up.
         const QFont font = format.font().resolve(m_document.defaultFont());
-        double height = QFontMetricsF(font).lineSpacing();
+        double height = m_baseSpacing * 1.25;
+        if (m_baseSize > 0 && pointSize(font) > 0)
+            height *= pointSize(font) / m_baseSize;
         if (format.hasProperty(QTextFormat::FontSizeAdjustment))
             height *= 2.5;
         m_lineHeights.insert(index, height);
@@ -647,7 +654,15 @@ private:
         return m_within && m_lines <= maxLines && m_extent <= maxExtent;
     }
 
+    // A font's size in points, pixels taken at 96 to the inch.
+    static double pointSize(const QFont &font)
+    {
+        return font.pixelSize() > 0 ? font.pixelSize() * 0.75 : font.pointSizeF();
+    }
+
     const QTextDocument &m_document;
+    const double m_baseSpacing;
+    const double m_baseSize;
     QHash<int, double> m_lineHeights;
     bool m_within = true; // no word too long
     double m_lines = 0;
