@@ -114,15 +114,15 @@ void fitAcrossAxis(QValueAxis *axis, int first, int last)
 }
 
 // The seconds axis fitted to the values from low to high, with round
-// ticks; none (low above high) gives 0 to 1 s.
-void fitSecondsAxis(QValueAxis *axis, double low, double high)
+// ticks, about as many as asked; none (low above high) gives 0 to 1 s.
+void fitSecondsAxis(QValueAxis *axis, double low, double high, int ticks = 5)
 {
     if (low > high) {
         low = 0.0;
         high = 1.0;
     }
     const double margin = std::max((high - low) / 10, (MinimumSpan - (high - low)) / 2);
-    axis->setTickCount(5);
+    axis->setTickCount(ticks);
     axis->setRange(std::max(0.0, low - margin), high + margin);
     axis->applyNiceNumbers();
 }
@@ -449,7 +449,9 @@ void TForm5::chartThisRun(const EdgeFigures (&figures)[2])
         low = std::min(low, figures[edge].mean);
         high = std::max(high, figures[edge].mean);
     }
-    fitSecondsAxis(m_runSecondsAxis, low, high);
+    // The runs' chart is low: more labels than three would overlap, and Qt
+    // Charts would show them as "...".
+    fitSecondsAxis(m_runSecondsAxis, low, high, 3);
 
     const int runs = ui.StringGrid2->rowCount() - 1;
     QString description =
