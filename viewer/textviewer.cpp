@@ -179,19 +179,12 @@ void TextViewer::setFileName(const QString &name)
     markup ? read->setHtml(text) : read->setPlainText(text);
     if (!PageBounds::documentWithinBounds(*read))
         throw openError(name, EOVERFLOW);
-    if (markup) {
-        read->documentLayout()->setPaintDevice(viewport());
-        // The view's first document belongs to its text control, which
-        // deletes it; those read since belong to the view.
-        QTextDocument *shown = document();
-        const bool ours = shown->parent() == this;
-        setDocument(read.release());
-        if (ours)
-            delete shown;
-    } else {
-        // Plain text takes the view's text format; it is quickly read again.
-        setPlainText(text);
-    }
+    // The page is read again into the view: quicker than handing it the
+    // document read above, which the view would lay out at once, while
+    // its own reading is laid out only when the page is shown (the help
+    // page is read at start-up).
+    read.reset();
+    markup ? setHtml(text) : setPlainText(text);
     applyDefaultTextColor();
     m_fileName = name;
 }
