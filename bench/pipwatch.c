@@ -42,12 +42,12 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: pipwatch <source>\n");
         return 2;
     }
-    const pa_sample_spec spec = {PA_SAMPLE_S16LE, RATE, 1};
+    const pa_sample_spec sampleFormat = {PA_SAMPLE_S16LE, RATE, 1};
     pa_buffer_attr attr = {(uint32_t)-1, (uint32_t)-1, (uint32_t)-1, (uint32_t)-1,
                            BLOCK * 2};
     int error = 0;
     pa_simple *stream = pa_simple_new(NULL, "pipwatch", PA_STREAM_RECORD, argv[1], "pips",
-                                      &spec, NULL, &attr, &error);
+                                      &sampleFormat, NULL, &attr, &error);
     if (!stream) {
         fprintf(stderr, "pipwatch: %s\n", pa_strerror(error));
         return 1;

@@ -36,10 +36,10 @@ constexpr std::int64_t Never = std::numeric_limits<std::int64_t>::max();
 #ifdef VELMARIS_WITH_PULSE
 pa_simple *openStream()
 {
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = Rate;
-    spec.channels = 1;
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = PA_SAMPLE_S16LE;
+    sampleFormat.rate = Rate;
+    sampleFormat.channels = 1;
     // Sizes in bytes. Playback starts as soon as one block is there.
     pa_buffer_attr attr{};
     attr.maxlength = std::numeric_limits<std::uint32_t>::max();
@@ -49,7 +49,7 @@ pa_simple *openStream()
     attr.fragsize = std::numeric_limits<std::uint32_t>::max();
     int error = 0;
     return pa_simple_new(nullptr, "Velmaris", PA_STREAM_PLAYBACK, nullptr, "Bips des secondes",
-                         &spec, nullptr, &attr, &error);
+                         &sampleFormat, nullptr, &attr, &error);
 }
 #endif
 
