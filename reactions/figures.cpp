@@ -4,7 +4,6 @@
 
 #include "app/common.h"
 
-#include <algorithm>
 
 namespace Reactions {
 
@@ -23,26 +22,6 @@ QString edgeForReport(const char *name, const EdgeFigures &figures)
 }
 
 } // namespace
-
-std::optional<double> edgeMedian(const std::vector<TrialReactions> &trials, Edge edge)
-{
-    std::vector<double> values;
-    for (const TrialReactions &trial : trials) {
-        const std::optional<double> &reaction =
-            edge == Edge::Disappearance ? trial.disappearance : trial.reappearance;
-        if (reaction)
-            values.push_back(*reaction);
-    }
-    if (values.empty())
-        return std::nullopt;
-    const std::size_t half = values.size() / 2;
-    std::nth_element(values.begin(), values.begin() + half, values.end());
-    const double upper = values[half];
-    if (values.size() % 2 != 0)
-        return upper;
-    const double lower = *std::max_element(values.begin(), values.begin() + half);
-    return lower + (upper - lower) / 2;
-}
 
 QString anticipationsText(const std::vector<TrialReactions> &trials)
 {

@@ -12,10 +12,6 @@
 /// The run's reaction figures as the personal-equation window words them.
 namespace Reactions {
 
-/// The middle one of an edge's reactions over the trials, or the mean of
-/// the two middle ones for an even number; none without reactions.
-std::optional<double> edgeMedian(const std::vector<TrialReactions> &trials, Edge edge);
-
 /// "Anticipations : 1 à la disparition, 0 à la réapparition", the run's
 /// anticipated tops at each edge.
 QString anticipationsText(const std::vector<TrialReactions> &trials);

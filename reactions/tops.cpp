@@ -151,20 +151,29 @@ EdgeFigures edgeFigures(const std::vector<TrialReactions> &trials, Edge edge)
     EdgeFigures figures;
     double sum = 0.0;
     double sumOfSquares = 0.0;
+    std::vector<double> values;
     for (const TrialReactions &trial : trials) {
-        const std::optional<double> &reaction =
-            edge == Edge::Disappearance ? trial.disappearance : trial.reappearance;
+        const std::optional<double> &reaction = trial.reaction(edge);
         if (!reaction)
             continue;
         const double value = *reaction;
-        figures.minimum = figures.count == 0 ? value : std::min(figures.minimum, value);
-        figures.maximum = figures.count == 0 ? value : std::max(figures.maximum, value);
+        values.push_back(value);
         sum = checkedValue(sum + value);
         sumOfSquares = checkedValue(sumOfSquares + value * value);
-        ++figures.count;
     }
-    if (figures.count > 0)
-        figures.mean = sampleMean(sum, figures.count);
+    figures.count = std::int32_t(values.size());
+    if (values.empty())
+        return figures;
+    const auto [minimum, maximum] = std::minmax_element(values.begin(), values.end());
+    figures.minimum = *minimum;
+    figures.maximum = *maximum;
+    figures.mean = sampleMean(sum, figures.count);
+    const std::size_t half = values.size() / 2;
+    std::nth_element(values.begin(), values.begin() + half, values.end());
+    const double upper = values[half];
+    const double lower =
+        values.size() % 2 != 0 ? upper : *std::max_element(values.begin(), values.begin() + half);
+    figures.median = lower + (upper - lower) / 2;
     if (figures.count > 1)
         figures.deviation = sampleDeviation(sum, sumOfSquares, figures.count);
     return figures;

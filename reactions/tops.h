@@ -31,6 +31,8 @@ enum class TopKind {
     Ignored,                   ///< any other
 };
 
+enum class Edge { Disappearance, Reappearance };
+
 /// A trial's figures as the run keeps them.
 struct TrialReactions
 {
@@ -42,6 +44,16 @@ struct TrialReactions
     int reappearanceAnticipations = 0;
     /// The conditions the trial was made under.
     Conditions::ObservingConditions conditions = {};
+
+    const std::optional<double> &reaction(Edge edge) const
+    {
+        return edge == Edge::Disappearance ? disappearance : reappearance;
+    }
+    int anticipations(Edge edge) const
+    {
+        return edge == Edge::Disappearance ? disappearanceAnticipations
+                                           : reappearanceAnticipations;
+    }
 };
 
 /// Where the keyboard focus is in the main window.
@@ -148,11 +160,10 @@ struct EdgeFigures
     std::int32_t count = 0;
     double mean = 0.0;      ///< with count above 0
     double deviation = 0.0; ///< sample deviation, with count above 1
+    double median = 0.0;    ///< with count above 0; of the two middle ones, their mean
     double minimum = 0.0;
     double maximum = 0.0;
 };
-
-enum class Edge { Disappearance, Reappearance };
 
 EdgeFigures edgeFigures(const std::vector<TrialReactions> &trials, Edge edge);
 

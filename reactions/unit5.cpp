@@ -257,10 +257,9 @@ void TForm5::showFigures()
     EdgeFigures figures[2];
     for (int edge = 0; edge < 2; ++edge) {
         const EdgeFigures &f = figures[edge] = Reactions::edgeFigures(m_trials, Edges[edge]);
-        const std::optional<double> median = Reactions::edgeMedian(m_trials, Edges[edge]);
         const int row = edge + 1;
         grid->setCell(1, row, f.count > 0 ? SecondsText(f.mean) : QString());
-        grid->setCell(2, row, median ? SecondsText(*median) : QString());
+        grid->setCell(2, row, f.count > 0 ? SecondsText(f.median) : QString());
         grid->setCell(3, row, f.count > 1 ? SecondsText(f.deviation) : QString());
         grid->setCell(4, row, f.count > 0 ? SecondsText(f.minimum) : QString());
         grid->setCell(5, row, f.count > 0 ? SecondsText(f.maximum) : QString());
@@ -357,9 +356,7 @@ void TForm5::showTrialsChart(const EdgeFigures (&figures)[2])
     for (int edge = 0; edge < 2; ++edge) {
         QList<QPointF> points;
         for (const Reactions::TrialReactions &trial : m_trials) {
-            const std::optional<double> &reaction =
-                Edges[edge] == Edge::Disappearance ? trial.disappearance : trial.reappearance;
-            if (reaction)
+            if (const std::optional<double> &reaction = trial.reaction(Edges[edge]))
                 points.append(QPointF(trial.trial, *reaction));
         }
         m_points[edge]->replace(points);
@@ -387,9 +384,7 @@ void TForm5::showTrialsChart(const EdgeFigures (&figures)[2])
         // chart stands for it.
         const double level = figures[edge].count > 0 ? figures[edge].mean : m_secondsAxis->min();
         for (const Reactions::TrialReactions &trial : m_trials) {
-            const int count = Edges[edge] == Edge::Disappearance ? trial.disappearanceAnticipations
-                                                                 : trial.reappearanceAnticipations;
-            if (count > 0)
+            if (trial.anticipations(Edges[edge]) > 0)
                 anticipated.append(QPointF(trial.trial, level));
         }
         m_anticipations[edge]->replace(anticipated);
