@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QPixmap>
 #include <QMutex>
 
 #include <cstdio>
@@ -19,6 +20,8 @@
 #include <vector>
 
 namespace {
+
+#include "app/velmaris.xpm"
 
 struct HeldMessage
 {
@@ -109,7 +112,9 @@ void destroyForms()
 
 int runVelmaris(QApplication &app)
 {
-    app.setWindowIcon(QIcon(QStringLiteral(":/velmaris.xpm")));
+    // Read from the program itself by the toolkit's own XPM reader: an image
+    // file would have the image format plug-ins looked for and loaded first.
+    app.setWindowIcon(QIcon(QPixmap(velmaris_icon)));
     // The desktop entry's name: on Wayland, the application id by which the
     // desktop finds the program's name and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.velmaris.Velmaris"));

@@ -115,6 +115,10 @@ void Form::applyFonts(QWidget *control)
         QFont font = control->font();
         font.setPixelSize(std::abs(height));
         font.setFixedPitch(false);
+        // A font of the layout's own shows the layout's texts and figures,
+        // which its family has: no other family is looked up for characters
+        // it might lack (a lookup per font, at start-up).
+        font.setStyleStrategy(QFont::NoFontMerging);
         control->setFont(font);
     }
     // A colour of the control's own is its normal look: a disabled control

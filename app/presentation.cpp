@@ -7,14 +7,24 @@
 #include <QLabel>
 #include <QPalette>
 
+#include <fontconfig/fontconfig.h>
+
 TextMetrics measureFont(const QFont &font)
 {
+    // Every window is built with the same font as a rule: it is measured
+    // once, and again only when another font comes.
+    static QFont lastFont;
+    static TextMetrics lastMetrics;
+    if (lastMetrics.height > 0 && font == lastFont)
+        return lastMetrics;
     static const QString sample = QStringLiteral(
         "ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdedfghijklmnopqrstuvwxyz abcdedfghijklmnopqrstuvwxyz "
         "abcdedfghijklmnopqrstuvwxyz abcdedfghijklmnopqrstuvwxyz 0123456789");
     const QFontMetrics metrics(font);
-    return {metrics.size(Qt::TextSingleLine, QStringLiteral("0")).height(),
-            (metrics.horizontalAdvance(sample) + 74) / 149};
+    lastFont = font;
+    lastMetrics = {metrics.size(Qt::TextSingleLine, QStringLiteral("0")).height(),
+                   (metrics.horizontalAdvance(sample) + 74) / 149};
+    return lastMetrics;
 }
 
 int scaleMeasure(int value, int runtime, int stored)
@@ -58,7 +68,24 @@ QColor colorFromValue(std::int32_t value, const QPalette &palette)
 
 void registerFontSubstitutes()
 {
-    QString helvetica = QFontInfo(QFont(QStringLiteral("Helvetica"))).family();
+    // The family is asked of the font configuration, as the toolkit asks it:
+    // loading a Helvetica font only to learn its family's name would cost
+    // as much as the lookup again.
+    QString helvetica;
+    if (FcPattern *pattern = FcNameParse(reinterpret_cast<const FcChar8 *>("Helvetica"))) {
+        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        if (FcPattern *match = FcFontMatch(nullptr, pattern, &result)) {
+            FcChar8 *family = nullptr;
+            if (FcPatternGetString(match, FC_FAMILY, 0, &family) == FcResultMatch)
+                helvetica = QString::fromUtf8(reinterpret_cast<const char *>(family));
+            FcPatternDestroy(match);
+        }
+        FcPatternDestroy(pattern);
+    }
+    if (helvetica.isEmpty())
+        helvetica = QFontInfo(QFont(QStringLiteral("Helvetica"))).family();
     helvetica = helvetica.section(QLatin1String(" ["), 0, 0); // drop "[foundry]"
     QFont::insertSubstitution(QStringLiteral("adobe-helvetica"), helvetica);
 }

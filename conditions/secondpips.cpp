@@ -6,6 +6,7 @@
 #include "conditions/pips.h"
 
 #ifdef VELMARIS_WITH_PULSE
+#include <dlfcn.h>
 #include <pulse/simple.h>
 #endif
 
@@ -34,8 +35,49 @@ constexpr std::int64_t Linger = Rate;
 constexpr std::int64_t Never = std::numeric_limits<std::int64_t>::max();
 
 #ifdef VELMARIS_WITH_PULSE
+// PulseAudio's simple client library, loaded the first time a stream is
+// wanted: it brings a dozen libraries with it (sound file formats, codecs)
+// that would otherwise be loaded at every start, pips or not, and lengthen
+// it by about two milliseconds. Without the library there is no output.
+struct PulseSimple
+{
+    decltype(&pa_simple_new) open = nullptr;
+    decltype(&pa_simple_free) free = nullptr;
+    decltype(&pa_simple_flush) flush = nullptr;
+    decltype(&pa_simple_get_latency) latency = nullptr;
+    decltype(&pa_simple_write) write = nullptr;
+};
+
+template <typename Function>
+void resolve(void *library, const char *name, Function &function)
+{
+    function = reinterpret_cast<Function>(dlsym(library, name));
+}
+
+const PulseSimple *pulseSimple()
+{
+    static const PulseSimple *const functions = []() -> const PulseSimple * {
+        void *library = dlopen("libpulse-simple.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!library)
+            return nullptr;
+        static PulseSimple found;
+        resolve(library, "pa_simple_new", found.open);
+        resolve(library, "pa_simple_free", found.free);
+        resolve(library, "pa_simple_flush", found.flush);
+        resolve(library, "pa_simple_get_latency", found.latency);
+        resolve(library, "pa_simple_write", found.write);
+        if (!found.open || !found.free || !found.flush || !found.latency || !found.write)
+            return nullptr;
+        return &found;
+    }();
+    return functions;
+}
+
 pa_simple *openStream()
 {
+    const PulseSimple *pulse = pulseSimple();
+    if (!pulse)
+        return nullptr;
     pa_sample_spec sampleFormat{};
     sampleFormat.format = PA_SAMPLE_S16LE;
     sampleFormat.rate = Rate;
@@ -48,8 +90,8 @@ pa_simple *openStream()
     attr.minreq = Block * 2;
     attr.fragsize = std::numeric_limits<std::uint32_t>::max();
     int error = 0;
-    return pa_simple_new(nullptr, "Velmaris", PA_STREAM_PLAYBACK, nullptr, "Bips des secondes",
-                         &sampleFormat, nullptr, &attr, &error);
+    return pulse->open(nullptr, "Velmaris", PA_STREAM_PLAYBACK, nullptr, "Bips des secondes",
+                       &sampleFormat, nullptr, &attr, &error);
 }
 #endif
 
@@ -61,7 +103,7 @@ bool SecondPips::outputAvailable()
     static const bool available = [] {
         pa_simple *stream = openStream();
         if (stream)
-            pa_simple_free(stream);
+            pulseSimple()->free(stream);
         return stream != nullptr;
     }();
     return available;
@@ -130,6 +172,8 @@ void SecondPips::play()
 {
 #ifdef VELMARIS_WITH_PULSE
     pa_simple *stream = nullptr;
+    // Set once a stream is open.
+    const PulseSimple *pulse = nullptr;
     std::vector<std::int16_t> samples(Block);
     // The trial being played, and where its pips lie in the stream: sample
     // `written` is heard at the steady reading `heardAt`. Their place is
@@ -160,6 +204,7 @@ void SecondPips::play()
         }
         if (!stream) {
             stream = openStream();
+            pulse = pulseSimple();
             written = 0;
             refused = !stream;
             if (!stream) {
@@ -172,12 +217,12 @@ void SecondPips::play()
             // A new trial: the silence queued is dropped, so that its first
             // pip is heard at once.
             if (written > 0)
-                pa_simple_flush(stream, &error);
+                pulse->flush(stream, &error);
             playing = trial.number;
             trainStart = Never;
             endSample = Never;
         }
-        const pa_usec_t latency = pa_simple_get_latency(stream, &error);
+        const pa_usec_t latency = pulse->latency(stream, &error);
         m_latencyUs = std::int64_t(latency);
         const std::int64_t heardAt = Clock::steadyNanoseconds() + std::int64_t(latency) * 1000;
         const std::int64_t estimate = written + (trial.start - heardAt) * Rate / 1'000'000'000;
@@ -193,7 +238,7 @@ void SecondPips::play()
         if (!over)
             silentSince = written + Block;
         else if (!keepOpen && written - silentSince > Linger) {
-            pa_simple_free(stream);
+            pulse->free(stream);
             stream = nullptr;
             continue;
         }
@@ -201,9 +246,9 @@ void SecondPips::play()
             std::fill(samples.begin(), samples.end(), std::int16_t(0));
         else
             train.render(written, samples.data(), Block);
-        if (pa_simple_write(stream, samples.data(), samples.size() * sizeof(std::int16_t), &error)
+        if (pulse->write(stream, samples.data(), samples.size() * sizeof(std::int16_t), &error)
             < 0) {
-            pa_simple_free(stream);
+            pulse->free(stream);
             stream = nullptr;
             playing = trial.number;
             continue;
@@ -211,6 +256,6 @@ void SecondPips::play()
         written += Block;
     }
     if (stream)
-        pa_simple_free(stream);
+        pulse->free(stream);
 #endif
 }

@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QFontInfo>
 #include <QDir>
 #include <QMessageBox>
 #include <QScreen>
@@ -195,6 +196,8 @@ void TestMainWindow::ownFonts()
     auto *control = Form1->contents()->findChild<QWidget *>(name);
     const QFont font = control->font();
     QCOMPARE(font.family(), QStringLiteral("adobe-helvetica"));
+    // Shown in the family that Qt itself takes for Helvetica.
+    QCOMPARE(QFontInfo(font).family(), QFontInfo(QFont(QStringLiteral("Helvetica"))).family());
     QCOMPARE(font.pixelSize(), pixels);
     QCOMPARE(font.bold(), bold);
     QCOMPARE(font.italic(), italic);

@@ -23,6 +23,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void failsWithoutHelpPage();
+    void startsWithoutWhatItDoesNotShow_data();
+    void startsWithoutWhatItDoesNotShow();
     void withoutDisplay_data();
     void withoutDisplay();
 
@@ -198,6 +200,46 @@ void TestStartup::failsWithoutHelpPage()
             .arg(QRegularExpression::escape(path)),
         QRegularExpression::MultilineOption);
     QVERIFY2(fatalText.match(errorOutput).hasMatch(), qPrintable(errorOutput));
+}
+
+void TestStartup::startsWithoutWhatItDoesNotShow_data()
+{
+    // Libraries that the program's window, once shown, has had no need of.
+    QTest::addColumn<QString>("library");
+    QTest::newRow("the sound server's client library, for the pips") << "/libpulse";
+    QTest::newRow("the image format plug-ins, for the window icon") << "/imageformats/";
+}
+
+void TestStartup::startsWithoutWhatItDoesNotShow()
+{
+    QFETCH(QString, library);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    for (const char *name : {"aide.html", "gpl_en.html"})
+        QVERIFY(QFile::copy(QStringLiteral(VELMARIS_DATA_DIR "/") + QLatin1String(name),
+                            dir.filePath(QLatin1String(name))));
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("XAUTHORITY"), m_authFile);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(dir.path());
+    program.start(QStringLiteral(VELMARIS_BINARY), QStringList());
+    QVERIFY(program.waitForStarted(10000));
+    auto stop = qScopeGuard([&program] {
+        program.terminate();
+        if (!program.waitForFinished(10000))
+            program.kill();
+        program.waitForFinished(5000);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(!visibleWindows(QStringLiteral("^Velmaris$")).isEmpty(), 30000);
+
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(program.processId()));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    const QString mapped = QString::fromLocal8Bit(maps.readAll());
+    QVERIFY2(mapped.contains(QLatin1String("libQt6Widgets")), "the maps cannot be read");
+    QVERIFY2(!mapped.contains(library), qPrintable(library));
 }
 
 void TestStartup::withoutDisplay_data()

@@ -6,6 +6,7 @@
 #include "main_window/unit1.h"
 #include "statistics/unit4.h"
 #include "testsupport.h"
+#include "viewer/pagebounds.h"
 #include "viewer/unit3.h"
 
 #include <QApplication>
@@ -318,6 +319,7 @@ private slots:
     void initTestCase();
 
     void helpPageLoadedAtStart();
+    void helpPageMadeWhenShown();
     void layoutAsStored_data();
     void layoutAsStored();
     void presentation();
@@ -367,13 +369,33 @@ void TestViewer::helpPageLoadedAtStart()
     QCOMPARE(Form3->windowTitle(), helpCaption);
     QCOMPARE(viewer()->fileName(), QStringLiteral("aide.html"));
 
-    // The help page is there as rich text: its markup is laid out, not shown.
+    // The page was read at start-up: removed since, it is still what the
+    // window shows, as rich text (its markup laid out, not shown).
+    QVERIFY(QFile::remove(fixture.path("aide.html")));
+    Form3->showForm();
     const QString shown = viewer()->toPlainText();
     QVERIFY(shown.contains(QStringLiteral("occultation")));
     QVERIFY(shown.contains(QStringLiteral("Chronométrer et saisir son temps")));
     QVERIFY(!shown.contains(QStringLiteral("<h2>")));
     QVERIFY(!shown.contains(QStringLiteral("&eacute;")));
     QVERIFY(reportedErrors().isEmpty());
+}
+
+void TestViewer::helpPageMadeWhenShown()
+{
+    // Start-up reads the page and checks its markup; the page is made, and
+    // its words measured, only when it is to be shown.
+    ProgramFixture fixture(true, false);
+    makeHelpPage(fixture, QStringLiteral("page"),
+                 "<p>" + QByteArray(PageBounds::maxWord + 1, 'x') + "</p>");
+    createForms();
+    QVERIFY(Form4);
+    QVERIFY(reportedErrors().isEmpty());
+    showMainWindow();
+    clickHelpButton();
+    QCOMPARE(reportedErrors(), QStringList{openErrorText(fixture, "aide.html",
+                                                         "Value too large for defined data type")});
+    QVERIFY(!Form3->isVisible());
 }
 
 void TestViewer::layoutAsStored_data()

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "viewer/textviewer.h"
 
+#include "app/errordialog.h"
 #include "app/errors.h"
 #include "viewer/pagebounds.h"
 
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -158,19 +160,48 @@ TextViewer::TextViewer(QWidget *parent)
 
 void TextViewer::setFileName(const QString &name)
 {
+    showPage(name, readPage(name));
+    m_pageToShow = false;
+    m_textToShow.clear();
+}
+
+void TextViewer::setFileNameWhenShown(const QString &name)
+{
+    m_textToShow = readPage(name);
+    m_pageToShow = true;
+    m_fileName = name;
+}
+
+void TextViewer::showEvent(QShowEvent *event)
+{
+    QTextBrowser::showEvent(event);
+    if (m_pageToShow) {
+        m_pageToShow = false;
+        runGuarded([this] { showPage(m_fileName, std::exchange(m_textToShow, QString())); });
+    }
+}
+
+QString TextViewer::readPage(const QString &name)
+{
     QByteArray bytes;
     if (!readWholeFile(name, bytes))
         throw openError(name, errno);
-
     // A document that would ask more of the reader or the layout than
     // PageBounds allows is refused, with the text the system gives for a
-    // file too large for a program's own limits. The document is read on
-    // its own first, without a page size so that nothing is laid out yet,
-    // and shown once it has passed; its resources are asked of this view.
+    // file too large for a program's own limits.
     const QString text = decodeLocal8Bit(bytes);
-    const bool markup = Qt::mightBeRichText(text);
-    if (markup ? !PageBounds::markupWithinBounds(text) : !PageBounds::plainTextWithinBounds(text))
+    if (Qt::mightBeRichText(text) ? !PageBounds::markupWithinBounds(text)
+                                  : !PageBounds::plainTextWithinBounds(text))
         throw openError(name, EOVERFLOW);
+    return text;
+}
+
+void TextViewer::showPage(const QString &name, const QString &text)
+{
+    // The page is read on its own first, without a page size so that
+    // nothing is laid out yet, and shown once it has passed; its resources
+    // are asked of this view.
+    const bool markup = Qt::mightBeRichText(text);
     auto read = std::make_unique<QTextDocument>(this);
     read->setPageSize(QSizeF(0, 0));
     read->setUndoRedoEnabled(false);
@@ -181,8 +212,7 @@ void TextViewer::setFileName(const QString &name)
         throw openError(name, EOVERFLOW);
     // The page is read again into the view: quicker than handing it the
     // document read above, which the view would lay out at once, while
-    // its own reading is laid out only when the page is shown (the help
-    // page is read at start-up).
+    // its own reading is laid out only when the page is shown.
     read.reset();
     markup ? setHtml(text) : setPlainText(text);
     applyDefaultTextColor();

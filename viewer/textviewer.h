@@ -33,6 +33,12 @@ public:
     /// FileOpenError when the file cannot be read or is refused; the view
     /// then keeps its document and name.
     void setFileName(const QString &name);
+    /// Reads the named file and checks its markup as setFileName() does,
+    /// throwing as it does, but keeps the text and makes the page of it
+    /// (the checks of the page included) only when the view is next shown:
+    /// a hidden view costs the file's reading alone. A later setFileName()
+    /// replaces the text kept.
+    void setFileNameWhenShown(const QString &name);
 
     /// Lets the keys that scroll the text (the arrows, PageUp, PageDown,
     /// Home and End) scroll it while the control has the focus: the view
@@ -45,10 +51,20 @@ protected:
     /// not loaded.
     QVariant loadResource(int type, const QUrl &name) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
+    /// The file's text, once read and its markup checked; throws as
+    /// setFileName() does.
+    static QString readPage(const QString &name);
+    /// Shows the text read from the named file, once the page made of it is
+    /// within bounds; throws as setFileName() does.
+    void showPage(const QString &name, const QString &text);
     void applyDefaultTextColor();
 
     QString m_fileName;
+    /// Read by setFileNameWhenShown(), not yet shown.
+    QString m_textToShow;
+    bool m_pageToShow = false;
     QList<QObject *> m_keySources;
 };

@@ -22,13 +22,15 @@ void TForm3::Button1Click(QObject *)
 }
 
 // The layout stores the viewer's file name; loading it is part of building
-// the window, so a failure names the property that could not be read.
+// the window, so a failure names the property that could not be read. The
+// page is made of it when the window is first shown: nothing of it is seen
+// before, and every opening of the window reads its file again.
 void TForm3::loadStoredDocument()
 {
     TextViewer *viewer = ui.TextViewer1;
     const char *property = "FileName";
     try {
-        viewer->setFileName(viewer->property(property).toString());
+        viewer->setFileNameWhenShown(viewer->property(property).toString());
     } catch (const Error &error) {
         throw LayoutReadError(QStringLiteral("Erreur lors de la lecture de %1%2%3: %4")
                                   .arg(viewer->objectName(), QStringLiteral("."),
