@@ -31,6 +31,8 @@ private slots:
 private:
     /// Window ids of the mapped windows whose title matches the pattern.
     QStringList visibleWindows(const QString &titlePattern);
+    /// Starts the program in the directory on the test's X server.
+    void startProgram(QProcess &program, const QString &directory);
     bool runTool(const QStringList &arguments, QByteArray *output = nullptr);
 
     QString m_xvfb;
@@ -128,6 +130,18 @@ QStringList TestStartup::visibleWindows(const QString &titlePattern)
     return QString::fromLatin1(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+void TestStartup::startProgram(QProcess &program, const QString &directory)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("XAUTHORITY"), m_authFile);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(directory);
+    program.start(QStringLiteral(VELMARIS_BINARY), QStringList());
+}
+
 void TestStartup::failsWithoutHelpPage()
 {
     QTemporaryDir dir;
@@ -137,14 +151,7 @@ void TestStartup::failsWithoutHelpPage()
                         dir.filePath(QStringLiteral("gpl_en.html"))));
 
     QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
-    environment.insert(QStringLiteral("XAUTHORITY"), m_authFile);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    program.setProcessEnvironment(environment);
-    program.setWorkingDirectory(dir.path());
-    program.start(QStringLiteral(VELMARIS_BINARY), QStringList());
+    startProgram(program, dir.path());
     QVERIFY(program.waitForStarted(10000));
     auto stop = qScopeGuard([&program] {
         if (program.state() != QProcess::NotRunning) {
@@ -219,13 +226,7 @@ void TestStartup::startsWithoutWhatItDoesNotShow()
         QVERIFY(QFile::copy(QStringLiteral(VELMARIS_DATA_DIR "/") + QLatin1String(name),
                             dir.filePath(QLatin1String(name))));
     QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
-    environment.insert(QStringLiteral("XAUTHORITY"), m_authFile);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    program.setProcessEnvironment(environment);
-    program.setWorkingDirectory(dir.path());
-    program.start(QStringLiteral(VELMARIS_BINARY), QStringList());
+    startProgram(program, dir.path());
     QVERIFY(program.waitForStarted(10000));
     auto stop = qScopeGuard([&program] {
         program.terminate();
