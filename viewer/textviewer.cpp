@@ -161,23 +161,21 @@ TextViewer::TextViewer(QWidget *parent)
 void TextViewer::setFileName(const QString &name)
 {
     showPage(name, readPage(name));
-    m_pageToShow = false;
-    m_textToShow.clear();
+    m_textToShow.reset();
 }
 
 void TextViewer::setFileNameWhenShown(const QString &name)
 {
     m_textToShow = readPage(name);
-    m_pageToShow = true;
     m_fileName = name;
 }
 
 void TextViewer::showEvent(QShowEvent *event)
 {
     QTextBrowser::showEvent(event);
-    if (m_pageToShow) {
-        m_pageToShow = false;
-        runGuarded([this] { showPage(m_fileName, std::exchange(m_textToShow, QString())); });
+    if (m_textToShow) {
+        const QString text = *std::exchange(m_textToShow, std::nullopt);
+        runGuarded([&] { showPage(m_fileName, text); });
     }
 }
 

@@ -4,6 +4,8 @@
 
 #include <QTextBrowser>
 
+#include <optional>
+
 /// A read-only rich-text view of one document read from a file: black text
 /// on white in a sunken frame, links drawn blue and underlined but never
 /// followed. Only the document's own text is shown: nothing it refers to
@@ -64,7 +66,6 @@ private:
 
     QString m_fileName;
     /// Read by setFileNameWhenShown(), not yet shown.
-    QString m_textToShow;
-    bool m_pageToShow = false;
+    std::optional<QString> m_textToShow;
     QList<QObject *> m_keySources;
 };
