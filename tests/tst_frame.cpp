@@ -178,7 +178,6 @@ void TestFrame::escapeHidesSecondaryWindow_data()
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("focus");
     QTest::newRow("settings, on the slider") << 2 << "TrackBar1";
-    QTest::newRow("settings, on the check box") << 2 << "CheckBox1";
     QTest::newRow("viewer, on OK") << 3 << "Button1";
     QTest::newRow("statistics, on the grid") << 4 << "StringGrid1";
     QTest::newRow("personal equation, on the grid") << 5 << "StringGrid1";

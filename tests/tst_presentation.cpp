@@ -169,9 +169,6 @@ void TestPresentation::placeFrame_data()
         << clear << small << main96 << QRect(200, 654, 336, 262) << QRect(200, 338, 336, 262);
     QTest::newRow("statistics, 120 dpi, 1366 x 768")
         << clear << wide << main120 << QRect(200, 652, 432, 333) << QRect(634, 435, 432, 333);
-    QTest::newRow("statistics, 120 dpi, 800 x 600: main window at the top, no room")
-        << clear << small << main120.translated(0, -124) << QRect(200, 652, 432, 333)
-        << QRect(200, 267, 432, 333);
     QTest::newRow("statistics, 144 dpi, 1366 x 768")
         << clear << wide << main144 << QRect(200, 648, 480, 390) << QRect(682, 378, 480, 390);
     QTest::newRow("statistics, 144 dpi, 1366 x 768, main window moved right: to its left")
@@ -180,8 +177,6 @@ void TestPresentation::placeFrame_data()
     QTest::newRow("statistics, 144 dpi, 800 x 600: no room")
         << clear << small << main144.translated(0, -67) << QRect(200, 648, 480, 390)
         << QRect(200, 210, 480, 390);
-    QTest::newRow("viewer, 120 dpi, 1366 x 768")
-        << clear << wide << main120 << QRect(584, 210, 605, 628) << QRect(634, 140, 605, 628);
     QTest::newRow("viewer, 144 dpi, 1366 x 768")
         << clear << wide << main144 << QRect(584, 206, 672, 733) << QRect(682, 35, 672, 733);
     QTest::newRow("personal equation, 96 dpi, 1366 x 768: level with the main window")
@@ -190,8 +185,6 @@ void TestPresentation::placeFrame_data()
         << beside << small << main96 << QRect(500, 126, 490, 428) << QRect(538, 126, 262, 428);
     QTest::newRow("personal equation, 96 dpi, 800 x 600, less than half: the window manager's")
         << beside << small << main96.translated(246, 0) << QRect(500, 126, 490, 428) << QRect();
-    QTest::newRow("personal equation, 120 dpi, 1366 x 768")
-        << beside << wide << main120 << QRect(500, 124, 630, 547) << QRect(634, 124, 630, 547);
     QTest::newRow("personal equation, 96 dpi, 1366 x 768, main window dragged above the top")
         << beside << wide << main96.translated(0, -226) << QRect(500, 126, 490, 428)
         << QRect(538, 0, 490, 428);

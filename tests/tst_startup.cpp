@@ -23,16 +23,12 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void failsWithoutHelpPage();
-    void startsWithoutWhatItDoesNotShow_data();
-    void startsWithoutWhatItDoesNotShow();
     void withoutDisplay_data();
     void withoutDisplay();
 
 private:
     /// Window ids of the mapped windows whose title matches the pattern.
     QStringList visibleWindows(const QString &titlePattern);
-    /// Starts the program in the directory on the test's X server.
-    void startProgram(QProcess &program, const QString &directory);
     bool runTool(const QStringList &arguments, QByteArray *output = nullptr);
 
     QString m_xvfb;
@@ -130,18 +126,6 @@ QStringList TestStartup::visibleWindows(const QString &titlePattern)
     return QString::fromLatin1(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-void TestStartup::startProgram(QProcess &program, const QString &directory)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
-    environment.insert(QStringLiteral("XAUTHORITY"), m_authFile);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    program.setProcessEnvironment(environment);
-    program.setWorkingDirectory(directory);
-    program.start(QStringLiteral(VELMARIS_BINARY), QStringList());
-}
-
 void TestStartup::failsWithoutHelpPage()
 {
     QTemporaryDir dir;
@@ -151,7 +135,14 @@ void TestStartup::failsWithoutHelpPage()
                         dir.filePath(QStringLiteral("gpl_en.html"))));
 
     QProcess program;
-    startProgram(program, dir.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("XAUTHORITY"), m_authFile);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(dir.path());
+    program.start(QStringLiteral(VELMARIS_BINARY), QStringList());
     QVERIFY(program.waitForStarted(10000));
     auto stop = qScopeGuard([&program] {
         if (program.state() != QProcess::NotRunning) {
@@ -207,40 +198,6 @@ void TestStartup::failsWithoutHelpPage()
             .arg(QRegularExpression::escape(path)),
         QRegularExpression::MultilineOption);
     QVERIFY2(fatalText.match(errorOutput).hasMatch(), qPrintable(errorOutput));
-}
-
-void TestStartup::startsWithoutWhatItDoesNotShow_data()
-{
-    // Libraries that the program's window, once shown, has had no need of.
-    QTest::addColumn<QString>("library");
-    QTest::newRow("the sound server's client library, for the pips") << "/libpulse";
-    QTest::newRow("the image format plug-ins, for the window icon") << "/imageformats/";
-}
-
-void TestStartup::startsWithoutWhatItDoesNotShow()
-{
-    QFETCH(QString, library);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    for (const char *name : {"aide.html", "gpl_en.html"})
-        QVERIFY(QFile::copy(QStringLiteral(VELMARIS_DATA_DIR "/") + QLatin1String(name),
-                            dir.filePath(QLatin1String(name))));
-    QProcess program;
-    startProgram(program, dir.path());
-    QVERIFY(program.waitForStarted(10000));
-    auto stop = qScopeGuard([&program] {
-        program.terminate();
-        if (!program.waitForFinished(10000))
-            program.kill();
-        program.waitForFinished(5000);
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(!visibleWindows(QStringLiteral("^Velmaris$")).isEmpty(), 30000);
-
-    QFile maps(QStringLiteral("/proc/%1/maps").arg(program.processId()));
-    QVERIFY(maps.open(QIODevice::ReadOnly));
-    const QString mapped = QString::fromLocal8Bit(maps.readAll());
-    QVERIFY2(mapped.contains(QLatin1String("libQt6Widgets")), "the maps cannot be read");
-    QVERIFY2(!mapped.contains(library), qPrintable(library));
 }
 
 void TestStartup::withoutDisplay_data()

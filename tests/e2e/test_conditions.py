@@ -3,8 +3,8 @@
 """A trial under kept observing conditions: a faint, twinkling star whose
 edges fade over 500 ms, and the second pips heard on a PulseAudio null
 sink of the test's own, whose monitor is recorded. The conditions window
-read through AT-SPI, the star's light on the screen, the pips' samples,
-and the trial's line in reactions.csv."""
+read through AT-SPI, the pips' samples, and the trial's line in
+reactions.csv. The star's light is tst_conditions' subject."""
 
 import array
 import os
@@ -67,21 +67,6 @@ class Conditions(harness.ProgramTest):
     def started(cls):
         cls.main = MainWindow(cls.session)
 
-    def star_level(self, image, rect):
-        """The brightest pixel of the star's 5 x 5 square, and whether any
-        pixel of the field outside it is lit."""
-        x0, y0 = rect.x + rect.height // 2, rect.y + rect.width // 2
-        field = image.crop((rect.x, rect.y, rect.x + rect.width, rect.y + rect.height)).load()
-        level, stray = 0, 0
-        for y in range(rect.height):
-            for x in range(rect.width):
-                value = max(field[x, y])
-                if x0 - rect.x <= x < x0 - rect.x + 5 and y0 - rect.y <= y < y0 - rect.y + 5:
-                    level = max(level, value)
-                else:
-                    stray = max(stray, value)
-        return level, stray
-
     def test_faint_twinkling_fading_star_with_pips(self):
         session, main = self.session, self.main
         # The window: each control named by its label, the kept values.
@@ -113,23 +98,18 @@ class Conditions(harness.ProgramTest):
         # a second to settle on its latency.
         time.sleep(2.0)
         session.focus_window(main.window)
-        rect = session.extents(main.star_field)
         start = main.button("On y va !")
         session.click_accessible(start)
         wait_until("the trial to start", lambda: not main.enabled(start), timeout=2, interval=0.01)
-        shown_levels, states, pressed = [], [], []
+        states, pressed = [], []
         deadline = time.monotonic() + 15
         while time.monotonic() < deadline:
             description = main.star_field.description
-            level, stray = self.star_level(session.grab(), rect)
-            self.assertEqual(stray, 0, "the field outside the star's square stays black")
             if not states or states[-1] != description:
                 states.append(description)
                 if len(pressed) < 2 and description in (STAR_HIDDEN, STAR_SHOWN) and len(states) > 1:
                     session.key("space")
                     pressed.append(description)
-            if description == STAR_SHOWN and len(states) == 1:
-                shown_levels.append(level)
             if main.enabled(start) and len(states) >= 3:
                 break
             time.sleep(0.02)
@@ -138,14 +118,6 @@ class Conditions(harness.ProgramTest):
         session._end(recorder)
 
         self.assertEqual(states[:3], [STAR_SHOWN, STAR_HIDDEN, STAR_SHOWN])
-        # Faint: Éclat 3 is an eighth of the light, pixel 99; twinkling
-        # spreads it, and a fade lowers it, never beyond the white star.
-        self.assertTrue(shown_levels, "the star was never sampled before it went")
-        self.assertTrue(all(level < 255 for level in shown_levels), shown_levels)
-        ordered = sorted(shown_levels)
-        self.assertTrue(40 <= ordered[len(ordered) // 2] <= 140, ordered)
-        self.assertGreater(len(set(shown_levels)), 1, "a twinkling star changes from frame "
-                           f"to frame: {shown_levels}")
         duration = seconds_value(main.result_text())
 
         # The pips: a long one at the start, then one on each second, 1000 ms
