@@ -11,15 +11,6 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QGuiApplication>
-#include <QVBoxLayout>
-#include <QtCharts/QChart>
-#include <QtCharts/QChartView>
-#include <QtCharts/QLegend>
-#include <QtCharts/QLegendMarker>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QScatterSeries>
-#include <QtCharts/QValueAxis>
-
 #include <algorithm>
 #include <cmath>
 
@@ -35,18 +26,11 @@ namespace {
 // neither lengthened nor shortened: it does not show in two decimals.
 constexpr double NoticeableShift = 0.005;
 
-// The least span of the seconds axis, so that one value, or values all
-// alike, still get ticks a hundredth apart or more.
-constexpr double MinimumSpan = 0.05;
-
 const Edge Edges[] = {Edge::Disappearance, Edge::Reappearance};
-const char *const EdgeNames[] = {"Disparition", "Réapparition"};
-const char *const ShortNames[] = {"disp.", "réap."};
-const QColor EdgeColours[] = {QColor(0x1f, 0x5f, 0xbf), QColor(0xd0, 0x60, 0x10)};
 
 QString edgeName(int edge)
 {
-    return QString::fromUtf8(EdgeNames[edge]);
+    return QString::fromUtf8(Reactions::EdgeNames[edge]);
 }
 
 // A label shown with its text, and out of the way (and of the tab chain)
@@ -67,70 +51,6 @@ QString localText(std::int64_t utcSeconds)
 QString secondsText(double seconds)
 {
     return SecondsText(seconds).trimmed() + QStringLiteral(" s");
-}
-
-// A chart with its axes, and the view that draws it filling the place the
-// layout keeps for it.
-QChart *newChart(QWidget *place, QValueAxis *&across, QValueAxis *&seconds,
-                 const QString &acrossTitle, Qt::Alignment legendPlace)
-{
-    auto *chart = new QChart;
-    chart->setMargins(QMargins(2, 2, 2, 2));
-    chart->legend()->setAlignment(legendPlace);
-    // Each series' own marker: points, lines and anticipations apart.
-    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
-    across = new QValueAxis(chart);
-    across->setTitleText(acrossTitle);
-    across->setLabelFormat(QStringLiteral("%d"));
-    across->setTickType(QValueAxis::TicksDynamic);
-    across->setTickAnchor(0);
-    seconds = new QValueAxis(chart);
-    seconds->setTitleText(QStringLiteral("s"));
-    seconds->setLabelFormat(QStringLiteral("%.2f"));
-    chart->addAxis(across, Qt::AlignBottom);
-    chart->addAxis(seconds, Qt::AlignLeft);
-    auto *view = new QChartView(chart, place);
-    view->setFocusPolicy(Qt::NoFocus);
-    view->setAccessibleName(place->accessibleName());
-    view->setRenderHint(QPainter::Antialiasing);
-    auto *layout = new QVBoxLayout(place);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(view);
-    return chart;
-}
-
-void addSeries(QChart *chart, QXYSeries *series, QValueAxis *across, QValueAxis *seconds)
-{
-    chart->addSeries(series);
-    series->attachAxis(across);
-    series->attachAxis(seconds);
-}
-
-// Numbers from first to last, a tick every tenth of them or so.
-void fitAcrossAxis(QValueAxis *axis, int first, int last)
-{
-    axis->setRange(first - 1, last + 1);
-    axis->setTickInterval(std::max(1, (last - first + 2 + 9) / 10));
-}
-
-// The seconds axis fitted to the values from low to high, with round
-// ticks, about as many as asked; none (low above high) gives 0 to 1 s.
-void fitSecondsAxis(QValueAxis *axis, double low, double high, int ticks = 5)
-{
-    if (low > high) {
-        low = 0.0;
-        high = 1.0;
-    }
-    const double margin = std::max((high - low) / 10, (MinimumSpan - (high - low)) / 2);
-    axis->setTickCount(ticks);
-    axis->setRange(std::max(0.0, low - margin), high + margin);
-    axis->applyNiceNumbers();
-}
-
-void showMarker(QChart *chart, QAbstractSeries *series, bool shown)
-{
-    for (QLegendMarker *marker : chart->legend()->markers(series))
-        marker->setVisible(shown);
 }
 
 } // namespace
@@ -183,49 +103,6 @@ void TForm5::FormCreate(QObject *)
     if (Form1 && !m_earlierRuns.empty())
         Form1->ui.ButtonReactions->setVisible(true);
     showFigures();
-}
-
-void TForm5::buildCharts()
-{
-    // Nothing of the charts is seen before the window is: they are built
-    // when it is first shown, not while the program starts.
-    // Six series: a legend below the chart would cut their names short.
-    QChart *chart = newChart(ui.Chart1, m_trialAxis, m_secondsAxis, QStringLiteral("Essai"),
-                             Qt::AlignRight);
-    QChart *runChart = newChart(ui.Chart2, m_runAxis, m_runSecondsAxis, QStringLiteral("Séance"),
-                                Qt::AlignBottom);
-    m_trialChart = chart;
-    m_runChart = runChart;
-    for (int edge = 0; edge < 2; ++edge) {
-        const QColor colour = EdgeColours[edge];
-        const QString shortName = QString::fromUtf8(ShortNames[edge]);
-        m_points[edge] = new QScatterSeries(chart);
-        m_points[edge]->setName(edgeName(edge));
-        m_points[edge]->setColor(colour);
-        m_points[edge]->setBorderColor(colour);
-        m_points[edge]->setMarkerSize(7);
-        m_means[edge] = new QLineSeries(chart);
-        m_means[edge]->setName(QStringLiteral("Moy. %1").arg(shortName));
-        m_means[edge]->setPen(QPen(colour, 1, Qt::DashLine));
-        // An anticipation has no reaction time: it stands on its edge's
-        // mean line, as a hollow triangle.
-        m_anticipations[edge] = new QScatterSeries(chart);
-        m_anticipations[edge]->setName(QStringLiteral("Anticip. %1").arg(shortName));
-        m_anticipations[edge]->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
-        m_anticipations[edge]->setColor(Qt::white);
-        m_anticipations[edge]->setBorderColor(colour);
-        m_anticipations[edge]->setMarkerSize(10);
-        for (QXYSeries *series : {static_cast<QXYSeries *>(m_points[edge]),
-                                  static_cast<QXYSeries *>(m_means[edge]),
-                                  static_cast<QXYSeries *>(m_anticipations[edge])})
-            addSeries(chart, series, m_trialAxis, m_secondsAxis);
-
-        m_runMeans[edge] = new QLineSeries(runChart);
-        m_runMeans[edge]->setName(edgeName(edge));
-        m_runMeans[edge]->setPen(QPen(colour, 2));
-        m_runMeans[edge]->setPointsVisible(true);
-        addSeries(runChart, m_runMeans[edge], m_runAxis, m_runSecondsAxis);
-    }
 }
 
 void TForm5::Button1Click(QObject *)
@@ -333,8 +210,9 @@ void TForm5::showThisRun(const EdgeFigures (&figures)[2])
 void TForm5::showProgress()
 {
     m_progressStale = false;
-    if (!m_runChart) {
-        buildCharts();
+    const bool firstShowing = !m_shownOnce;
+    if (firstShowing) {
+        m_shownOnce = true;
         showEarlierRuns();
         chartEarlierRuns();
     }
@@ -345,6 +223,14 @@ void TForm5::showProgress()
         showThisRun(figures);
     showTrialsChart(figures);
     chartThisRun(figures);
+    if (firstShowing) {
+        // Nothing of the charts is seen before the window is: they, and the
+        // library that draws them, come when it is first shown, after the
+        // figures, which show whether or not the charts can.
+        m_charts = Reactions::loadCharts(ui.Chart1, ui.Chart2);
+        showTrialsChart(figures);
+        chartThisRun(figures);
+    }
 }
 
 void TForm5::showTrialsChart(const EdgeFigures (&figures)[2])
@@ -353,42 +239,30 @@ void TForm5::showTrialsChart(const EdgeFigures (&figures)[2])
     // run's trials, and the trials with anticipations on that line.
     double low = HUGE_VAL;
     double high = -HUGE_VAL;
+    Reactions::EdgeChart edges[2];
     for (int edge = 0; edge < 2; ++edge) {
-        QList<QPointF> points;
         for (const Reactions::TrialReactions &trial : m_trials) {
             if (const std::optional<double> &reaction = trial.reaction(Edges[edge]))
-                points.append(QPointF(trial.trial, *reaction));
+                edges[edge].reactions.append(QPointF(trial.trial, *reaction));
+            if (trial.anticipations(Edges[edge]) > 0)
+                edges[edge].anticipatedTrials.append(trial.trial);
         }
-        m_points[edge]->replace(points);
-        QList<QPointF> mean;
         if (figures[edge].count > 0) {
-            mean = {QPointF(m_trials.front().trial, figures[edge].mean),
-                    QPointF(m_trials.back().trial, figures[edge].mean)};
+            edges[edge].meanSeconds = figures[edge].mean;
             low = std::min(low, figures[edge].minimum);
             high = std::max(high, figures[edge].maximum);
         }
-        m_means[edge]->replace(mean);
     }
     const int first = m_trials.empty() ? 1 : m_trials.front().trial;
     const int last = m_trials.empty() ? 1 : m_trials.back().trial;
-    fitAcrossAxis(m_trialAxis, first, last);
-    fitSecondsAxis(m_secondsAxis, low, high);
+    if (m_charts)
+        m_charts->showTrials(edges, first, last, low, high);
 
     QString description = m_trials.empty() ? QStringLiteral("Aucun essai.")
                           : first == last
                               ? QStringLiteral("Essai %1.").arg(first)
                               : QStringLiteral("Essais %1 à %2.").arg(first).arg(last);
     for (int edge = 0; edge < 2; ++edge) {
-        QList<QPointF> anticipated;
-        // Without a mean the edge's line is not drawn: the bottom of the
-        // chart stands for it.
-        const double level = figures[edge].count > 0 ? figures[edge].mean : m_secondsAxis->min();
-        for (const Reactions::TrialReactions &trial : m_trials) {
-            if (trial.anticipations(Edges[edge]) > 0)
-                anticipated.append(QPointF(trial.trial, level));
-        }
-        m_anticipations[edge]->replace(anticipated);
-        showMarker(m_trialChart, m_anticipations[edge], !anticipated.isEmpty());
         description += QLatin1Char(' ') + edgeName(edge) + QStringLiteral(" : ");
         description += figures[edge].count == 0
                            ? QStringLiteral("aucun temps.")
@@ -408,7 +282,7 @@ void TForm5::chartEarlierRuns()
     m_earlierLow = HUGE_VAL;
     m_earlierHigh = -HUGE_VAL;
     for (int edge = 0; edge < 2; ++edge) {
-        QList<QPointF> points;
+        QList<QPointF> &points = m_earlierMeans[edge];
         m_runMeanIndex[edge] = -1;
         for (int i = count - 1; i >= 0; --i) {
             const RunFigures &run = m_earlierRuns[std::size_t(i)];
@@ -423,30 +297,23 @@ void TForm5::chartEarlierRuns()
         }
         if (m_runMeanIndex[edge] < 0)
             m_runMeanIndex[edge] = int(points.size());
-        m_runMeans[edge]->replace(points);
     }
-    fitAcrossAxis(m_runAxis, 1, count + 1);
 }
 
 void TForm5::chartThisRun(const EdgeFigures (&figures)[2])
 {
     double low = m_earlierLow;
     double high = m_earlierHigh;
+    QList<QPointF> means[2] = {m_earlierMeans[0], m_earlierMeans[1]};
     for (int edge = 0; edge < 2; ++edge) {
         if (figures[edge].count == 0)
             continue;
-        const QPointF point(m_runPlace, figures[edge].mean);
-        if (m_runMeanShown[edge])
-            m_runMeans[edge]->replace(m_runMeanIndex[edge], point);
-        else
-            m_runMeans[edge]->insert(m_runMeanIndex[edge], point);
-        m_runMeanShown[edge] = true;
+        means[edge].insert(m_runMeanIndex[edge], QPointF(m_runPlace, figures[edge].mean));
         low = std::min(low, figures[edge].mean);
         high = std::max(high, figures[edge].mean);
     }
-    // The runs' chart is low: more labels than three would overlap, and Qt
-    // Charts would show them as "...".
-    fitSecondsAxis(m_runSecondsAxis, low, high, 3);
+    if (m_charts)
+        m_charts->showRuns(means, int(m_earlierRuns.size()) + 1, low, high);
 
     const int runs = ui.StringGrid2->rowCount() - 1;
     QString description =
@@ -455,16 +322,16 @@ void TForm5::chartThisRun(const EdgeFigures (&figures)[2])
                     : QStringLiteral("%1 séances, de la plus ancienne à la plus récente.")
                           .arg(CountText(runs));
     for (int edge = 0; edge < 2; ++edge) {
-        const QLineSeries *series = m_runMeans[edge];
+        const QList<QPointF> &points = means[edge];
         description += QLatin1Char(' ') + edgeName(edge) + QStringLiteral(" : ");
-        if (series->count() == 0)
+        if (points.isEmpty())
             description += QStringLiteral("aucune moyenne.");
-        else if (series->count() == 1)
-            description += secondsText(series->at(0).y()) + QLatin1Char('.');
+        else if (points.size() == 1)
+            description += secondsText(points.front().y()) + QLatin1Char('.');
         else
             description += QStringLiteral("de %1 à %2.")
-                               .arg(secondsText(series->at(0).y()),
-                                    secondsText(series->at(series->count() - 1).y()));
+                               .arg(secondsText(points.front().y()),
+                                    secondsText(points.back().y()));
     }
     ui.Chart2->setAccessibleDescription(description);
 }

@@ -3,16 +3,13 @@
 #pragma once
 
 #include "app/form.h"
+#include "reactions/charts.h"
 #include "reactions/history.h"
 #include "reactions/tops.h"
 #include "ui_unit5.h"
 
+#include <memory>
 #include <vector>
-
-class QChart;
-class QLineSeries;
-class QScatterSeries;
-class QValueAxis;
 
 /// The personal-equation window: the run's reaction times at the
 /// disappearance and at the reappearance, as figures in a small grid, the
@@ -29,7 +26,7 @@ public:
 
     Ui::TForm5 ui;
 
-    /// Writes the grids' header cells, sets up the charts and reads the
+    /// Writes the grids' header cells, names the charts' places and reads the
     /// earlier runs from the reactions log; where it holds any, the main
     /// window's "Réactions..." button is shown.
     void FormCreate(QObject *Sender);
@@ -46,7 +43,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void buildCharts();
     void showFigures();
     void showEarlierRuns();
     void showThisRun(const Reactions::EdgeFigures (&figures)[2]);
@@ -61,27 +57,19 @@ private:
     std::int64_t m_runStartUtcSeconds = 0;
     std::vector<Reactions::RunFigures> m_earlierRuns;
     int m_newerRuns = 0;
-    /// This run in the "Séances" chart: its place across, whether each
-    /// edge's mean is shown, and where it goes among the edge's points.
+    /// The earlier runs' means in the "Séances" chart, by edge; this run's
+    /// place across, and where its mean goes among each edge's points.
+    QList<QPointF> m_earlierMeans[2];
     int m_runPlace = 0;
-    bool m_runMeanShown[2] = {};
     int m_runMeanIndex[2] = {};
     double m_earlierLow = 0.0;
     double m_earlierHigh = 0.0;
     /// Trials came since the runs and the charts were last shown.
     bool m_progressStale = true;
 
-    /// None until the window is first shown.
-    QChart *m_trialChart = nullptr;
-    QChart *m_runChart = nullptr;
-    QScatterSeries *m_points[2] = {};
-    QLineSeries *m_means[2] = {};
-    QScatterSeries *m_anticipations[2] = {};
-    QValueAxis *m_trialAxis = nullptr;
-    QValueAxis *m_secondsAxis = nullptr;
-    QLineSeries *m_runMeans[2] = {};
-    QValueAxis *m_runAxis = nullptr;
-    QValueAxis *m_runSecondsAxis = nullptr;
+    /// Built when the window is first shown; none if they could not be.
+    std::unique_ptr<Reactions::Charts> m_charts;
+    bool m_shownOnce = false;
 };
 
 extern TForm5 *Form5;
