@@ -72,8 +72,15 @@ void Form::finishBuild()
         minimum = scaleSize(minimum, m_runtime, m_design);
         maximum = scaleSize(maximum, m_runtime, m_design);
     }
-    for (QLabel *label : root->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
-        autoSizeLabel(label);
+    for (QLabel *label : root->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly)) {
+        // A label in a font of its own is measured when its window is first
+        // shown: the font is loaded then, not for a window that the user
+        // may never open.
+        if (intProperty(label, "fontHeight") != 0)
+            m_labelsToMeasure.append(label);
+        else
+            autoSizeLabel(label);
+    }
 
     setMinimumSize(minimum);
     setMaximumSize(maximum);
@@ -223,6 +230,14 @@ bool Form::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return QScrollArea::eventFilter(watched, event);
+}
+
+void Form::showEvent(QShowEvent *event)
+{
+    for (QLabel *label : std::as_const(m_labelsToMeasure))
+        autoSizeLabel(label);
+    m_labelsToMeasure.clear();
+    QScrollArea::showEvent(event);
 }
 
 void Form::resizeEvent(QResizeEvent *event)

@@ -8,6 +8,7 @@
 #include <QScrollArea>
 
 class QAbstractButton;
+class QLabel;
 
 /// One of the program's top-level windows. Its controls live in contents(),
 /// built from the window's designer layout; the layout's root widget also
@@ -69,6 +70,7 @@ protected:
 
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
@@ -87,6 +89,7 @@ private:
     TextMetrics m_design;
     TextMetrics m_runtime;
     bool m_shownBefore = false;
+    QList<QLabel *> m_labelsToMeasure;
     bool m_closing = false;
     bool m_startMaximized = false;
     bool m_fitFrame = false;
