@@ -232,11 +232,16 @@ bool Form::eventFilter(QObject *watched, QEvent *event)
     return QScrollArea::eventFilter(watched, event);
 }
 
-void Form::showEvent(QShowEvent *event)
+void Form::measureLabels()
 {
     for (QLabel *label : std::as_const(m_labelsToMeasure))
         autoSizeLabel(label);
     m_labelsToMeasure.clear();
+}
+
+void Form::showEvent(QShowEvent *event)
+{
+    measureLabels();
     QScrollArea::showEvent(event);
 }
 
@@ -277,6 +282,8 @@ void Form::showForm()
             }
         }
         m_shownBefore = true;
+        // Before the window is visible, where resizing a label costs least.
+        measureLabels();
         setVisible(true);
         if (m_fitFrame)
             windowHandle()->installEventFilter(this);
