@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -166,6 +167,10 @@ void TestFrame::windows()
     // the others come up where they were stored, moved within the screen
     // where they would not fit there.
     QCOMPARE(bool(form->windowState() & Qt::WindowMaximized), index == 1);
+    // Shown, its labels fit their texts, those in fonts of their own too.
+    for (QLabel *label : form->contents()->findChildren<QLabel *>())
+        QVERIFY2(label->width() >= label->sizeHint().width() || label->wordWrap(),
+                 qPrintable(label->objectName()));
     if (index != 1)
         // Beside the main window, narrowed to the screen where need be.
         QCOMPARE(form->geometry(), mainAt.isNull()

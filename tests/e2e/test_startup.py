@@ -56,11 +56,12 @@ class StartUp(harness.ProgramTest):
         # The window carries the program's icon: 32 x 32 pixels.
         icon = session.xprop(self.main.window, "_NET_WM_ICON")
         self.assertIn("Icon (32 x 32):", icon, f"the main window has no 32 x 32 icon: {icon!r}")
-        # Nor the sound libraries nor the image plug-ins come with the window.
+        # Nor the sound libraries, nor the image plug-ins, nor the charts come
+        # with the window.
         with open(f"/proc/{session.program.pid}/maps") as maps:
             mapped = maps.read()
         self.assertIn("libQt6Widgets", mapped)
-        for library in ("/libpulse", "/imageformats/"):
+        for library in ("/libpulse", "/imageformats/", "/libQt6Charts"):
             self.assertFalse(library in mapped, f"{library} is loaded")
         # No window manager runs here, so the window keeps its stored place.
         self.assertEqual((info["rect"].x, info["rect"].y), (204, 145))
