@@ -115,8 +115,9 @@ void Form::finishBuild()
 
 void Form::applyFonts(QWidget *control)
 {
-    static const bool substitutesRegistered = (registerFontSubstitutes(), true);
-    Q_UNUSED(substitutesRegistered);
+    // Registered once, at start-up or here for the first stored font.
+    if (QFont::substitutes(QStringLiteral("adobe-helvetica")).isEmpty())
+        registerFontSubstitutes();
     const int height = intProperty(control, "fontHeight");
     if (height != 0) {
         QFont font = control->font();

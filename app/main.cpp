@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Velmaris developers
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/application.h"
+#include "app/presentation.h"
 
 #include <QApplication>
 
@@ -15,7 +16,12 @@ int main(int argc, char *argv[])
     // the display takes. Neither waits on the other: the configuration is
     // read beside the connection, and the windows are built once both are
     // done.
-    std::thread fontConfiguration([] { FcInit(); });
+    // The stored layouts' Helvetica is looked up there too.
+    QString helvetica;
+    std::thread fontConfiguration([&helvetica] {
+        FcInit();
+        helvetica = helveticaFamily();
+    });
     // The program reads no argument, and Qt gets none: it would read options
     // of its own (-reverse, -platform, ...) from them. It keeps the count.
     static int qtArgumentCount = argc > 0 ? 1 : 0;
@@ -23,5 +29,6 @@ int main(int argc, char *argv[])
     QApplication app(qtArgumentCount, argv);
     fontConfiguration.join();
     displayConnected();
+    registerFontSubstitutes(helvetica);
     return runVelmaris(app);
 }

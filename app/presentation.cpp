@@ -66,7 +66,7 @@ QColor colorFromValue(std::int32_t value, const QPalette &palette)
     return palette.color(QPalette::Active, role);
 }
 
-void registerFontSubstitutes()
+QString helveticaFamily()
 {
     // The family is asked of the font configuration, as the toolkit asks it:
     // loading a Helvetica font only to learn its family's name would cost
@@ -84,6 +84,13 @@ void registerFontSubstitutes()
         }
         FcPatternDestroy(pattern);
     }
+    return helvetica;
+}
+
+void registerFontSubstitutes(QString helvetica)
+{
+    if (helvetica.isEmpty())
+        helvetica = helveticaFamily();
     if (helvetica.isEmpty())
         helvetica = QFontInfo(QFont(QStringLiteral("Helvetica"))).family();
     helvetica = helvetica.section(QLatin1String(" ["), 0, 0); // drop "[foundry]"

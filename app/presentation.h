@@ -46,10 +46,16 @@ QPalette::ColorRole paletteRole(std::int32_t value);
 inline constexpr std::int32_t clBackground = -11;
 inline constexpr std::int32_t clBlack = 0;
 
+/// The family that the font configuration gives for Helvetica, empty where
+/// it gives none. It asks nothing of Qt, so it can run beside the display
+/// connection.
+QString helveticaFamily();
+
 /// Fonts name their family "adobe-helvetica", Helvetica by its X11 foundry.
 /// Where the desktop has no family of that name, its own face for
-/// Helvetica (a metric twin, as a rule) stands in.
-void registerFontSubstitutes();
+/// Helvetica (a metric twin, as a rule) stands in: the given family, found
+/// by helveticaFamily(), or looked up here when none is given.
+void registerFontSubstitutes(QString helvetica = QString());
 
 /// Sizes a label to its text, keeping its left and top edges; a word-wrapped
 /// label keeps its width and takes the height of its wrapped lines.
