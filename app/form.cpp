@@ -115,9 +115,11 @@ void Form::finishBuild()
 
 void Form::applyFonts(QWidget *control)
 {
-    // Registered once, at start-up or here for the first stored font.
-    if (QFont::substitutes(QStringLiteral("adobe-helvetica")).isEmpty())
-        registerFontSubstitutes();
+    // Registered for the first stored font applied, once the main window's
+    // controls are made: registered sooner, the credit line, whose text is
+    // laid out as it is made, would load its face at a size never shown.
+    static const bool substitutesRegistered = (registerFontSubstitutes(), true);
+    Q_UNUSED(substitutesRegistered);
     const int height = intProperty(control, "fontHeight");
     if (height != 0) {
         QFont font = control->font();

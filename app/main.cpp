@@ -29,6 +29,6 @@ int main(int argc, char *argv[])
     QApplication app(qtArgumentCount, argv);
     fontConfiguration.join();
     displayConnected();
-    registerFontSubstitutes(helvetica);
+    keepHelveticaFamily(helvetica);
     return runVelmaris(app);
 }

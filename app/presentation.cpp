@@ -87,10 +87,18 @@ QString helveticaFamily()
     return helvetica;
 }
 
-void registerFontSubstitutes(QString helvetica)
+namespace {
+QString keptHelvetica;
+}
+
+void keepHelveticaFamily(const QString &family)
 {
-    if (helvetica.isEmpty())
-        helvetica = helveticaFamily();
+    keptHelvetica = family;
+}
+
+void registerFontSubstitutes()
+{
+    QString helvetica = keptHelvetica.isEmpty() ? helveticaFamily() : keptHelvetica;
     if (helvetica.isEmpty())
         helvetica = QFontInfo(QFont(QStringLiteral("Helvetica"))).family();
     helvetica = helvetica.section(QLatin1String(" ["), 0, 0); // drop "[foundry]"

@@ -51,11 +51,14 @@ inline constexpr std::int32_t clBlack = 0;
 /// connection.
 QString helveticaFamily();
 
+/// Keeps the family that helveticaFamily() gave at start-up, for
+/// registerFontSubstitutes() to use instead of asking again.
+void keepHelveticaFamily(const QString &family);
+
 /// Fonts name their family "adobe-helvetica", Helvetica by its X11 foundry.
 /// Where the desktop has no family of that name, its own face for
-/// Helvetica (a metric twin, as a rule) stands in: the given family, found
-/// by helveticaFamily(), or looked up here when none is given.
-void registerFontSubstitutes(QString helvetica = QString());
+/// Helvetica (a metric twin, as a rule) stands in.
+void registerFontSubstitutes();
 
 /// Sizes a label to its text, keeping its left and top edges; a word-wrapped
 /// label keeps its width and takes the height of its wrapped lines.

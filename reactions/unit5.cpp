@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QGuiApplication>
+
 #include <algorithm>
 #include <cmath>
 
