@@ -72,15 +72,10 @@ void Form::finishBuild()
         minimum = scaleSize(minimum, m_runtime, m_design);
         maximum = scaleSize(maximum, m_runtime, m_design);
     }
-    for (QLabel *label : root->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly)) {
-        // A label in a font of its own is measured when its window is first
-        // shown: the font is loaded then, not for a window that the user
-        // may never open.
-        if (intProperty(label, "fontHeight") != 0)
-            m_labelsToMeasure.append(label);
-        else
-            autoSizeLabel(label);
-    }
+    // The labels are measured when the window is first shown: their fonts
+    // are loaded and their texts laid out then, not for a window that the
+    // user may never open.
+    m_labelsToMeasure = root->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
 
     setMinimumSize(minimum);
     setMaximumSize(maximum);
@@ -237,9 +232,12 @@ bool Form::eventFilter(QObject *watched, QEvent *event)
 
 void Form::measureLabels()
 {
+    if (m_labelsToMeasure.isEmpty())
+        return;
     for (QLabel *label : std::as_const(m_labelsToMeasure))
         autoSizeLabel(label);
     m_labelsToMeasure.clear();
+    updateScrollRange();
 }
 
 void Form::showEvent(QShowEvent *event)
