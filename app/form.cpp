@@ -230,19 +230,13 @@ bool Form::eventFilter(QObject *watched, QEvent *event)
     return QScrollArea::eventFilter(watched, event);
 }
 
-void Form::measureLabels()
+void Form::showEvent(QShowEvent *event)
 {
-    if (m_labelsToMeasure.isEmpty())
-        return;
+    // The first time, before the window is on the screen; each label's new
+    // size reaches the scrolling range through eventFilter().
     for (QLabel *label : std::as_const(m_labelsToMeasure))
         autoSizeLabel(label);
     m_labelsToMeasure.clear();
-    updateScrollRange();
-}
-
-void Form::showEvent(QShowEvent *event)
-{
-    measureLabels();
     QScrollArea::showEvent(event);
 }
 
@@ -283,8 +277,6 @@ void Form::showForm()
             }
         }
         m_shownBefore = true;
-        // Before the window is visible, where resizing a label costs least.
-        measureLabels();
         setVisible(true);
         if (m_fitFrame)
             windowHandle()->installEventFilter(this);

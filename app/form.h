@@ -84,7 +84,6 @@ private:
     /// window manager.
     void placeOnScreen(bool firstShow);
     bool maximizeRefused() const;
-    void measureLabels();
 
     QWidget *m_contents;
     TextMetrics m_design;

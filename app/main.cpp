@@ -14,9 +14,9 @@ int main(int argc, char *argv[])
     // The first text drawn needs the font configuration, whose files take
     // the system several milliseconds to read, as long as the connection to
     // the display takes. Neither waits on the other: the configuration is
-    // read beside the connection, and the windows are built once both are
-    // done.
-    // The stored layouts' Helvetica is looked up there too.
+    // read beside the connection, and the family standing in for the
+    // layouts' Helvetica looked up in it; the windows are built once both
+    // are done.
     QString helvetica;
     std::thread fontConfiguration([&helvetica] {
         FcInit();

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QPointF>
+#include <QString>
 
 #include <memory>
 #include <optional>
@@ -16,6 +17,11 @@ namespace Reactions {
 /// first, in full and short.
 inline const char *const EdgeNames[] = {"Disparition", "Réapparition"};
 inline const char *const ShortEdgeNames[] = {"disp.", "réap."};
+
+inline QString edgeName(int edge)
+{
+    return QString::fromUtf8(EdgeNames[edge]);
+}
 
 /// What the trials' chart shows of one edge: its reaction times (trial,
 /// seconds), its mean over the run (none without a reaction time), and the

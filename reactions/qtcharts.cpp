@@ -21,17 +21,13 @@
 namespace {
 
 using Reactions::EdgeChart;
+using Reactions::edgeName;
 
 // The least span of the seconds axis, so that one value, or values all
 // alike, still get ticks a hundredth apart or more.
 constexpr double MinimumSpan = 0.05;
 
 const QColor EdgeColours[] = {QColor(0x1f, 0x5f, 0xbf), QColor(0xd0, 0x60, 0x10)};
-
-QString edgeName(int edge)
-{
-    return QString::fromUtf8(Reactions::EdgeNames[edge]);
-}
 
 // A chart with its axes, and the view that draws it filling the place the
 // layout keeps for it.

@@ -17,6 +17,7 @@
 
 using Reactions::Edge;
 using Reactions::EdgeFigures;
+using Reactions::edgeName;
 using Reactions::RunFigures;
 
 TForm5 *Form5 = nullptr;
@@ -28,11 +29,6 @@ namespace {
 constexpr double NoticeableShift = 0.005;
 
 const Edge Edges[] = {Edge::Disappearance, Edge::Reappearance};
-
-QString edgeName(int edge)
-{
-    return QString::fromUtf8(Reactions::EdgeNames[edge]);
-}
 
 // A label shown with its text, and out of the way (and of the tab chain)
 // without one.

@@ -167,7 +167,7 @@ void TestFrame::windows()
     // the others come up where they were stored, moved within the screen
     // where they would not fit there.
     QCOMPARE(bool(form->windowState() & Qt::WindowMaximized), index == 1);
-    // Shown, its labels fit their texts, those in fonts of their own too.
+    // Shown, its labels fit their texts.
     for (QLabel *label : form->contents()->findChildren<QLabel *>())
         QVERIFY2(label->width() >= label->sizeHint().width() || label->wordWrap(),
                  qPrintable(label->objectName()));
