@@ -96,8 +96,11 @@ void createForms()
     createForm(Form2);
     createForm(Form3);
     createForm(Form4);
-    createForm(Form5);
-    createForm(Form6);
+    // The personal-equation and conditions windows are built when first
+    // wanted; what the main window needs of them is read now. A reactions
+    // log that cannot be read is reported, and start-up goes on.
+    runGuarded([] { readEarlierReactions(); });
+    loadObservingConditions();
 }
 
 void destroyForms()

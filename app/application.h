@@ -11,10 +11,12 @@ class QApplication;
 void expectDisplayConnection();
 void displayConnected();
 
-/// Creates the five windows in order: main window, settings, viewer,
-/// statistics, personal equation. Each is built completely, its creation handler run, before
-/// the next. Throws the error that stops start-up; the window being built
-/// then has its reference reset and no later window is created.
+/// Creates the four windows in order: main window, settings, viewer,
+/// statistics. Each is built completely, its creation handler run, before
+/// the next. Then reads the earlier runs' reactions and the kept observing
+/// conditions, whose windows are built when first wanted. Throws the error
+/// that stops start-up; the window being built then has its reference
+/// reset and no later window is created.
 void createForms();
 
 /// Destroys the windows that exist; no handler of theirs runs.

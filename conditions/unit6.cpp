@@ -8,24 +8,62 @@
 
 TForm6 *Form6 = nullptr;
 
+namespace {
+
+Conditions::ObservingConditions kept;
+bool audioChecked = false;
+bool audioAvailable = true;
+
+void checkAudioOutput()
+{
+    if (audioChecked)
+        return;
+    audioChecked = true;
+    audioAvailable = SecondPips::outputAvailable();
+}
+
+} // namespace
+
+void loadObservingConditions()
+{
+    kept = Conditions::load();
+    audioChecked = false;
+    audioAvailable = true;
+    // The sound server is asked at start-up only where the pips were kept
+    // on; otherwise when the window is first shown, so that a start costs
+    // nothing for them.
+    if (kept.bips)
+        checkAudioOutput();
+    SecondPips::output().keepOpen(observingConditions().bips);
+}
+
+Conditions::ObservingConditions observingConditions()
+{
+    Conditions::ObservingConditions conditions = kept;
+    conditions.bips = conditions.bips && audioAvailable;
+    return conditions;
+}
+
+TForm6 *conditionsWindow()
+{
+    if (!Form6)
+        new TForm6;
+    return Form6;
+}
+
 TForm6::TForm6()
 {
     Form6 = this;
     ui.setupUi(contents());
     finishBuild();
 
-    m_conditions = Conditions::load();
-    ui.TrackEclat->setValue(m_conditions.eclat);
-    ui.TrackScintillation->setValue(m_conditions.scintillation);
-    ui.TrackFondu->setValue(m_conditions.fondu);
-    ui.CheckBips->setChecked(m_conditions.bips);
-    // The sound server is asked at start-up only where the pips were kept
-    // on; otherwise when the window is first shown, so that a start costs
-    // nothing for them.
-    if (m_conditions.bips)
-        checkAudioOutput();
+    ui.TrackEclat->setValue(kept.eclat);
+    ui.TrackScintillation->setValue(kept.scintillation);
+    ui.TrackFondu->setValue(kept.fondu);
+    ui.CheckBips->setChecked(kept.bips);
+    if (audioChecked)
+        showAudioOutput();
     showValues();
-    SecondPips::output().keepOpen(conditions().bips);
     // Connected only now, so that building the window keeps nothing.
     for (QSlider *track : {ui.TrackEclat, ui.TrackScintillation, ui.TrackFondu})
         bind(track, &QSlider::valueChanged, &TForm6::ControlChange);
@@ -33,12 +71,9 @@ TForm6::TForm6()
     bind(ui.Button1, &QPushButton::clicked, &TForm6::Button1Click);
 }
 
-void TForm6::checkAudioOutput()
+void TForm6::showAudioOutput()
 {
-    if (m_audioChecked)
-        return;
-    m_audioChecked = true;
-    if (SecondPips::outputAvailable())
+    if (audioAvailable)
         return;
     // Pips kept from a run with sound stay kept, unheard.
     ui.CheckBips->setEnabled(false);
@@ -48,33 +83,29 @@ void TForm6::checkAudioOutput()
 
 void TForm6::showEvent(QShowEvent *event)
 {
-    checkAudioOutput();
+    if (!audioChecked) {
+        checkAudioOutput();
+        showAudioOutput();
+    }
     Form::showEvent(event);
-}
-
-Conditions::ObservingConditions TForm6::conditions() const
-{
-    Conditions::ObservingConditions conditions = m_conditions;
-    conditions.bips = conditions.bips && ui.CheckBips->isEnabled();
-    return conditions;
 }
 
 void TForm6::ControlChange(QObject *)
 {
-    m_conditions.eclat = ui.TrackEclat->value();
-    m_conditions.scintillation = ui.TrackScintillation->value();
-    m_conditions.fondu = ui.TrackFondu->value();
+    kept.eclat = ui.TrackEclat->value();
+    kept.scintillation = ui.TrackScintillation->value();
+    kept.fondu = ui.TrackFondu->value();
     if (ui.CheckBips->isEnabled())
-        m_conditions.bips = ui.CheckBips->isChecked();
+        kept.bips = ui.CheckBips->isChecked();
     showValues();
-    Conditions::save(m_conditions);
-    SecondPips::output().keepOpen(conditions().bips);
+    Conditions::save(kept);
+    SecondPips::output().keepOpen(observingConditions().bips);
 }
 
 void TForm6::showValues()
 {
-    const QString values[] = {CountText(m_conditions.eclat), CountText(m_conditions.scintillation),
-                              QStringLiteral("%1 ms").arg(m_conditions.fadeMs())};
+    const QString values[] = {CountText(kept.eclat), CountText(kept.scintillation),
+                              QStringLiteral("%1 ms").arg(kept.fadeMs())};
     QLabel *labels[] = {ui.ValueEclat, ui.ValueScintillation, ui.ValueFondu};
     QSlider *tracks[] = {ui.TrackEclat, ui.TrackScintillation, ui.TrackFondu};
     for (int i = 0; i < 3; ++i) {

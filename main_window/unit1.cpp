@@ -89,7 +89,7 @@ void TForm1::ButtonOnYvaClick(QObject *)
     // log them is reported and the trial starts all the same.
     runGuarded([this] { completeTops(); });
     // The trial keeps the conditions set as it starts.
-    const Conditions::ObservingConditions conditions = Form6->conditions();
+    const Conditions::ObservingConditions conditions = observingConditions();
     m_tops.start(conditions);
     // The focus rests on the star field, where Space is a top and opens
     // nothing, while the trial runs: left to move on from the disabled
@@ -266,12 +266,12 @@ void TForm1::Label7Click(QObject *)
 
 void TForm1::ButtonReactionsClick(QObject *)
 {
-    Form5->showForm();
+    reactionsWindow()->showForm();
 }
 
 void TForm1::ButtonConditionsClick(QObject *)
 {
-    Form6->showForm();
+    conditionsWindow()->showForm();
 }
 
 void TForm1::Image1Top(qint64 steadyReading)
@@ -354,7 +354,7 @@ bool TForm1::closeTops(bool typing)
     if (action.selectAll)
         ui.EditTemps->selectAll();
     if (const std::optional<Reactions::TrialReactions> trial = m_tops.counted()) {
-        Form5->addTrial(*trial);
+        addReactionTrial(*trial);
         ui.ButtonReactions->setVisible(true);
         if (Form2->ui.CheckBox1->isChecked())
             m_unwrittenReactions.append(

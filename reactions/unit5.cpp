@@ -50,7 +50,60 @@ QString secondsText(double seconds)
     return SecondsText(seconds).trimmed() + QStringLiteral(" s");
 }
 
+// This run's trials, its start, the log's other runs as read at start-up,
+// newest first, and how many of them are newer than this one.
+struct RunRecord
+{
+    std::vector<Reactions::TrialReactions> trials;
+    std::int64_t startUtcSeconds = 0;
+    std::vector<RunFigures> earlierRuns;
+    int newerRuns = 0;
+    int unreadableLines = 0;
+};
+
+RunRecord thisRun;
+
 } // namespace
+
+void readEarlierReactions()
+{
+    // The log is read once: the runs it holds do not change during this
+    // one, whose lines the window has from its own trials.
+    thisRun = RunRecord();
+    thisRun.startUtcSeconds = Form1 ? Form1->runStartUtc() / 1000 : 0;
+    const Reactions::History history =
+        Reactions::readHistory(QString::fromLatin1(ReactionsLog::FileName));
+    thisRun.unreadableLines = history.unreadableLines;
+    thisRun.earlierRuns = Reactions::earlierRuns(history, thisRun.startUtcSeconds);
+    // This run goes after the runs newer than it: it is the newest unless
+    // the clock was set back.
+    thisRun.newerRuns =
+        int(std::count_if(thisRun.earlierRuns.begin(), thisRun.earlierRuns.end(),
+                           [](const RunFigures &earlier) {
+                               return earlier.startUtcSeconds > thisRun.startUtcSeconds;
+                           }));
+    if (Form1 && !thisRun.earlierRuns.empty())
+        Form1->ui.ButtonReactions->setVisible(true);
+}
+
+void addReactionTrial(const Reactions::TrialReactions &trial)
+{
+    thisRun.trials.push_back(trial);
+    if (Form5)
+        Form5->trialAdded();
+}
+
+const std::vector<Reactions::TrialReactions> &reactionTrials()
+{
+    return thisRun.trials;
+}
+
+TForm5 *reactionsWindow()
+{
+    if (!Form5)
+        new TForm5;
+    return Form5;
+}
 
 TForm5::TForm5()
 {
@@ -80,25 +133,11 @@ void TForm5::FormCreate(QObject *)
     ui.Chart1->setAccessibleName(QStringLiteral("Temps de réaction par essai"));
     ui.Chart2->setAccessibleName(QStringLiteral("Temps de réaction moyens par séance"));
 
-    // The log is read once: the runs it holds do not change during this
-    // one, whose lines the window has from its own trials.
-    m_runStartUtcSeconds = Form1 ? Form1->runStartUtc() / 1000 : 0;
-    const Reactions::History history =
-        Reactions::readHistory(QString::fromLatin1(ReactionsLog::FileName));
-    const int unreadable = history.unreadableLines;
+    const int unreadable = thisRun.unreadableLines;
     showText(ui.LabelUnreadable,
              unreadable == 0   ? QString()
              : unreadable == 1 ? QStringLiteral("1 ligne illisible")
                                : QStringLiteral("%1 lignes illisibles").arg(CountText(unreadable)));
-    m_earlierRuns = Reactions::earlierRuns(history, m_runStartUtcSeconds);
-    // This run goes after the runs newer than it: it is the newest unless
-    // the clock was set back.
-    m_newerRuns = int(std::count_if(m_earlierRuns.begin(), m_earlierRuns.end(),
-                                    [this](const RunFigures &run) {
-                                        return run.startUtcSeconds > m_runStartUtcSeconds;
-                                    }));
-    if (Form1 && !m_earlierRuns.empty())
-        Form1->ui.ButtonReactions->setVisible(true);
     showFigures();
 }
 
@@ -112,9 +151,8 @@ void TForm5::ButtonCopyClick(QObject *)
     QGuiApplication::clipboard()->setText(ui.LabelReport->text());
 }
 
-void TForm5::addTrial(const Reactions::TrialReactions &trial)
+void TForm5::trialAdded()
 {
-    m_trials.push_back(trial);
     showFigures();
 }
 
@@ -130,7 +168,8 @@ void TForm5::showFigures()
     StringGrid *grid = ui.StringGrid1;
     EdgeFigures figures[2];
     for (int edge = 0; edge < 2; ++edge) {
-        const EdgeFigures &f = figures[edge] = Reactions::edgeFigures(m_trials, Edges[edge]);
+        const EdgeFigures &f = figures[edge] =
+            Reactions::edgeFigures(thisRun.trials, Edges[edge]);
         const int row = edge + 1;
         grid->setCell(1, row, f.count > 0 ? SecondsText(f.mean) : QString());
         grid->setCell(2, row, f.count > 0 ? SecondsText(f.median) : QString());
@@ -139,7 +178,7 @@ void TForm5::showFigures()
         grid->setCell(5, row, f.count > 0 ? SecondsText(f.maximum) : QString());
         grid->setCell(6, row, CountText(f.count));
     }
-    setLabelText(ui.LabelAnticipations, Reactions::anticipationsText(m_trials));
+    setLabelText(ui.LabelAnticipations, Reactions::anticipationsText(thisRun.trials));
 
     QString effect;
     if (figures[0].count > 0 && figures[1].count > 0) {
@@ -159,7 +198,7 @@ void TForm5::showFigures()
     showText(ui.LabelReport, report);
     ui.ButtonCopy->setVisible(!report.isEmpty());
     std::vector<Conditions::ObservingConditions> conditions;
-    for (const Reactions::TrialReactions &trial : m_trials)
+    for (const Reactions::TrialReactions &trial : thisRun.trials)
         conditions.push_back(trial.conditions);
     showText(ui.LabelConditions, Conditions::describe(conditions));
 
@@ -174,17 +213,19 @@ void TForm5::showFigures()
 void TForm5::showEarlierRuns()
 {
     StringGrid *grid = ui.StringGrid2;
-    const int count = int(m_earlierRuns.size());
+    const int count = int(thisRun.earlierRuns.size());
     grid->setRowCount(count + 1);
     for (int i = 0; i < count; ++i) {
-        const RunFigures &run = m_earlierRuns[std::size_t(i)];
+        const RunFigures &earlier = thisRun.earlierRuns[std::size_t(i)];
         const int row = i + 1;
-        grid->setCell(0, row, localText(run.startUtcSeconds));
-        grid->setCell(1, row,
-                      run.disappearanceCount > 0 ? SecondsText(run.disappearanceMean) : QString());
-        grid->setCell(2, row,
-                      run.reappearanceCount > 0 ? SecondsText(run.reappearanceMean) : QString());
-        grid->setCell(3, row, CountText(run.trials));
+        grid->setCell(0, row, localText(earlier.startUtcSeconds));
+        grid->setCell(1, row, earlier.disappearanceCount > 0
+                                  ? SecondsText(earlier.disappearanceMean)
+                                  : QString());
+        grid->setCell(2, row, earlier.reappearanceCount > 0
+                                  ? SecondsText(earlier.reappearanceMean)
+                                  : QString());
+        grid->setCell(3, row, CountText(earlier.trials));
     }
     for (int column = 0; column < grid->columnCount(); ++column)
         grid->fitColumnToTexts(column);
@@ -193,15 +234,15 @@ void TForm5::showEarlierRuns()
 void TForm5::showThisRun(const EdgeFigures (&figures)[2])
 {
     StringGrid *grid = ui.StringGrid2;
-    const int row = m_newerRuns + 1;
-    if (grid->rowCount() == int(m_earlierRuns.size()) + 1) {
+    const int row = thisRun.newerRuns + 1;
+    if (grid->rowCount() == int(thisRun.earlierRuns.size()) + 1) {
         grid->insertRow(row);
-        grid->setCell(0, row, localText(m_runStartUtcSeconds));
+        grid->setCell(0, row, localText(thisRun.startUtcSeconds));
         grid->fitColumnToTexts(0);
     }
     grid->setCell(1, row, figures[0].count > 0 ? SecondsText(figures[0].mean) : QString());
     grid->setCell(2, row, figures[1].count > 0 ? SecondsText(figures[1].mean) : QString());
-    grid->setCell(3, row, CountText(std::int32_t(m_trials.size())));
+    grid->setCell(3, row, CountText(std::int32_t(thisRun.trials.size())));
 }
 
 void TForm5::showProgress()
@@ -215,8 +256,8 @@ void TForm5::showProgress()
     }
     EdgeFigures figures[2];
     for (int edge = 0; edge < 2; ++edge)
-        figures[edge] = Reactions::edgeFigures(m_trials, Edges[edge]);
-    if (!m_trials.empty())
+        figures[edge] = Reactions::edgeFigures(thisRun.trials, Edges[edge]);
+    if (!thisRun.trials.empty())
         showThisRun(figures);
     showTrialsChart(figures);
     chartThisRun(figures);
@@ -238,7 +279,7 @@ void TForm5::showTrialsChart(const EdgeFigures (&figures)[2])
     double high = -HUGE_VAL;
     Reactions::EdgeChart edges[2];
     for (int edge = 0; edge < 2; ++edge) {
-        for (const Reactions::TrialReactions &trial : m_trials) {
+        for (const Reactions::TrialReactions &trial : thisRun.trials) {
             if (const std::optional<double> &reaction = trial.reaction(Edges[edge]))
                 edges[edge].reactions.append(QPointF(trial.trial, *reaction));
             if (trial.anticipations(Edges[edge]) > 0)
@@ -250,12 +291,12 @@ void TForm5::showTrialsChart(const EdgeFigures (&figures)[2])
             high = std::max(high, figures[edge].maximum);
         }
     }
-    const int first = m_trials.empty() ? 1 : m_trials.front().trial;
-    const int last = m_trials.empty() ? 1 : m_trials.back().trial;
+    const int first = thisRun.trials.empty() ? 1 : thisRun.trials.front().trial;
+    const int last = thisRun.trials.empty() ? 1 : thisRun.trials.back().trial;
     if (m_charts)
         m_charts->showTrials(edges, first, last, low, high);
 
-    QString description = m_trials.empty() ? QStringLiteral("Aucun essai.")
+    QString description = thisRun.trials.empty() ? QStringLiteral("Aucun essai.")
                           : first == last
                               ? QStringLiteral("Essai %1.").arg(first)
                               : QStringLiteral("Essais %1 à %2.").arg(first).arg(last);
@@ -274,21 +315,21 @@ void TForm5::chartEarlierRuns()
 {
     // The chart runs from the oldest run to the newest, this one's place
     // kept free for it.
-    const int count = int(m_earlierRuns.size());
-    m_runPlace = count - m_newerRuns + 1;
+    const int count = int(thisRun.earlierRuns.size());
+    m_runPlace = count - thisRun.newerRuns + 1;
     m_earlierLow = HUGE_VAL;
     m_earlierHigh = -HUGE_VAL;
     for (int edge = 0; edge < 2; ++edge) {
         QList<QPointF> &points = m_earlierMeans[edge];
         m_runMeanIndex[edge] = -1;
         for (int i = count - 1; i >= 0; --i) {
-            const RunFigures &run = m_earlierRuns[std::size_t(i)];
-            if (i < m_newerRuns && m_runMeanIndex[edge] < 0)
+            const RunFigures &earlier = thisRun.earlierRuns[std::size_t(i)];
+            if (i < thisRun.newerRuns && m_runMeanIndex[edge] < 0)
                 m_runMeanIndex[edge] = int(points.size());
-            if ((edge == 0 ? run.disappearanceCount : run.reappearanceCount) == 0)
+            if ((edge == 0 ? earlier.disappearanceCount : earlier.reappearanceCount) == 0)
                 continue;
-            const double mean = edge == 0 ? run.disappearanceMean : run.reappearanceMean;
-            points.append(QPointF(count - i + (i < m_newerRuns ? 1 : 0), mean));
+            const double mean = edge == 0 ? earlier.disappearanceMean : earlier.reappearanceMean;
+            points.append(QPointF(count - i + (i < thisRun.newerRuns ? 1 : 0), mean));
             m_earlierLow = std::min(m_earlierLow, mean);
             m_earlierHigh = std::max(m_earlierHigh, mean);
         }
@@ -310,7 +351,7 @@ void TForm5::chartThisRun(const EdgeFigures (&figures)[2])
         high = std::max(high, figures[edge].mean);
     }
     if (m_charts)
-        m_charts->showRuns(means, int(m_earlierRuns.size()) + 1, low, high);
+        m_charts->showRuns(means, int(thisRun.earlierRuns.size()) + 1, low, high);
 
     const int runs = ui.StringGrid2->rowCount() - 1;
     QString description =

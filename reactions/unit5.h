@@ -11,12 +11,23 @@
 #include <memory>
 #include <vector>
 
+/// Reads the runs that the reactions log holds, at start-up, once the main
+/// window is built; where it holds any, its "Réactions..." button is shown.
+void readEarlierReactions();
+
+/// Adds a trial whose tops are complete to the run's figures; the window
+/// shows them where it is built.
+void addReactionTrial(const Reactions::TrialReactions &trial);
+
+/// This run's trials whose tops are complete.
+const std::vector<Reactions::TrialReactions> &reactionTrials();
+
 /// The personal-equation window: the run's reaction times at the
 /// disappearance and at the reappearance, as figures in a small grid, the
 /// anticipated tops, what the difference does to a timed duration, a line
 /// to copy into a report, and a chart of every trial's two reaction times;
 /// beside them, the runs that the reactions log holds, with this one, as a
-/// table and a chart of their means.
+/// table and a chart of their means. It is built when it is first wanted.
 class TForm5 : public Form
 {
     Q_OBJECT
@@ -26,18 +37,15 @@ public:
 
     Ui::TForm5 ui;
 
-    /// Writes the grids' header cells, names the charts' places and reads the
-    /// earlier runs from the reactions log; where it holds any, the main
-    /// window's "Réactions..." button is shown.
+    /// Writes the grids' header cells, names the charts' places and shows
+    /// the figures of the trials so far.
     void FormCreate(QObject *Sender);
     void Button1Click(QObject *Sender);
     /// Puts the report line on the clipboard.
     void ButtonCopyClick(QObject *Sender);
 
-    /// Adds a trial whose tops are complete to the run's figures, and shows
-    /// them.
-    void addTrial(const Reactions::TrialReactions &trial);
-    const std::vector<Reactions::TrialReactions> &trials() const { return m_trials; }
+    /// Shows the figures with a trial that has just been added.
+    void trialAdded();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -51,12 +59,6 @@ private:
     void chartEarlierRuns();
     void chartThisRun(const Reactions::EdgeFigures (&figures)[2]);
 
-    std::vector<Reactions::TrialReactions> m_trials;
-    /// This run's start, the log's other runs as read at start-up, newest
-    /// first, and how many of them are newer than this one.
-    std::int64_t m_runStartUtcSeconds = 0;
-    std::vector<Reactions::RunFigures> m_earlierRuns;
-    int m_newerRuns = 0;
     /// The earlier runs' means in the "Séances" chart, by edge; this run's
     /// place across, and where its mean goes among each edge's points.
     QList<QPointF> m_earlierMeans[2];
@@ -72,4 +74,6 @@ private:
     bool m_shownOnce = false;
 };
 
+/// Null until reactionsWindow() first builds the window.
 extern TForm5 *Form5;
+TForm5 *reactionsWindow();

@@ -257,9 +257,10 @@ void TestConditions::keptConditions()
     file.write(kept);
     file.close();
     createForms();
-    const Conditions::ObservingConditions conditions = Form6->conditions();
+    const Conditions::ObservingConditions conditions = observingConditions();
     QCOMPARE((QList<int>{conditions.eclat, conditions.scintillation, conditions.fondu}), shown);
-    QCOMPARE(Form6->ui.TrackFondu->value(), shown[2]);
+    QVERIFY(!Form6); // built when first wanted
+    QCOMPARE(conditionsWindow()->ui.TrackFondu->value(), shown[2]);
     // The sound server is asked once the window is shown.
     QVERIFY(Form6->ui.CheckBips->isEnabled());
     Form6->showForm();
@@ -271,7 +272,7 @@ void TestConditions::keptConditions()
     Form6->ui.TrackEclat->setValue(1);
     destroyForms();
     createForms();
-    QCOMPARE(Form6->ui.TrackEclat->value(), 1);
+    QCOMPARE(observingConditions().eclat, 1);
 }
 
 QTEST_MAIN(TestConditions)

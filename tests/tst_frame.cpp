@@ -147,7 +147,7 @@ void TestFrame::windows()
         QVERIFY(QTest::qWaitForWindowActive(Form1));
         Form1->setGeometry(QRect(mainAt, QSize(287, 419)));
     }
-    Form *const forms[] = {Form1, Form2, Form3, Form4, Form5};
+    Form *const forms[] = {Form1, Form2, Form3, Form4, reactionsWindow()};
     Form *form = forms[index - 1];
     QVERIFY(form);
     QCOMPARE(form->windowTitle(), title);
@@ -194,7 +194,7 @@ void TestFrame::escapeHidesSecondaryWindow()
     QFETCH(QString, focus);
     ProgramFixture program;
     Form1->showForm();
-    Form *const forms[] = {Form1, Form2, Form3, Form4, Form5};
+    Form *const forms[] = {Form1, Form2, Form3, Form4, reactionsWindow()};
     Form *form = forms[index - 1];
     form->showForm();
     QVERIFY(QTest::qWaitForWindowActive(form));

@@ -338,7 +338,7 @@ void TestReactions::trialEnd()
         // Then the conditions, all at their defaults.
         QCOMPARE(lines[1].section(QLatin1Char(','), 3), logFields + QStringLiteral(",0,0,0,0"));
     }
-    QCOMPARE(int(Form5->trials().size()), trials);
+    QCOMPARE(int(reactionTrials().size()), trials);
     QCOMPARE(!Form1->ui.ButtonReactions->isHidden(), trials > 0);
     QCOMPARE(reportedErrors(), QStringList());
     Clock::setSources(nullptr, nullptr);
@@ -452,11 +452,11 @@ void TestReactions::windowFigures()
     auto reaction = [](int ms) { return ms < 0 ? std::optional<double>() : ms / 1000.0; };
     int points = 0;
     for (const QList<int> &t : trials) {
-        Form5->addTrial({t[0], reaction(t[1]), reaction(t[2]), t[3], t[4]});
+        addReactionTrial({t[0], reaction(t[1]), reaction(t[2]), t[3], t[4]});
         points += (t[1] >= 0) + (t[2] >= 0) + (t[3] > 0) + (t[4] > 0);
     }
     // The runs and the charts are drawn once the window is shown.
-    Form5->showForm();
+    reactionsWindow()->showForm();
     const StringGrid *grid = Form5->ui.StringGrid1;
     for (int column = 1; column <= 6; ++column) {
         QCOMPARE(grid->cell(column, 1), disappearance[column - 1]);
