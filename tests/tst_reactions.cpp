@@ -448,6 +448,7 @@ void TestReactions::windowFigures()
     file.close();
     createForms();
     QCOMPARE(Form1->ui.ButtonReactions->isHidden(), log.isEmpty());
+    QVERIFY(!Form5); // built when first wanted
 
     auto reaction = [](int ms) { return ms < 0 ? std::optional<double>() : ms / 1000.0; };
     int points = 0;
