@@ -34,7 +34,8 @@ private:
 };
 
 /// Runs the test in a fresh temporary working directory that holds copies
-/// of the program's two documents, and builds the five windows there.
+/// of the program's two documents, and starts the program there (the four
+/// windows that start-up builds).
 /// Errors that reach the error dialog are recorded instead of shown.
 class ProgramFixture
 {

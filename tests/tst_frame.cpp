@@ -53,7 +53,7 @@ void operator delete(void *memory, std::size_t) noexcept
     std::free(memory);
 }
 
-// Start-up, the five windows, show, hide and close requests, and the end of
+// Start-up, the windows, show, hide and close requests, and the end of
 // the program. The default font matches the main window's design metrics,
 // so the main and statistics windows come up exactly as stored.
 class TestFrame : public QObject

@@ -34,7 +34,7 @@ namespace {
 
 const QByteArray Header = "NbOcc. Moy.Occ. Sig.Occ. Nb.Mes. Moy.Mes Sig.Mes.\r\n";
 
-// The five windows in a fresh working directory, and its log.
+// The program in a fresh working directory, and its log.
 class Program : public ProgramFixture
 {
 public:
