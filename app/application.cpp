@@ -53,19 +53,6 @@ void holdMessage(QtMsgType type, const QMessageLogContext &context, const QStrin
     std::_Exit(2);
 }
 
-// Each window's constructor sets its reference first thing; a window whose
-// building fails leaves no reference behind.
-template <typename Window>
-void createForm(Window *&reference)
-{
-    try {
-        new Window;
-    } catch (...) {
-        reference = nullptr;
-        throw;
-    }
-}
-
 template <typename Window>
 void destroyForm(Window *&reference)
 {
@@ -92,10 +79,10 @@ void displayConnected()
 
 void createForms()
 {
-    createForm(Form1);
-    createForm(Form2);
-    createForm(Form3);
-    createForm(Form4);
+    buildWindow(Form1);
+    buildWindow(Form2);
+    buildWindow(Form3);
+    buildWindow(Form4);
     // The personal-equation and conditions windows are built when first
     // wanted; what the main window needs of them is read now. A reactions
     // log that cannot be read is reported, and start-up goes on.

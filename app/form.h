@@ -96,3 +96,18 @@ private:
     Placement m_placement = Placement::Stored;
     QAbstractButton *m_escapeButton = nullptr;
 };
+
+/// Builds a window whose constructor sets its reference first thing, and
+/// returns it; a window whose building fails leaves no reference behind.
+template <typename Window>
+Window *buildWindow(Window *&reference)
+{
+    try {
+        new Window;
+    } catch (...) {
+        reference = nullptr;
+        throw;
+    }
+    return reference;
+}
+

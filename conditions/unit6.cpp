@@ -46,9 +46,7 @@ Conditions::ObservingConditions observingConditions()
 
 TForm6 *conditionsWindow()
 {
-    if (!Form6)
-        new TForm6;
-    return Form6;
+    return Form6 ? Form6 : buildWindow(Form6);
 }
 
 TForm6::TForm6()

@@ -100,9 +100,7 @@ const std::vector<Reactions::TrialReactions> &reactionTrials()
 
 TForm5 *reactionsWindow()
 {
-    if (!Form5)
-        new TForm5;
-    return Form5;
+    return Form5 ? Form5 : buildWindow(Form5);
 }
 
 TForm5::TForm5()
