@@ -110,4 +110,3 @@ Window *buildWindow(Window *&reference)
     }
     return reference;
 }
-

@@ -59,8 +59,7 @@ TForm6::TForm6()
     ui.TrackScintillation->setValue(kept.scintillation);
     ui.TrackFondu->setValue(kept.fondu);
     ui.CheckBips->setChecked(kept.bips);
-    if (audioChecked)
-        showAudioOutput();
+    showAudioOutput();
     showValues();
     // Connected only now, so that building the window keeps nothing.
     for (QSlider *track : {ui.TrackEclat, ui.TrackScintillation, ui.TrackFondu})
@@ -81,10 +80,8 @@ void TForm6::showAudioOutput()
 
 void TForm6::showEvent(QShowEvent *event)
 {
-    if (!audioChecked) {
-        checkAudioOutput();
-        showAudioOutput();
-    }
+    checkAudioOutput();
+    showAudioOutput();
     Form::showEvent(event);
 }
 
