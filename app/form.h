@@ -99,11 +99,11 @@ private:
 
 /// Builds a window whose constructor sets its reference first thing, and
 /// returns it; a window whose building fails leaves no reference behind.
-template <typename Window>
-Window *buildWindow(Window *&reference)
+template <typename Window, typename... Arguments>
+Window *buildWindow(Window *&reference, Arguments &...arguments)
 {
     try {
-        new Window;
+        new Window(arguments...);
     } catch (...) {
         reference = nullptr;
         throw;

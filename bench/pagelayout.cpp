@@ -22,7 +22,7 @@
 //
 // Prints figures only; it never judges them.
 
-#include "app/application.h"
+#include "program/application.h"
 #include "app/errordialog.h"
 #include "main_window/unit1.h"
 #include "viewer/pagebounds.h"

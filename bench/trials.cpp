@@ -31,7 +31,7 @@
 //
 // Prints figures only; it never judges them.
 
-#include "app/application.h"
+#include "program/application.h"
 #include "app/clock.h"
 #include "app/common.h"
 #include "app/errordialog.h"

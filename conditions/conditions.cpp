@@ -47,6 +47,13 @@ int srgbLevel(double linear)
     return int(std::lround(255.0 * encoded));
 }
 
+ObservingConditions forTrial(const ObservingConditions &kept, bool audioOutput)
+{
+    ObservingConditions conditions = kept;
+    conditions.bips = kept.bips && audioOutput;
+    return conditions;
+}
+
 ObservingConditions load()
 {
     QSettings kept = settings();

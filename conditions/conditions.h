@@ -45,6 +45,10 @@ double eclatLight(int step);
 /// Linear light (clipped to 0..1) encoded in sRGB: the pixel value, 0 to 255.
 int srgbLevel(double linear);
 
+/// The conditions a trial is made under, from those kept: without pips
+/// where no audio output takes them.
+ObservingConditions forTrial(const ObservingConditions &kept, bool audioOutput);
+
 /// The conditions kept between runs, from the desktop's configuration
 /// folder; defaults where nothing is kept or a kept value is unreadable.
 ObservingConditions load();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace Conditions {
@@ -46,6 +47,43 @@ void PipTrain::render(std::int64_t from, std::int16_t *out, int count) const
                 Amplitude * envelope * std::sin(TwoPi * ToneHz * t / m_rate)));
         }
     }
+}
+
+PipSchedule::PipSchedule(int sampleRate, std::int64_t resyncSamples, std::int64_t assumedLatencyUs)
+    : m_rate(sampleRate)
+    , m_resync(resyncSamples)
+    , m_latencyUs(assumedLatencyUs)
+{
+}
+
+void PipSchedule::newTrial()
+{
+    m_trainStart = Never;
+    m_endSample = Never;
+}
+
+PipTrain PipSchedule::place(std::int64_t written, std::int64_t now, std::int64_t startReading,
+                            std::int64_t endReading, std::optional<std::int64_t> latencyUs)
+{
+    if (latencyUs)
+        m_latencyUs = *latencyUs;
+    const std::int64_t heardAt = now + m_latencyUs * 1000;
+    const std::int64_t estimate = written + (startReading - heardAt) * m_rate / 1'000'000'000;
+    if (m_trainStart == Never || written < m_trainStart + m_rate - m_rate / 10
+        || std::llabs(estimate - m_trainStart) > m_resync)
+        m_trainStart = estimate;
+    if (endReading >= 0 && m_endSample == Never)
+        m_endSample = m_trainStart + (endReading - startReading) * m_rate / 1'000'000'000;
+    PipTrain train(m_rate, m_trainStart);
+    train.end(m_endSample);
+    return train;
+}
+
+bool PipSchedule::over(std::int64_t written, bool stopped) const
+{
+    return stopped
+           || (m_endSample != Never
+               && written >= m_endSample + PipTrain(m_rate, m_trainStart).pipLength(1));
 }
 
 } // namespace Conditions

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -24,15 +25,12 @@ constexpr int Block = Rate / 200;
 /// pip is heard soon after the start.
 constexpr int TargetMs = 10;
 /// An estimate of the stream's place that differs from the one kept by
-/// more than this moves the pips: the output's clock drifts, samples. The
-/// reported latency wavers by a millisecond or two from one read to the
-/// next; within this bound the pips keep their places in the stream, a
-/// whole second of samples apart, and stay within 10 ms of their seconds.
+/// more than this moves the pips: the output's clock drifts, samples.
+/// Within this bound the pips stay within 10 ms of their seconds.
 constexpr std::int64_t Resync = Rate * 6 / 1000;
 /// How long the stream stays open, silent, after a trial when the pips are
 /// no longer wanted, samples.
 constexpr std::int64_t Linger = Rate;
-constexpr std::int64_t Never = std::numeric_limits<std::int64_t>::max();
 
 #ifdef VELMARIS_WITH_PULSE
 // PulseAudio's simple client library, loaded the first time a stream is
@@ -175,14 +173,11 @@ void SecondPips::play()
     // Set once a stream is open.
     const PulseSimple *pulse = nullptr;
     std::vector<std::int16_t> samples(Block);
-    // The trial being played, and where its pips lie in the stream: sample
-    // `written` is heard at the steady reading `heardAt`. Their place is
-    // taken from the reported latency until the first whole second is
-    // near, then kept, unless the output drifts from it.
+    // The trial being played, how many samples the stream has taken, and
+    // where the trial's pips lie in it.
     std::uint64_t playing = 0;
     std::int64_t written = 0;
-    std::int64_t trainStart = 0;
-    std::int64_t endSample = Never;
+    Conditions::PipSchedule schedule(Rate, Resync, TargetMs * 1000);
     std::int64_t silentSince = 0;
     bool refused = false;
     for (;;) {
@@ -219,22 +214,19 @@ void SecondPips::play()
             if (written > 0)
                 pulse->flush(stream, &error);
             playing = trial.number;
-            trainStart = Never;
-            endSample = Never;
+            schedule.newTrial();
         }
-        const pa_usec_t latency = pulse->latency(stream, &error);
-        m_latencyUs = std::int64_t(latency);
-        const std::int64_t heardAt = Clock::steadyNanoseconds() + std::int64_t(latency) * 1000;
-        const std::int64_t estimate = written + (trial.start - heardAt) * Rate / 1'000'000'000;
-        if (trainStart == Never || written < trainStart + Rate - Rate / 10
-            || std::llabs(estimate - trainStart) > Resync)
-            trainStart = estimate;
-        Conditions::PipTrain train(Rate, trainStart);
-        if (trial.end >= 0 && endSample == Never)
-            endSample = trainStart + (trial.end - trial.start) * Rate / 1'000'000'000;
-        train.end(endSample);
-        const bool over = trial.stopped
-                          || (endSample != Never && written >= endSample + train.pipLength(1));
+        // The server reports (pa_usec_t)-1 where it cannot say: the pips
+        // keep the last latency reported (at first, the stream's target).
+        const pa_usec_t reported = pulse->latency(stream, &error);
+        std::optional<std::int64_t> latency;
+        if (reported != pa_usec_t(-1))
+            latency = std::int64_t(reported);
+        const Conditions::PipTrain train = schedule.place(written, Clock::steadyNanoseconds(),
+                                                          trial.start, trial.end, latency);
+        if (latency)
+            m_latencyUs = *latency;
+        const bool over = schedule.over(written, trial.stopped);
         if (!over)
             silentSince = written + Block;
         else if (!keepOpen && written - silentSince > Linger) {

@@ -6,11 +6,9 @@
 #include "app/common.h"
 #include "app/errors.h"
 #include "app/randomsource.h"
-#include "conditions/unit6.h"
 #include "main_window/unit1vars.h"
 #include "main_window/windowkeys.h"
 #include "reactions/reactionslog.h"
-#include "reactions/unit5.h"
 #include "settings/unit2.h"
 #include "statistics/statslog.h"
 #include "statistics/summary.h"
@@ -23,7 +21,9 @@
 
 TForm1 *Form1 = nullptr;
 
-TForm1::TForm1()
+TForm1::TForm1(Reactions::Run &run, const KeptConditions &conditions)
+    : m_run(run)
+    , m_keptConditions(conditions)
 {
     Form1 = this;
     ui.setupUi(contents());
@@ -70,7 +70,6 @@ TForm1::TForm1()
 void TForm1::FormCreate(QObject *)
 {
     MaxDelay = 5000;
-    m_runStartUtc = Clock::utcMilliseconds();
     // The first drawing creates the picture, black in full; FieldRect is
     // still empty, so the fill itself covers nothing.
     ui.Image1->eraseField();
@@ -89,7 +88,7 @@ void TForm1::ButtonOnYvaClick(QObject *)
     // log them is reported and the trial starts all the same.
     runGuarded([this] { completeTops(); });
     // The trial keeps the conditions set as it starts.
-    const Conditions::ObservingConditions conditions = observingConditions();
+    const Conditions::ObservingConditions conditions = m_keptConditions.forTrial();
     m_tops.start(conditions);
     // The focus rests on the star field, where Space is a top and opens
     // nothing, while the trial runs: left to move on from the disabled
@@ -210,15 +209,13 @@ void TForm1::FormClose(QObject *)
     // The run's record first, whatever becomes of the reactions log; each
     // is written once, however many times a failure stops the close.
     closeTops();
-    if (!Form2->ui.CheckBox1->isChecked())
+    if (!m_run.isLogged())
         return;
     if (MeasureCount > 1 && !m_runLogged) {
         // The record holds the run's final figures, whether or not "Stats..."
         // was pressed since the last trial; the statistics window stays as it is.
         fillStatisticsGrid();
-        const StringGrid *grid = Form4->ui.StringGrid1;
-        StatsLog::append({grid->cell(3, 1), grid->cell(1, 1), grid->cell(2, 1),
-                          grid->cell(3, 2), grid->cell(1, 2), grid->cell(2, 2)});
+        StatsLog::append(Form4->logTexts());
         m_runLogged = true;
     }
     writeReactions();
@@ -226,19 +223,7 @@ void TForm1::FormClose(QObject *)
 
 void TForm1::fillStatisticsGrid()
 {
-    StringGrid *grid = Form4->ui.StringGrid1;
-    const std::int32_t occultations = OccultCount;
-    const std::int32_t measures = MeasureCount;
-    grid->setCell(3, 1, CountText(occultations));
-    grid->setCell(3, 2, CountText(measures));
-    grid->setCell(1, 1, SecondsText(checkedDivide(SumOccult, occultations)));
-    grid->setCell(1, 2, SecondsText(sampleMean(SumError, measures)));
-    grid->setCell(2, 1, occultations > 1
-                            ? SecondsText(sampleDeviation(SumOccult, SumSqOccult, occultations))
-                            : QString());
-    grid->setCell(2, 2, measures > 1
-                            ? SecondsText(sampleDeviation(SumError, SumSqError, measures))
-                            : QString());
+    Form4->showSums({SumOccult, SumSqOccult, OccultCount, SumError, SumSqError, MeasureCount});
 }
 
 void TForm1::Button3Click(QObject *)
@@ -246,32 +231,29 @@ void TForm1::Button3Click(QObject *)
     Form2->showForm();
 }
 
-// The help page is loaded before its caption is set, the licence after it,
-// on purpose: a help page that cannot be read leaves the viewer's caption
-// and document both as they were, while the caption "Licence GPL" is set
-// whether the licence can be read or not.
 void TForm1::Button4Click(QObject *)
 {
-    Form3->ui.TextViewer1->setFileName(QStringLiteral("aide.html"));
-    Form3->setWindowTitle(QStringLiteral("Aide"));
-    Form3->showForm();
+    Form3->showHelp();
 }
 
 void TForm1::Label7Click(QObject *)
 {
-    Form3->setWindowTitle(QStringLiteral("Licence GPL"));
-    Form3->ui.TextViewer1->setFileName(QStringLiteral("gpl_en.html"));
-    Form3->showForm();
+    Form3->showLicence();
 }
 
 void TForm1::ButtonReactionsClick(QObject *)
 {
-    reactionsWindow()->showForm();
+    emit reactionsWanted();
 }
 
 void TForm1::ButtonConditionsClick(QObject *)
 {
-    conditionsWindow()->showForm();
+    emit conditionsWanted();
+}
+
+void TForm1::showReactionsButton()
+{
+    ui.ButtonReactions->setVisible(true);
 }
 
 void TForm1::Image1Top(qint64 steadyReading)
@@ -284,36 +266,22 @@ void TForm1::Image1Top(qint64 steadyReading)
 bool TForm1::windowKey(QKeyEvent *key, qint64 steadyReading)
 {
     const bool press = key->type() == QEvent::KeyPress;
-    if (key->key() == Qt::Key_Space) {
-        if (!press) {
-            m_spaceKey.release(key->timestamp());
-            return m_spaceTaken;
-        }
-        const bool fresh = m_spaceKey.press(key->timestamp(), key->isAutoRepeat());
-        if (fresh)
-            m_spaceTaken = m_tops.isOpen();
-        // While the tops are open Space is a top, wherever the focus is; a
-        // held Space is one top, and its repeats go nowhere.
-        if (m_spaceTaken) {
-            // Taken even where logging it fails: it is no blank to type.
-            if (fresh)
-                runGuarded([&] { Image1Top(steadyReading); });
-            return true;
-        }
-        return focusPlace() == Reactions::Focus::Entry && m_tops.guardsFill(ui.EditTemps->text());
-    }
-    // A time typed while the return's top is awaited: the wait is over,
-    // and the key goes into the entry field.
-    if (press && m_tops.typingEndsWait() && !key->text().isEmpty()
-        && Reactions::startsTime(key->text().front())) {
-        const bool entryHadFocus = focusPlace() == Reactions::Focus::Entry;
+    Reactions::KeyOutcome outcome;
+    if (key->key() == Qt::Key_Space)
+        outcome = m_keys.space(press, key->timestamp(), key->isAutoRepeat(), m_tops, focusPlace(),
+                               ui.EditTemps->text());
+    else if (press)
+        outcome = m_keys.typed(key->text(), m_tops, focusPlace());
+    if (outcome.endsWait) {
         closeTops(true);
-        if (!entryHadFocus)
+        if (outcome.insertIntoEntry)
             ui.EditTemps->insert(key->text());
         runGuarded([this] { writeReactions(); });
-        return !entryHadFocus;
     }
-    return false;
+    // Taken even where logging it fails: it is no blank to type.
+    if (outcome.top)
+        runGuarded([&] { Image1Top(steadyReading); });
+    return outcome.taken;
 }
 
 Reactions::Focus TForm1::focusPlace() const
@@ -328,7 +296,7 @@ bool TForm1::event(QEvent *event)
 {
     // A key released while another window is active never reaches this one.
     if (event->type() == QEvent::WindowDeactivate)
-        m_spaceKey = Reactions::KeyRepeat();
+        m_keys.windowLeft();
     return Form::event(event);
 }
 
@@ -354,21 +322,15 @@ bool TForm1::closeTops(bool typing)
     if (action.selectAll)
         ui.EditTemps->selectAll();
     if (const std::optional<Reactions::TrialReactions> trial = m_tops.counted()) {
-        addReactionTrial(*trial);
         ui.ButtonReactions->setVisible(true);
-        if (Form2->ui.CheckBox1->isChecked())
-            m_unwrittenReactions.append(
-                ReactionsLog::recordLine(m_runStartUtc, m_returnUtc, LastDuration, *trial));
+        m_run.addTrial(*trial, m_returnUtc, LastDuration);
     }
     return true;
 }
 
 void TForm1::writeReactions()
 {
-    while (!m_unwrittenReactions.isEmpty()) {
-        ReactionsLog::append(m_unwrittenReactions.front());
-        m_unwrittenReactions.removeFirst();
-    }
+    m_run.writeLog(QString::fromLatin1(ReactionsLog::FileName));
 }
 
 void TForm1::runTimerHandler(TimerHandler handler, QObject *sender)

@@ -3,12 +3,13 @@
 #pragma once
 
 #include "app/form.h"
-#include "conditions/trialconditions.h"
+#include "conditions/keptconditions.h"
+#include "main_window/trialconditions.h"
 #include "main_window/trialtimer.h"
+#include "reactions/run.h"
 #include "reactions/tops.h"
 #include "ui_unit1.h"
 
-#include <QByteArrayList>
 #include <QTimer>
 
 class QKeyEvent;
@@ -20,7 +21,8 @@ class TForm1 : public Form
     Q_OBJECT
 
 public:
-    TForm1();
+    /// The trials join the run; each starts under the kept conditions.
+    TForm1(Reactions::Run &run, const KeptConditions &conditions);
 
     Ui::TForm1 ui;
     TrialTimer *Timer1;
@@ -50,13 +52,13 @@ public:
     /// Runs a tick handler; a trial step that fails leaves the trial idle,
     /// ready for the next start.
     void runTimerHandler(TimerHandler handler, QObject *sender);
-    std::int64_t runStartUtc() const { return m_runStartUtc; }
-
-    /// Forgets the reactions lines that could not be written: the log box
-    /// was unticked.
-    void dropUnwrittenReactions() { m_unwrittenReactions.clear(); }
+    /// Shows "Réactions...": there are reactions to see.
+    void showReactionsButton();
 
 signals:
+    /// "Réactions..." or "Conditions..." was pressed.
+    void reactionsWanted();
+    void conditionsWanted();
     /// A top was read: Space while the tops are open, or a click on the
     /// star field.
     void topRead(qint64 steadyReading);
@@ -76,31 +78,27 @@ private:
     /// Ends the wait for the trial's tops and writes the reactions log.
     void completeTops();
     /// Ends the wait for the trial's tops: the entry field as the tops say,
-    /// and a trial with a top that counts joins the run's reactions and, as
-    /// a line still to write, their log. Returns whether the tops were open.
+    /// and a trial with a top that counts joins the run. Returns whether the
+    /// tops were open.
     bool closeTops(bool typing = false);
-    /// Writes the reactions lines not written yet, in order; a line that
-    /// fails stays, with those after it, for the next try.
+    /// Writes the run's reactions lines not written yet.
     void writeReactions();
     /// A key pressed or released in the window, wherever the focus is.
     bool windowKey(QKeyEvent *key, qint64 steadyReading);
     Reactions::Focus focusPlace() const;
 
     TimerHandler m_onTimer = &TForm1::Timer1Timer;
+    Reactions::Run &m_run;
+    const KeptConditions &m_keptConditions;
     /// The conditions of the trial in progress, on the star and the audio
     /// output.
     TrialConditions *m_conditions;
     Reactions::TrialTops m_tops;
     /// Runs from the star's return to the end of the wait for its top.
     QTimer m_topsWait;
-    /// When the run started and when the last trial's star came back, UTC
-    /// milliseconds since 1970.
-    std::int64_t m_runStartUtc = 0;
+    /// When the last trial's star came back, UTC milliseconds since 1970.
     std::int64_t m_returnUtc = 0;
-    Reactions::KeyRepeat m_spaceKey;
-    /// Whether the last new press of Space was a top.
-    bool m_spaceTaken = false;
-    QByteArrayList m_unwrittenReactions;
+    Reactions::KeyRouting m_keys;
     /// Whether this run's record is in the run log already.
     bool m_runLogged = false;
 };

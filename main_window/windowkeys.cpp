@@ -40,34 +40,10 @@ bool WindowKeys::nativeEventFilter(const QByteArray &eventType, void *message, q
     if ((event->response_type & 0x7f) == XCB_KEY_PRESS) {
         const qint64 reading = Clock::steadyNanoseconds();
         const auto *press = static_cast<const xcb_key_press_event_t *>(message);
-        if (m_window->windowHandle() && press->event == m_window->winId()) {
-            m_presses[m_nextPress] = {press->time, reading, false};
-            m_nextPress = (m_nextPress + 1) % m_presses.size();
-        }
+        if (m_window->windowHandle() && press->event == m_window->winId())
+            m_presses.arrived(press->time, reading);
     }
     return false;
-}
-
-qint64 WindowKeys::pressReading(unsigned long timestamp)
-{
-    // The bridge passes the keys on in their order, within its wait of a
-    // tenth of a second, but copied without their timestamp.
-    constexpr qint64 BridgeWait = 500'000'000;
-    const qint64 now = Clock::steadyNanoseconds();
-    Press *found = nullptr;
-    for (std::size_t i = 0; i < m_presses.size(); ++i) {
-        Press &press = m_presses[(m_nextPress + i) % m_presses.size()];
-        if (press.claimed || now - press.reading > BridgeWait)
-            continue;
-        if (timestamp == 0 || press.timestamp == timestamp) {
-            found = &press;
-            break;
-        }
-    }
-    if (!found)
-        return now;
-    found->claimed = true;
-    return found->reading;
 }
 
 bool WindowKeys::eventFilter(QObject *watched, QEvent *event)
@@ -77,5 +53,7 @@ bool WindowKeys::eventFilter(QObject *watched, QEvent *event)
         || watched != m_window->windowHandle())
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
-    return m_handler(key, type == QEvent::KeyPress ? pressReading(key->timestamp()) : 0);
+    return m_handler(key, type == QEvent::KeyPress
+                              ? m_presses.take(key->timestamp(), Clock::steadyNanoseconds())
+                              : 0);
 }

@@ -2,10 +2,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include "main_window/pressreadings.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QObject>
 
-#include <array>
 #include <functional>
 
 class QKeyEvent;
@@ -30,21 +31,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    /// The steady reading taken when the window system's press with this
-    /// timestamp arrived; for a press without its timestamp, that of the
-    /// oldest press not yet handled; or else a reading now.
-    qint64 pressReading(unsigned long timestamp);
-
-    struct Press
-    {
-        unsigned long timestamp = 0;
-        qint64 reading = 0;
-        bool claimed = true;
-    };
-
     QWidget *m_window;
     Handler m_handler;
-    /// The last presses read from the X server, oldest overwritten first.
-    std::array<Press, 16> m_presses{};
-    std::size_t m_nextPress = 0;
+    PressReadings m_presses;
 };

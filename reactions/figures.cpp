@@ -4,10 +4,15 @@
 
 #include "app/common.h"
 
+#include <cmath>
 
 namespace Reactions {
 
 namespace {
+
+// Below this difference of the mean reactions, durations are said to be
+// neither lengthened nor shortened: it does not show in two decimals.
+constexpr double NoticeableShift = 0.005;
 
 QString edgeForReport(const char *name, const EdgeFigures &figures)
 {
@@ -42,6 +47,18 @@ QString reportLine(const EdgeFigures &disappearance, const EdgeFigures &reappear
     return QStringLiteral("Pour vos rapports : %1, %2.")
         .arg(edgeForReport("disparition", disappearance),
              edgeForReport("réapparition", reappearance));
+}
+
+QString durationEffect(const EdgeFigures &disappearance, const EdgeFigures &reappearance)
+{
+    if (disappearance.count == 0 || reappearance.count == 0)
+        return QString();
+    const double shift = reappearance.mean - disappearance.mean;
+    if (std::fabs(shift) < NoticeableShift)
+        return QStringLiteral("Vos durées ne sont ni allongées ni raccourcies.");
+    return QStringLiteral("Vos durées sont %1 de %2 s.")
+        .arg(shift > 0 ? QStringLiteral("allongées") : QStringLiteral("raccourcies"),
+             SecondsText(std::fabs(shift)).trimmed());
 }
 
 } // namespace Reactions

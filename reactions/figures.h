@@ -22,4 +22,9 @@ QString anticipationsText(const std::vector<TrialReactions> &trials);
 /// has no "± ..."; the empty text before both edges have a mean.
 QString reportLine(const EdgeFigures &disappearance, const EdgeFigures &reappearance);
 
+/// What the mean reactions do to a timed duration, which runs from the
+/// disappearance top to the reappearance top: it carries the reappearance
+/// reaction and loses the disappearance one. Empty without both edges.
+QString durationEffect(const EdgeFigures &disappearance, const EdgeFigures &reappearance);
+
 } // namespace Reactions

@@ -286,4 +286,35 @@ std::vector<RunFigures> earlierRuns(const History &history, std::int64_t current
     return runs;
 }
 
+int newerRunCount(const std::vector<RunFigures> &runs, std::int64_t startUtcSeconds)
+{
+    return int(std::count_if(runs.begin(), runs.end(), [startUtcSeconds](const RunFigures &run) {
+        return run.startUtcSeconds > startUtcSeconds;
+    }));
+}
+
+QList<QPointF> runMeans(const std::vector<RunFigures> &earlier, int newerRuns, Edge edge,
+                        std::optional<double> currentMean)
+{
+    const int count = int(earlier.size());
+    const bool disappearance = edge == Edge::Disappearance;
+    QList<QPointF> points;
+    const auto addCurrent = [&] {
+        if (currentMean)
+            points.append(QPointF(count - newerRuns + 1, *currentMean));
+    };
+    for (int i = count - 1; i >= 0; --i) {
+        if (i == newerRuns - 1)
+            addCurrent();
+        const RunFigures &run = earlier[std::size_t(i)];
+        if ((disappearance ? run.disappearanceCount : run.reappearanceCount) == 0)
+            continue;
+        points.append(QPointF(count - i + (i < newerRuns ? 1 : 0),
+                              disappearance ? run.disappearanceMean : run.reappearanceMean));
+    }
+    if (newerRuns == 0)
+        addCurrent();
+    return points;
+}
+
 } // namespace Reactions

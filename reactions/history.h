@@ -4,10 +4,13 @@
 
 #include "reactions/tops.h"
 
+#include <QList>
+#include <QPointF>
 #include <QString>
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 /// The runs that the reactions log holds, read back for the observer's
@@ -47,5 +50,18 @@ History readHistory(const QString &path);
 /// The log's runs other than the one that started at the given time (whose
 /// trials the program has already), newest first.
 std::vector<RunFigures> earlierRuns(const History &history, std::int64_t currentStartUtcSeconds);
+
+/// How many of the runs started after the one at startUtcSeconds: the
+/// current run's place among them, newest first. A run of the same second
+/// counts as older.
+int newerRunCount(const std::vector<RunFigures> &runs, std::int64_t startUtcSeconds);
+
+/// One edge's mean reactions run by run, oldest first, as the chart of the
+/// runs draws them: x is the run's place from 1, runs without a reaction at
+/// the edge are left out, and the current run, whose mean (if any) is
+/// given, takes its place after the newerRuns newest earlier runs. The
+/// earlier runs are newest first.
+QList<QPointF> runMeans(const std::vector<RunFigures> &earlier, int newerRuns, Edge edge,
+                        std::optional<double> currentMean);
 
 } // namespace Reactions

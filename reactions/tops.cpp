@@ -146,6 +146,39 @@ bool startsTime(QChar character)
     return character.isDigit() || QStringView(u".,+-").contains(character);
 }
 
+KeyOutcome KeyRouting::space(bool press, unsigned long timestamp, bool flaggedRepeat,
+                             const TrialTops &tops, Focus focus, const QString &entryText)
+{
+    KeyOutcome outcome;
+    if (!press) {
+        m_space.release(timestamp);
+        outcome.taken = m_spaceTaken;
+        return outcome;
+    }
+    const bool fresh = m_space.press(timestamp, flaggedRepeat);
+    if (fresh)
+        m_spaceTaken = tops.isOpen();
+    if (m_spaceTaken) {
+        outcome.top = fresh;
+        outcome.taken = true;
+        return outcome;
+    }
+    // Never a blank in the tapped duration filled in.
+    outcome.taken = focus == Focus::Entry && tops.guardsFill(entryText);
+    return outcome;
+}
+
+KeyOutcome KeyRouting::typed(const QString &text, const TrialTops &tops, Focus focus) const
+{
+    KeyOutcome outcome;
+    if (!tops.typingEndsWait() || text.isEmpty() || !startsTime(text.front()))
+        return outcome;
+    outcome.endsWait = true;
+    outcome.insertIntoEntry = focus != Focus::Entry;
+    outcome.taken = outcome.insertIntoEntry;
+    return outcome;
+}
+
 EdgeFigures edgeFigures(const std::vector<TrialReactions> &trials, Edge edge)
 {
     EdgeFigures figures;

@@ -154,6 +154,45 @@ private:
 /// comma, or a sign.
 bool startsTime(QChar character);
 
+/// What a key pressed or released in the main window does, wherever the
+/// focus is; the window does it in this order.
+struct KeyOutcome
+{
+    /// The tops are complete because the user started to type a time:
+    /// call TrialTops::typed().
+    bool endsWait = false;
+    /// The key's text goes into the entry field, which does not have the
+    /// focus.
+    bool insertIntoEntry = false;
+    /// A top, read as the key was pressed.
+    bool top = false;
+    /// The key goes no further.
+    bool taken = false;
+};
+
+/// Routes the main window's keys before any control sees them. While a
+/// trial's tops are open Space is a top, wherever the focus is; a held
+/// Space is one top, and its repeats go nowhere. A time typed while the
+/// return's top is awaited ends the wait.
+class KeyRouting
+{
+public:
+    /// A press or release of Space. Timestamps are the window system's,
+    /// milliseconds; entryText is what the entry field holds.
+    KeyOutcome space(bool press, unsigned long timestamp, bool flaggedRepeat,
+                     const TrialTops &tops, Focus focus, const QString &entryText);
+    /// A press of any other key, with the text it types.
+    KeyOutcome typed(const QString &text, const TrialTops &tops, Focus focus) const;
+    /// The window lost the keyboard: a key released meanwhile never reaches
+    /// it.
+    void windowLeft() { *this = KeyRouting(); }
+
+private:
+    KeyRepeat m_space;
+    /// Whether the last new press of Space was a top.
+    bool m_spaceTaken = false;
+};
+
 /// The figures of one edge over the run's trials, seconds.
 struct EdgeFigures
 {

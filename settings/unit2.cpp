@@ -3,7 +3,6 @@
 #include "settings/unit2.h"
 
 #include "app/common.h"
-#include "main_window/unit1.h"
 
 TForm2 *Form2 = nullptr;
 
@@ -16,12 +15,7 @@ TForm2::TForm2()
     // MaxDelay keeps its start value until the user moves the slider.
     bind(ui.TrackBar1, &QSlider::valueChanged, &TForm2::TrackBar1Change);
     bind(ui.Button1, &QPushButton::clicked, &TForm2::Button1Click);
-    // Unticked, the log box drops the reactions lines that could not be
-    // written; until then each completed trial tries them again.
-    connect(ui.CheckBox1, &QCheckBox::toggled, this, [](bool checked) {
-        if (!checked)
-            Form1->dropUnwrittenReactions();
-    });
+    connect(ui.CheckBox1, &QCheckBox::toggled, this, &TForm2::logOptionChanged);
 }
 
 void TForm2::TrackBar1Change(QObject *)
@@ -34,4 +28,9 @@ void TForm2::TrackBar1Change(QObject *)
 void TForm2::Button1Click(QObject *)
 {
     Form2->hideForm();
+}
+
+bool TForm2::logsRun() const
+{
+    return ui.CheckBox1->isChecked();
 }

@@ -20,6 +20,12 @@ public:
     /// down to 10000 ms at the right, and shows it in LabelRapidite.
     void TrackBar1Change(QObject *Sender);
     void Button1Click(QObject *Sender);
+
+    /// Whether the run is logged, as the check box says.
+    bool logsRun() const;
+
+signals:
+    void logOptionChanged(bool logged);
 };
 
 extern TForm2 *Form2;

@@ -6,6 +6,18 @@
 
 /// The mean of values known by their sum; count must be above 0. Throws
 /// FloatOverflow when the mean does not fit in a double.
+/// The running sums behind the statistics: of the durations (seconds) and
+/// of the user's errors (seconds, kept wider than a double).
+struct RunningSums
+{
+    double occultSum = 0.0;
+    double occultSquares = 0.0;
+    std::int32_t occultCount = 0;
+    long double errorSum = 0.0;
+    long double errorSquares = 0.0;
+    std::int32_t measureCount = 0;
+};
+
 double sampleMean(long double sum, std::int32_t count);
 
 /// The sample standard deviation (divisor count - 1) of values known by

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/form.h"
+#include "statistics/summary.h"
 #include "ui_unit4.h"
 
 /// The statistics window: the mean, the deviation and the number of the
@@ -20,6 +21,14 @@ public:
     /// Writes the header cells of the grid.
     void FormCreate(QObject *Sender);
     void Button1Click(QObject *Sender);
+
+    /// Fills the six value cells from the running sums: the counts, the
+    /// means, then the deviations. A figure that fails leaves the cells
+    /// from it on as they were.
+    void showSums(const RunningSums &sums);
+    /// The six value texts as the run log records them: the occultations'
+    /// count, mean and deviation, then the errors'.
+    QStringList logTexts() const;
 };
 
 extern TForm4 *Form4;

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "testsupport.h"
 
-#include "app/application.h"
+#include "program/application.h"
 #include "app/errordialog.h"
 
 #include <QDir>

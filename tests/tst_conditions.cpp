@@ -2,13 +2,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "testsupport.h"
 
-#include "app/application.h"
+#include "program/application.h"
 #include "app/randomsource.h"
 #include "conditions/fade.h"
 #include "conditions/pips.h"
 #include "conditions/scintillation.h"
-#include "conditions/trialconditions.h"
-#include "conditions/unit6.h"
+#include "main_window/trialconditions.h"
+#include "conditions/conditionswindow.h"
 #include "main_window/starfield.h"
 
 #include <QDir>
@@ -257,22 +257,22 @@ void TestConditions::keptConditions()
     file.write(kept);
     file.close();
     createForms();
-    const Conditions::ObservingConditions conditions = observingConditions();
+    const Conditions::ObservingConditions conditions = ::keptConditions().forTrial();
     QCOMPARE((QList<int>{conditions.eclat, conditions.scintillation, conditions.fondu}), shown);
-    QVERIFY(!Form6); // built when first wanted
-    QCOMPARE(conditionsWindow()->ui.TrackFondu->value(), shown[2]);
+    QVERIFY(!conditionsWindowBuilt()); // built when first wanted
+    QCOMPARE(conditionsWindow()->ui.fadeSlider->value(), shown[2]);
     // The sound server is asked once the window is shown.
-    QVERIFY(Form6->ui.CheckBips->isEnabled());
-    Form6->showForm();
-    QVERIFY(!Form6->ui.CheckBips->isEnabled());
-    QCOMPARE(Form6->ui.CheckBips->toolTip(), QStringLiteral("Aucune sortie audio"));
+    QVERIFY(conditionsWindow()->ui.bipsCheck->isEnabled());
+    conditionsWindow()->showForm();
+    QVERIFY(!conditionsWindow()->ui.bipsCheck->isEnabled());
+    QCOMPARE(conditionsWindow()->ui.bipsCheck->toolTip(), QStringLiteral("Aucune sortie audio"));
     QVERIFY(reportedErrors().isEmpty());
 
     // A change is kept at once, for the next run.
-    Form6->ui.TrackEclat->setValue(1);
+    conditionsWindow()->ui.eclatSlider->setValue(1);
     destroyForms();
     createForms();
-    QCOMPARE(observingConditions().eclat, 1);
+    QCOMPARE(::keptConditions().forTrial().eclat, 1);
 }
 
 QTEST_MAIN(TestConditions)

@@ -1,11 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The Velmaris developers
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "app/application.h"
+#include "program/application.h"
 #include "app/common.h"
 #include "app/errors.h"
 #include "main_window/unit1vars.h"
 #include "main_window/unit1.h"
-#include "reactions/unit5.h"
+#include "reactions/reactionswindow.h"
 #include "settings/unit2.h"
 #include "statistics/unit4.h"
 #include "testsupport.h"
@@ -106,7 +106,7 @@ void TestFrame::windows_data()
     // narrowed to the screen.
     QTest::newRow("personal equation, beside the main window")
         << 5 << "Équation personnelle" << QRect(500, 145, 838, 431) << QPoint() << QPoint(293, 2)
-        << "StringGrid1" << QPoint(2, 2);
+        << "figuresTable" << QPoint(2, 2);
     // The main window's frame reaches 492 across and from 298 to 722 down.
     QTest::newRow("statistics, over the main window, beside it")
         << 4 << "Statistiques" << QRect(200, 673, 288, 226) << QPoint() << QPoint(495, 572)
@@ -129,7 +129,7 @@ void TestFrame::windows_data()
         << "TrackBar1" << QPoint();
     QTest::newRow("personal equation, beyond the right edge")
         << 5 << "Équation personnelle" << QRect(500, 145, 838, 431) << QPoint()
-        << QPoint(2, 145) << "StringGrid1" << QPoint();
+        << QPoint(2, 145) << "figuresTable" << QPoint();
 }
 
 void TestFrame::windows()
@@ -185,7 +185,7 @@ void TestFrame::escapeHidesSecondaryWindow_data()
     QTest::newRow("settings, on the slider") << 2 << "TrackBar1";
     QTest::newRow("viewer, on OK") << 3 << "Button1";
     QTest::newRow("statistics, on the grid") << 4 << "StringGrid1";
-    QTest::newRow("personal equation, on the grid") << 5 << "StringGrid1";
+    QTest::newRow("personal equation, on the grid") << 5 << "figuresTable";
 }
 
 void TestFrame::escapeHidesSecondaryWindow()

@@ -4,12 +4,12 @@
 
 #include "app/clock.h"
 #include "app/common.h"
-#include "app/application.h"
+#include "program/application.h"
 #include "app/randomsource.h"
 #include "main_window/unit1.h"
 #include "main_window/unit1vars.h"
 #include "reactions/tops.h"
-#include "reactions/unit5.h"
+#include "reactions/reactionswindow.h"
 #include "settings/unit2.h"
 
 #include <QClipboard>
@@ -338,7 +338,7 @@ void TestReactions::trialEnd()
         // Then the conditions, all at their defaults.
         QCOMPARE(lines[1].section(QLatin1Char(','), 3), logFields + QStringLiteral(",0,0,0,0"));
     }
-    QCOMPARE(int(reactionTrials().size()), trials);
+    QCOMPARE(int(currentRun().trials().size()), trials);
     QCOMPARE(!Form1->ui.ButtonReactions->isHidden(), trials > 0);
     QCOMPARE(reportedErrors(), QStringList());
     Clock::setSources(nullptr, nullptr);
@@ -363,9 +363,9 @@ void TestReactions::windowFigures_data()
     QTest::addColumn<QStringList>("runs");
     QTest::addColumn<int>("fontPixels"); // 0: the default font
 
-    const QStringList figuresOnly{"StringGrid1", "LabelAnticipations", "StringGrid2", "Button1"};
-    const QStringList withReport{"StringGrid1", "LabelAnticipations", "LabelEffect", "LabelReport",
-                                 "ButtonCopy", "StringGrid2", "Button1"};
+    const QStringList figuresOnly{"figuresTable", "anticipationsLabel", "runsTable", "okButton"};
+    const QStringList withReport{"figuresTable", "anticipationsLabel", "effectLabel", "reportLabel",
+                                 "copyButton", "runsTable", "okButton"};
     QTest::newRow("one edge tapped once: no deviation, no effect, names fit a large font")
         << QList<QList<int>>{{1, 250, -1, 2, 0}} << QStringList{" 0.25", " 0.25", "", " 0.25", " 0.25", "1"}
         << QStringList{"", "", "", "", "", "0"} << "Anticipations : 2 à la disparition, 0 à la réapparition"
@@ -386,8 +386,8 @@ void TestReactions::windowFigures_data()
         << "Anticipations : 0 à la disparition, 0 à la réapparition" << "Vos durées sont raccourcies de 0.02 s."
         << "Pour vos rapports : disparition 0.48 s ± 0.08 s (3 essais), réapparition 0.46 s ± 0.04 s (3 essais)."
         << "0.35 to 0.60" << "Essais 1 à 3. Disparition : 3 temps, moyenne 0.48 s. Réapparition : 3 temps, moyenne 0.46 s."
-        << QStringList{"StringGrid1", "LabelAnticipations", "LabelEffect", "LabelReport", "ButtonCopy",
-                       "StringGrid2", "LabelUnreadable", "Button1"}
+        << QStringList{"figuresTable", "anticipationsLabel", "effectLabel", "reportLabel", "copyButton",
+                       "runsTable", "unreadableLabel", "okButton"}
         << QByteArray("date,duree_s,reaction_disparition_s,reaction_reapparition_s,tops_anticipes\r\n"
                       "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.250,0,0\r\n"
                       "2026-12-05 19:30:00,1,2026-12-05 19:30:10.000,2.000,,0.400,0,0\r\n"
@@ -448,17 +448,17 @@ void TestReactions::windowFigures()
     file.close();
     createForms();
     QCOMPARE(Form1->ui.ButtonReactions->isHidden(), log.isEmpty());
-    QVERIFY(!Form5); // built when first wanted
+    QVERIFY(!reactionsWindowBuilt()); // built when first wanted
 
     auto reaction = [](int ms) { return ms < 0 ? std::optional<double>() : ms / 1000.0; };
     int points = 0;
     for (const QList<int> &t : trials) {
-        addReactionTrial({t[0], reaction(t[1]), reaction(t[2]), t[3], t[4]});
+        currentRun().addTrial({t[0], reaction(t[1]), reaction(t[2]), t[3], t[4]}, 0, 0.0);
         points += (t[1] >= 0) + (t[2] >= 0) + (t[3] > 0) + (t[4] > 0);
     }
     // The runs and the charts are drawn once the window is shown.
     reactionsWindow()->showForm();
-    const StringGrid *grid = Form5->ui.StringGrid1;
+    const StringGrid *grid = reactionsWindow()->ui.figuresTable;
     for (int column = 1; column <= 6; ++column) {
         QCOMPARE(grid->cell(column, 1), disappearance[column - 1]);
         QCOMPARE(grid->cell(column, 2), reappearance[column - 1]);
@@ -466,37 +466,37 @@ void TestReactions::windowFigures()
     QVERIFY(grid->columnWidth(0) - 2 * StringGrid::TextMargin
             > grid->fontMetrics().horizontalAdvance(QStringLiteral("Réapparition")));
     QVERIFY(grid->selectedItems().isEmpty());
-    QCOMPARE(Form5->ui.LabelAnticipations->text(), anticipations);
-    QCOMPARE(Form5->ui.LabelEffect->text(), effect);
-    QCOMPARE(Form5->ui.LabelReport->text(), report);
+    QCOMPARE(reactionsWindow()->ui.anticipationsLabel->text(), anticipations);
+    QCOMPARE(reactionsWindow()->ui.effectLabel->text(), effect);
+    QCOMPARE(reactionsWindow()->ui.reportLabel->text(), report);
     if (!report.isEmpty()) {
-        QTest::mouseClick(Form5->ui.ButtonCopy, Qt::LeftButton);
+        QTest::mouseClick(reactionsWindow()->ui.copyButton, Qt::LeftButton);
         QCOMPARE(QGuiApplication::clipboard()->text(), report);
     }
     // The figures are read in this order; the charts are passed over.
     QStringList chain;
-    for (QWidget *w = Form5->ui.StringGrid1; chain.size() < 20; w = w->nextInFocusChain()) {
-        if (w->parentWidget() == Form5->contents() && w->isVisibleTo(Form5)
+    for (QWidget *w = reactionsWindow()->ui.figuresTable; chain.size() < 20; w = w->nextInFocusChain()) {
+        if (w->parentWidget() == reactionsWindow()->contents() && w->isVisibleTo(reactionsWindow())
             && (w->focusPolicy() & Qt::TabFocus) && !chain.contains(w->objectName()))
             chain.append(w->objectName());
-        if (w->nextInFocusChain() == Form5->ui.StringGrid1)
+        if (w->nextInFocusChain() == reactionsWindow()->ui.figuresTable)
             break;
     }
     QCOMPARE(chain, tabChain);
     QStringList shownRuns;
-    for (int row = 1; row < Form5->ui.StringGrid2->rowCount(); ++row) {
+    for (int row = 1; row < reactionsWindow()->ui.runsTable->rowCount(); ++row) {
         QStringList cells;
         for (int column = 0; column < 4; ++column)
-            cells.append(Form5->ui.StringGrid2->cell(column, row));
+            cells.append(reactionsWindow()->ui.runsTable->cell(column, row));
         shownRuns.append(cells.join(QLatin1Char('|')));
     }
     QCOMPARE(shownRuns, runs);
-    QCOMPARE(Form5->ui.LabelUnreadable->text(), log.isEmpty() ? "" : "1 ligne illisible");
+    QCOMPARE(reactionsWindow()->ui.unreadableLabel->text(), log.isEmpty() ? "" : "1 ligne illisible");
 
     // The chart holds each reaction as a point, each trial's anticipations
     // at an edge as a point, and each edge's mean as a line once the edge
     // has one.
-    QChart *chart = Form5->ui.Chart1->findChild<QChartView *>()->chart();
+    QChart *chart = reactionsWindow()->ui.trialsChart->findChild<QChartView *>()->chart();
     int plotted = 0;
     int meanLines = 0;
     for (QAbstractSeries *series : chart->series()) {
@@ -510,7 +510,7 @@ void TestReactions::windowFigures()
     QCOMPARE(meanLines, int(!disappearance[0].isEmpty()) + int(!reappearance[0].isEmpty()));
     const auto *axis = static_cast<QValueAxis *>(chart->axes(Qt::Vertical).constFirst());
     QCOMPARE(QStringLiteral("%1 to %2").arg(axis->min(), 0, 'f', 2).arg(axis->max(), 0, 'f', 2), secondsAxis);
-    QCOMPARE(Form5->ui.Chart1->accessibleDescription(), chartSummary);
+    QCOMPARE(reactionsWindow()->ui.trialsChart->accessibleDescription(), chartSummary);
 }
 
 QTEST_MAIN(TestReactions)

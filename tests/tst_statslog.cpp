@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Velmaris developers
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "app/application.h"
+#include "program/application.h"
 #include "app/clock.h"
 #include "app/errors.h"
 #include "main_window/unit1.h"

@@ -21,6 +21,24 @@ void TForm3::Button1Click(QObject *)
     Form3->hideForm();
 }
 
+// The help page is loaded before its caption is set, the licence after it,
+// on purpose: a help page that cannot be read leaves the viewer's caption
+// and document both as they were, while the caption "Licence GPL" is set
+// whether the licence can be read or not.
+void TForm3::showHelp()
+{
+    ui.TextViewer1->setFileName(QStringLiteral("aide.html"));
+    setWindowTitle(QStringLiteral("Aide"));
+    showForm();
+}
+
+void TForm3::showLicence()
+{
+    setWindowTitle(QStringLiteral("Licence GPL"));
+    ui.TextViewer1->setFileName(QStringLiteral("gpl_en.html"));
+    showForm();
+}
+
 // The layout stores the viewer's file name; loading it is part of building
 // the window, so a failure names the property that could not be read. The
 // page is made of it when the window is first shown: nothing of it is seen

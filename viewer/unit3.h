@@ -20,6 +20,10 @@ public:
 
     void Button1Click(QObject *Sender);
 
+    /// Shows the help page, or the licence, with its caption.
+    void showHelp();
+    void showLicence();
+
 private:
     void loadStoredDocument();
 };

@@ -1,11 +1,16 @@
 // SPDX-FileCopyrightText: 2026 The Velmaris developers
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "app/application.h"
+#include "program/application.h"
 
+#include "app/clock.h"
 #include "app/closeonsignal.h"
-#include "conditions/unit6.h"
+#include "conditions/conditionswindow.h"
+#include "conditions/keptconditions.h"
+#include "conditions/secondpips.h"
 #include "main_window/unit1.h"
-#include "reactions/unit5.h"
+#include "reactions/reactionslog.h"
+#include "reactions/reactionswindow.h"
+#include "reactions/run.h"
 #include "settings/unit2.h"
 #include "statistics/unit4.h"
 #include "viewer/unit3.h"
@@ -17,6 +22,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -60,6 +66,12 @@ void destroyForm(Window *&reference)
     reference = nullptr;
 }
 
+// What the windows share, owned by none of them.
+std::unique_ptr<Reactions::Run> run;
+std::unique_ptr<KeptConditions> conditions;
+ReactionsWindow *builtReactions = nullptr;
+ConditionsWindow *builtConditions = nullptr;
+
 } // namespace
 
 void expectDisplayConnection()
@@ -79,15 +91,31 @@ void displayConnected()
 
 void createForms()
 {
-    buildWindow(Form1);
+    run = std::make_unique<Reactions::Run>(Clock::utcMilliseconds());
+    conditions = std::make_unique<KeptConditions>(&SecondPips::outputAvailable);
+    // The audio stream stays open while the next trials will have pips.
+    QObject::connect(conditions.get(), &KeptConditions::changed, [] {
+        SecondPips::output().keepOpen(conditions->forTrial().bips);
+    });
+    buildWindow(Form1, *run, *conditions);
     buildWindow(Form2);
     buildWindow(Form3);
     buildWindow(Form4);
+    QObject::connect(Form1, &TForm1::reactionsWanted, Form1,
+                     [] { runGuarded([] { reactionsWindow()->showForm(); }); });
+    QObject::connect(Form1, &TForm1::conditionsWanted, Form1,
+                     [] { runGuarded([] { conditionsWindow()->showForm(); }); });
+    // Unticked, the log box drops the reactions lines that could not be
+    // written; until then each completed trial tries them again.
+    run->setLogged(Form2->logsRun());
+    QObject::connect(Form2, &TForm2::logOptionChanged, run.get(), &Reactions::Run::setLogged);
     // The personal-equation and conditions windows are built when first
     // wanted; what the main window needs of them is read now. A reactions
     // log that cannot be read is reported, and start-up goes on.
-    runGuarded([] { readEarlierReactions(); });
-    loadObservingConditions();
+    runGuarded([] { run->readEarlierRuns(QString::fromLatin1(ReactionsLog::FileName)); });
+    if (run->hasReactions())
+        Form1->showReactionsButton();
+    conditions->load();
 }
 
 void destroyForms()
@@ -96,8 +124,44 @@ void destroyForms()
     destroyForm(Form2);
     destroyForm(Form3);
     destroyForm(Form4);
-    destroyForm(Form5);
-    destroyForm(Form6);
+    destroyForm(builtReactions);
+    destroyForm(builtConditions);
+    conditions.reset();
+    run.reset();
+}
+
+Reactions::Run &currentRun()
+{
+    return *run;
+}
+
+KeptConditions &keptConditions()
+{
+    return *conditions;
+}
+
+ReactionsWindow *reactionsWindow()
+{
+    if (!builtReactions)
+        builtReactions = new ReactionsWindow(*run);
+    return builtReactions;
+}
+
+ConditionsWindow *conditionsWindow()
+{
+    if (!builtConditions)
+        builtConditions = new ConditionsWindow(*conditions);
+    return builtConditions;
+}
+
+ReactionsWindow *reactionsWindowBuilt()
+{
+    return builtReactions;
+}
+
+ConditionsWindow *conditionsWindowBuilt()
+{
+    return builtConditions;
 }
 
 int runVelmaris(QApplication &app)

@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Velmaris developers
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "conditions/trialconditions.h"
+#include "main_window/trialconditions.h"
 
 #include "app/clock.h"
 #include "main_window/starfield.h"

@@ -1,0 +1,72 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "conditions/conditionswindow.h"
+
+#include "app/common.h"
+#include "app/presentation.h"
+
+ConditionsWindow::ConditionsWindow(KeptConditions &conditions)
+    : m_conditions(conditions)
+{
+    ui.setupUi(contents());
+    finishBuild();
+
+    const Conditions::ObservingConditions &kept = conditions.kept();
+    ui.eclatSlider->setValue(kept.eclat);
+    ui.scintillationSlider->setValue(kept.scintillation);
+    ui.fadeSlider->setValue(kept.fondu);
+    ui.bipsCheck->setChecked(kept.bips);
+    showAudioOutput();
+    showValues();
+    // Connected only now, so that building the window keeps nothing.
+    for (QSlider *slider : {ui.eclatSlider, ui.scintillationSlider, ui.fadeSlider})
+        bind(slider, &QSlider::valueChanged, &ConditionsWindow::controlChanged);
+    bind(ui.bipsCheck, &QCheckBox::toggled, &ConditionsWindow::controlChanged);
+    bind(ui.okButton, &QPushButton::clicked, &ConditionsWindow::okClicked);
+}
+
+void ConditionsWindow::showAudioOutput()
+{
+    if (m_conditions.audioOutput())
+        return;
+    // Pips kept from a run with sound stay kept, unheard.
+    ui.bipsCheck->setEnabled(false);
+    ui.bipsCheck->setToolTip(QStringLiteral("Aucune sortie audio"));
+    ui.bipsCheck->setAccessibleDescription(QStringLiteral("Aucune sortie audio"));
+}
+
+void ConditionsWindow::showEvent(QShowEvent *event)
+{
+    m_conditions.checkAudioOutput();
+    showAudioOutput();
+    Form::showEvent(event);
+}
+
+void ConditionsWindow::controlChanged(QObject *)
+{
+    Conditions::ObservingConditions shown;
+    shown.eclat = ui.eclatSlider->value();
+    shown.scintillation = ui.scintillationSlider->value();
+    shown.fondu = ui.fadeSlider->value();
+    shown.bips = ui.bipsCheck->isChecked();
+    m_conditions.edit(shown);
+    showValues();
+}
+
+void ConditionsWindow::showValues()
+{
+    const Conditions::ObservingConditions &kept = m_conditions.kept();
+    const QString values[] = {CountText(kept.eclat), CountText(kept.scintillation),
+                              QStringLiteral("%1 ms").arg(kept.fadeMs())};
+    QLabel *labels[] = {ui.eclatValue, ui.scintillationValue, ui.fadeValue};
+    QSlider *sliders[] = {ui.eclatSlider, ui.scintillationSlider, ui.fadeSlider};
+    for (int i = 0; i < 3; ++i) {
+        setLabelText(labels[i], values[i]);
+        sliders[i]->setAccessibleDescription(values[i]);
+    }
+}
+
+void ConditionsWindow::okClicked(QObject *)
+{
+    hideForm();
+}

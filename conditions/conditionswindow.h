@@ -1,0 +1,33 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include "app/form.h"
+#include "conditions/keptconditions.h"
+#include "ui_conditionswindow.h"
+
+/// The observing conditions window: the star's light, its twinkle, the
+/// fade of its edges and the second pips, kept between runs. A change
+/// applies from the next trial. It is built when it is first wanted.
+class ConditionsWindow : public Form
+{
+    Q_OBJECT
+
+public:
+    explicit ConditionsWindow(KeptConditions &conditions);
+
+    Ui::ConditionsWindow ui;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    /// Hands the controls' conditions to be kept, and shows their values.
+    void controlChanged(QObject *sender);
+    void okClicked(QObject *sender);
+    void showValues();
+    /// Disables the pips, with the reason, where no audio output takes them.
+    void showAudioOutput();
+
+    KeptConditions &m_conditions;
+};

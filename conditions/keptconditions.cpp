@@ -1,0 +1,43 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "conditions/keptconditions.h"
+
+KeptConditions::KeptConditions(AudioProbe probe, QObject *parent)
+    : QObject(parent)
+    , m_probe(std::move(probe))
+{
+}
+
+void KeptConditions::load()
+{
+    m_kept = Conditions::load();
+    m_audioChecked = false;
+    m_audioOutput = true;
+    if (m_kept.bips)
+        checkAudioOutput();
+    emit changed();
+}
+
+void KeptConditions::checkAudioOutput()
+{
+    if (m_audioChecked)
+        return;
+    m_audioChecked = true;
+    const bool output = m_probe && m_probe();
+    if (output == m_audioOutput)
+        return;
+    m_audioOutput = output;
+    emit changed();
+}
+
+void KeptConditions::edit(Conditions::ObservingConditions shown)
+{
+    if (!m_audioOutput)
+        shown.bips = m_kept.bips;
+    shown = Conditions::bounded(shown);
+    if (shown == m_kept)
+        return;
+    m_kept = shown;
+    Conditions::save(m_kept);
+    emit changed();
+}

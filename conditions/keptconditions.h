@@ -1,0 +1,53 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include "conditions/conditions.h"
+
+#include <QObject>
+
+#include <functional>
+
+/// The observing conditions kept between runs, and whether an audio output
+/// takes the pips. The conditions window edits them; each trial takes
+/// forTrial() as it starts. No window owns them.
+class KeptConditions : public QObject
+{
+    Q_OBJECT
+
+public:
+    /// Asks the sound server whether it takes a playback stream.
+    using AudioProbe = std::function<bool()>;
+
+    explicit KeptConditions(AudioProbe probe, QObject *parent = nullptr);
+
+    /// Reads the kept conditions. The sound server is asked now only where
+    /// the pips were kept on; otherwise when the conditions are first shown
+    /// (checkAudioOutput()), so that a start costs nothing for them.
+    void load();
+    /// Asks the sound server once, if not asked yet.
+    void checkAudioOutput();
+
+    const Conditions::ObservingConditions &kept() const { return m_kept; }
+    /// Until the server is asked, an output is taken to be there.
+    bool audioOutput() const { return m_audioOutput; }
+    Conditions::ObservingConditions forTrial() const
+    {
+        return Conditions::forTrial(m_kept, m_audioOutput);
+    }
+
+    /// The conditions as the user set them, each within its range, kept.
+    /// Without an audio output the pips' choice cannot be made: the kept
+    /// one stays, unheard.
+    void edit(Conditions::ObservingConditions shown);
+
+signals:
+    /// The kept conditions or the audio output changed.
+    void changed();
+
+private:
+    AudioProbe m_probe;
+    Conditions::ObservingConditions m_kept;
+    bool m_audioChecked = false;
+    bool m_audioOutput = true;
+};

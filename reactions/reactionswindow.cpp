@@ -1,0 +1,274 @@
+#include "reactions/reactionswindow.h"
+
+#include "app/common.h"
+#include "app/presentation.h"
+#include "reactions/figures.h"
+
+#include <QClipboard>
+#include <QDateTime>
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <cmath>
+
+using Reactions::Edge;
+using Reactions::EdgeFigures;
+using Reactions::edgeName;
+using Reactions::RunFigures;
+
+namespace {
+
+const Edge Edges[] = {Edge::Disappearance, Edge::Reappearance};
+
+// A label shown with its text, and out of the way (and of the tab chain)
+// without one.
+void showText(QLabel *label, const QString &text)
+{
+    setLabelText(label, text);
+    label->setVisible(!text.isEmpty());
+}
+
+// A run's start as the user's clock showed it.
+QString localText(std::int64_t utcSeconds)
+{
+    return QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::LocalTime)
+        .toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+}
+
+QString secondsText(double seconds)
+{
+    return SecondsText(seconds).trimmed() + QStringLiteral(" s");
+}
+
+} // namespace
+
+ReactionsWindow::ReactionsWindow(const Reactions::Run &run)
+    : m_run(run)
+{
+    ui.setupUi(contents());
+    finishBuild();
+    bind(ui.okButton, &QPushButton::clicked, &ReactionsWindow::okClicked);
+    bind(ui.copyButton, &QPushButton::clicked, &ReactionsWindow::copyClicked);
+    connect(&run, &Reactions::Run::trialAdded, this,
+            [this] { runGuarded([this] { showFigures(); }); });
+
+    runGuarded([this] {
+        writeHeaders();
+        showFigures();
+    });
+}
+
+void ReactionsWindow::writeHeaders()
+{
+    StringGrid *grid = ui.figuresTable;
+    const char *const columns[] = {"Moy.", "Méd.", "Sigma", "Min.", "Max.", "Nb."};
+    for (int column = 1; column <= 6; ++column)
+        grid->setCell(column, 0, QString::fromUtf8(columns[column - 1]));
+    grid->setCell(0, 1, edgeName(0));
+    grid->setCell(0, 2, edgeName(1));
+    grid->fitColumnToTexts(0);
+
+    StringGrid *runs = ui.runsTable;
+    const char *const runColumns[] = {"Séance", "Disparition", "Réapparition", "Nb."};
+    for (int column = 0; column < 4; ++column)
+        runs->setCell(column, 0, QString::fromUtf8(runColumns[column]));
+    ui.trialsChart->setAccessibleName(QStringLiteral("Temps de réaction par essai"));
+    ui.runsChart->setAccessibleName(QStringLiteral("Temps de réaction moyens par séance"));
+
+    const int unreadable = m_run.unreadableLines();
+    showText(ui.unreadableLabel,
+             unreadable == 0   ? QString()
+             : unreadable == 1 ? QStringLiteral("1 ligne illisible")
+                               : QStringLiteral("%1 lignes illisibles").arg(CountText(unreadable)));
+}
+
+void ReactionsWindow::okClicked(QObject *)
+{
+    hideForm();
+}
+
+void ReactionsWindow::copyClicked(QObject *)
+{
+    QGuiApplication::clipboard()->setText(ui.reportLabel->text());
+}
+
+void ReactionsWindow::showEvent(QShowEvent *event)
+{
+    Form::showEvent(event);
+    if (m_progressStale)
+        runGuarded([this] { showProgress(); });
+}
+
+void ReactionsWindow::showFigures()
+{
+    StringGrid *grid = ui.figuresTable;
+    EdgeFigures figures[2];
+    for (int edge = 0; edge < 2; ++edge) {
+        const EdgeFigures &f = figures[edge] =
+            Reactions::edgeFigures(m_run.trials(), Edges[edge]);
+        const int row = edge + 1;
+        grid->setCell(1, row, f.count > 0 ? SecondsText(f.mean) : QString());
+        grid->setCell(2, row, f.count > 0 ? SecondsText(f.median) : QString());
+        grid->setCell(3, row, f.count > 1 ? SecondsText(f.deviation) : QString());
+        grid->setCell(4, row, f.count > 0 ? SecondsText(f.minimum) : QString());
+        grid->setCell(5, row, f.count > 0 ? SecondsText(f.maximum) : QString());
+        grid->setCell(6, row, CountText(f.count));
+    }
+    setLabelText(ui.anticipationsLabel, Reactions::anticipationsText(m_run.trials()));
+
+    showText(ui.effectLabel, Reactions::durationEffect(figures[0], figures[1]));
+    const QString report = Reactions::reportLine(figures[0], figures[1]);
+    showText(ui.reportLabel, report);
+    ui.copyButton->setVisible(!report.isEmpty());
+    std::vector<Conditions::ObservingConditions> conditions;
+    for (const Reactions::TrialReactions &trial : m_run.trials())
+        conditions.push_back(trial.conditions);
+    showText(ui.conditionsLabel, Conditions::describe(conditions));
+
+    // The runs and the charts, redrawn with every trial, would cost the
+    // main window time at each trial's end: they follow while the window
+    // is shown, and catch up when it is shown again.
+    m_progressStale = true;
+    if (isVisible())
+        showProgress();
+}
+
+void ReactionsWindow::showEarlierRuns()
+{
+    StringGrid *grid = ui.runsTable;
+    const int count = int(m_run.earlierRuns().size());
+    grid->setRowCount(count + 1);
+    for (int i = 0; i < count; ++i) {
+        const RunFigures &earlier = m_run.earlierRuns()[std::size_t(i)];
+        const int row = i + 1;
+        grid->setCell(0, row, localText(earlier.startUtcSeconds));
+        grid->setCell(1, row, earlier.disappearanceCount > 0
+                                  ? SecondsText(earlier.disappearanceMean)
+                                  : QString());
+        grid->setCell(2, row, earlier.reappearanceCount > 0
+                                  ? SecondsText(earlier.reappearanceMean)
+                                  : QString());
+        grid->setCell(3, row, CountText(earlier.trials));
+    }
+    for (int column = 0; column < grid->columnCount(); ++column)
+        grid->fitColumnToTexts(column);
+}
+
+void ReactionsWindow::showThisRun(const EdgeFigures (&figures)[2])
+{
+    StringGrid *grid = ui.runsTable;
+    const int row = m_run.newerRuns() + 1;
+    if (grid->rowCount() == int(m_run.earlierRuns().size()) + 1) {
+        grid->insertRow(row);
+        grid->setCell(0, row, localText(m_run.startUtcSeconds()));
+        grid->fitColumnToTexts(0);
+    }
+    grid->setCell(1, row, figures[0].count > 0 ? SecondsText(figures[0].mean) : QString());
+    grid->setCell(2, row, figures[1].count > 0 ? SecondsText(figures[1].mean) : QString());
+    grid->setCell(3, row, CountText(std::int32_t(m_run.trials().size())));
+}
+
+void ReactionsWindow::showProgress()
+{
+    m_progressStale = false;
+    const bool firstShowing = !m_shownOnce;
+    if (firstShowing) {
+        m_shownOnce = true;
+        showEarlierRuns();
+    }
+    EdgeFigures figures[2];
+    for (int edge = 0; edge < 2; ++edge)
+        figures[edge] = Reactions::edgeFigures(m_run.trials(), Edges[edge]);
+    if (!m_run.trials().empty())
+        showThisRun(figures);
+    showTrialsChart(figures);
+    showRunsChart(figures);
+    if (firstShowing) {
+        // Nothing of the charts is seen before the window is: they, and the
+        // library that draws them, come when it is first shown, after the
+        // figures, which show whether or not the charts can.
+        m_charts = Reactions::loadCharts(ui.trialsChart, ui.runsChart);
+        showTrialsChart(figures);
+        showRunsChart(figures);
+    }
+}
+
+void ReactionsWindow::showTrialsChart(const EdgeFigures (&figures)[2])
+{
+    // Every trial's two reactions, each edge's mean as a line across the
+    // run's trials, and the trials with anticipations on that line.
+    double low = HUGE_VAL;
+    double high = -HUGE_VAL;
+    Reactions::EdgeChart edges[2];
+    for (int edge = 0; edge < 2; ++edge) {
+        for (const Reactions::TrialReactions &trial : m_run.trials()) {
+            if (const std::optional<double> &reaction = trial.reaction(Edges[edge]))
+                edges[edge].reactions.append(QPointF(trial.trial, *reaction));
+            if (trial.anticipations(Edges[edge]) > 0)
+                edges[edge].anticipatedTrials.append(trial.trial);
+        }
+        if (figures[edge].count > 0) {
+            edges[edge].meanSeconds = figures[edge].mean;
+            low = std::min(low, figures[edge].minimum);
+            high = std::max(high, figures[edge].maximum);
+        }
+    }
+    const int first = m_run.trials().empty() ? 1 : m_run.trials().front().trial;
+    const int last = m_run.trials().empty() ? 1 : m_run.trials().back().trial;
+    if (m_charts)
+        m_charts->showTrials(edges, first, last, low, high);
+
+    QString description = m_run.trials().empty() ? QStringLiteral("Aucun essai.")
+                          : first == last
+                              ? QStringLiteral("Essai %1.").arg(first)
+                              : QStringLiteral("Essais %1 à %2.").arg(first).arg(last);
+    for (int edge = 0; edge < 2; ++edge) {
+        description += QLatin1Char(' ') + edgeName(edge) + QStringLiteral(" : ");
+        description += figures[edge].count == 0
+                           ? QStringLiteral("aucun temps.")
+                           : QStringLiteral("%1 temps, moyenne %2.")
+                                 .arg(CountText(figures[edge].count),
+                                      secondsText(figures[edge].mean));
+    }
+    ui.trialsChart->setAccessibleDescription(description);
+}
+
+void ReactionsWindow::showRunsChart(const EdgeFigures (&figures)[2])
+{
+    // The chart runs from the oldest run to the newest, this one in its
+    // place.
+    double low = HUGE_VAL;
+    double high = -HUGE_VAL;
+    QList<QPointF> means[2];
+    for (int edge = 0; edge < 2; ++edge) {
+        means[edge] = Reactions::runMeans(
+            m_run.earlierRuns(), m_run.newerRuns(), Edges[edge],
+            figures[edge].count > 0 ? std::optional<double>(figures[edge].mean) : std::nullopt);
+        for (const QPointF &point : means[edge]) {
+            low = std::min(low, point.y());
+            high = std::max(high, point.y());
+        }
+    }
+    if (m_charts)
+        m_charts->showRuns(means, int(m_run.earlierRuns().size()) + 1, low, high);
+
+    const int runs = ui.runsTable->rowCount() - 1;
+    QString description =
+        runs == 0   ? QStringLiteral("Aucune séance.")
+        : runs == 1 ? QStringLiteral("1 séance.")
+                    : QStringLiteral("%1 séances, de la plus ancienne à la plus récente.")
+                          .arg(CountText(runs));
+    for (int edge = 0; edge < 2; ++edge) {
+        const QList<QPointF> &points = means[edge];
+        description += QLatin1Char(' ') + edgeName(edge) + QStringLiteral(" : ");
+        if (points.isEmpty())
+            description += QStringLiteral("aucune moyenne.");
+        else if (points.size() == 1)
+            description += secondsText(points.front().y()) + QLatin1Char('.');
+        else
+            description += QStringLiteral("de %1 à %2.")
+                               .arg(secondsText(points.front().y()),
+                                    secondsText(points.back().y()));
+    }
+    ui.runsChart->setAccessibleDescription(description);
+}
