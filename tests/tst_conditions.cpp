@@ -9,6 +9,7 @@
 #include "conditions/scintillation.h"
 #include "main_window/trialconditions.h"
 #include "conditions/conditionswindow.h"
+#include "conditions/keptconditions.h"
 #include "main_window/starfield.h"
 
 #include <QDir>
@@ -33,8 +34,12 @@ private slots:
     void fadeFrames();
     void pips_data();
     void pips();
+    void pipSchedule_data();
+    void pipSchedule();
     void keptConditions_data();
     void keptConditions();
+    void audioOutput_data();
+    void audioOutput();
 };
 
 void TestConditions::eclatPixel_data()
@@ -230,6 +235,114 @@ void TestConditions::pips()
         // Heard within a millisecond of the span's start.
         QVERIFY2(onset[span] - spans[2 * span] < rate / 1000, qPrintable(QString::number(span)));
     }
+}
+
+void TestConditions::pipSchedule_data()
+{
+    // 48 kHz; the trial starts at the reading 1000 ms (and ends at "end",
+    // ms, or -1). Each block: the samples written so far, the reading as it
+    // is written (ms), the latency reported (µs, -1 where the server could
+    // not say). Then where the pips' train starts, in samples, and "over"
+    // once the last pip is done.
+    QTest::addColumn<qint64>("endMs");
+    QTest::addColumn<bool>("stopped");
+    QTest::addColumn<QList<qint64>>("blocks");
+    QTest::addColumn<QString>("placed");
+    QTest::newRow("placed where the latency puts the start: 20 ms back")
+        << qint64(-1) << false << QList<qint64>{0, 1000, 20000} << "-960";
+    QTest::newRow("within the first second, placed afresh at each block")
+        << qint64(-1) << false << QList<qint64>{0, 1000, 20000, 240, 1005, 25000}
+        << "-960 -1200";
+    QTest::newRow("near the first second, kept while the latency wavers by 1 ms")
+        << qint64(-1) << false << QList<qint64>{0, 1000, 20000, 43200, 1900, 21000}
+        << "-960 -960";
+    QTest::newRow("moved once the output drifts by more than 6 ms")
+        << qint64(-1) << false << QList<qint64>{0, 1000, 20000, 43200, 1900, 30000}
+        << "-960 -1440";
+    QTest::newRow("no latency reported: the last one stands")
+        << qint64(-1) << false << QList<qint64>{0, 1000, 20000, 240, 1005, -1} << "-960 -960";
+    QTest::newRow("no latency ever reported: the stream's target, 10 ms")
+        << qint64(-1) << false << QList<qint64>{0, 1000, -1} << "-480";
+    QTest::newRow("the return at 3.5 s: over a short pip's length after it")
+        << qint64(3500) << false
+        << QList<qint64>{0, 1000, 20000, 121200, 3525, 20000, 121440, 3530, 20000}
+        << "-960 -960 -960 over";
+    QTest::newRow("cut short: over at once") << qint64(-1) << true
+                                             << QList<qint64>{0, 1000, 20000} << "-960 over";
+}
+
+void TestConditions::pipSchedule()
+{
+    QFETCH(qint64, endMs);
+    QFETCH(bool, stopped);
+    QFETCH(QList<qint64>, blocks);
+    QFETCH(QString, placed);
+    const qint64 ms = 1'000'000;
+    Conditions::PipSchedule schedule(48000, 288, 10000);
+    schedule.newTrial();
+    QStringList seen;
+    bool over = false;
+    for (int i = 0; i < blocks.size(); i += 3) {
+        const std::optional<std::int64_t> latency =
+            blocks[i + 2] < 0 ? std::nullopt : std::optional<std::int64_t>(blocks[i + 2]);
+        const Conditions::PipTrain train =
+            schedule.place(blocks[i], blocks[i + 1] * ms, 1000 * ms, endMs < 0 ? -1 : endMs * ms,
+                           latency);
+        seen << QString::number(train.pipStart(0));
+        over = schedule.over(blocks[i], stopped);
+    }
+    if (over)
+        seen << QStringLiteral("over");
+    QCOMPARE(seen.join(QLatin1Char(' ')), placed);
+}
+
+void TestConditions::audioOutput_data()
+{
+    // The pips kept on or off, whether the sound server takes a stream, and
+    // the box as the user then leaves it; then whether the server was asked
+    // at start, and the pips of the next trial and kept for the next run.
+    QTest::addColumn<bool>("keptOn");
+    QTest::addColumn<bool>("output");
+    QTest::addColumn<bool>("ticked");
+    QTest::addColumn<QString>("outcome"); // asked at start, heard, kept
+    QTest::newRow("kept on, an output: asked at start and heard")
+        << true << true << true << "asked heard kept";
+    QTest::newRow("kept on, no output: unheard, and still kept for a run with sound")
+        << true << false << false << "asked - kept";
+    QTest::newRow("kept off: the server asked only when the conditions are shown")
+        << false << true << true << "- heard kept";
+    QTest::newRow("kept off, no output: the box cannot turn them on")
+        << false << false << true << "- - -";
+}
+
+void TestConditions::audioOutput()
+{
+    QFETCH(bool, keptOn);
+    QFETCH(bool, output);
+    QFETCH(bool, ticked);
+    QFETCH(QString, outcome);
+    ProgramFixture program(true, false);
+    Conditions::ObservingConditions kept;
+    kept.bips = keptOn;
+    Conditions::save(kept);
+    int asked = 0;
+    KeptConditions conditions([&] {
+        ++asked;
+        return output;
+    });
+    conditions.load();
+    const bool askedAtStart = asked == 1;
+    conditions.checkAudioOutput();
+    conditions.checkAudioOutput();
+    QCOMPARE(asked, 1);
+    Conditions::ObservingConditions shown;
+    shown.bips = ticked;
+    conditions.edit(shown);
+    Conditions::ObservingConditions next = Conditions::load();
+    QCOMPARE(QStringList({askedAtStart ? "asked" : "-", conditions.forTrial().bips ? "heard" : "-",
+                          next.bips ? "kept" : "-"})
+                 .join(QLatin1Char(' ')),
+             outcome);
 }
 
 void TestConditions::keptConditions_data()

@@ -4,10 +4,15 @@
 
 #include "app/clock.h"
 #include "app/common.h"
+#include "app/errors.h"
 #include "program/application.h"
 #include "app/randomsource.h"
 #include "main_window/unit1.h"
 #include "main_window/unit1vars.h"
+#include "main_window/pressreadings.h"
+#include "reactions/figures.h"
+#include "reactions/history.h"
+#include "reactions/run.h"
 #include "reactions/tops.h"
 #include "reactions/reactionswindow.h"
 #include "settings/unit2.h"
@@ -68,8 +73,18 @@ class TestReactions : public QObject
 private slots:
     void classification_data();
     void classification();
+    void keyRouting_data();
+    void keyRouting();
+    void pressReadings_data();
+    void pressReadings();
     void trialEnd_data();
     void trialEnd();
+    void runPlace_data();
+    void runPlace();
+    void durationEffect_data();
+    void durationEffect();
+    void runLog_data();
+    void runLog();
     void windowFigures_data();
     void windowFigures();
 };
@@ -193,6 +208,139 @@ void TestReactions::classification()
     if (action.selectAll)
         done << QStringLiteral("select");
     QCOMPARE(atReturn + QLatin1Char('|') + done.join(QLatin1Char(' ')), entry);
+}
+
+void TestReactions::keyRouting_data()
+{
+    // The trial's tops: "hidden" (the star out, no top yet), "waiting" (the
+    // disappearance tapped, the star back), "filled" (complete, the tapped
+    // duration filled in), "closed" (none open). The keys, in order: S a
+    // press of Space, A one flagged as a repeat, P one with the timestamp of
+    // the release before it (an X repeat), R a release, L the window left;
+    // any other character a press typing it. For each key: t a top, w the
+    // wait ended, i its text put in the entry, k taken, - none of these.
+    QTest::addColumn<QString>("tops");
+    QTest::addColumn<QString>("focus"); // star, entry, elsewhere
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("Space while the tops are open: a top, its release taken too")
+        << "hidden" << "elsewhere" << "SR" << "tk k";
+    QTest::newRow("a held Space is one top: flagged repeats taken")
+        << "hidden" << "star" << "SAAR" << "tk k k k";
+    QTest::newRow("X's repeats: a press without a release, or at the release's time")
+        << "hidden" << "star" << "SSRPR" << "tk k k k k";
+    QTest::newRow("the window left: the next press is new")
+        << "hidden" << "star" << "SLS" << "tk tk";
+    QTest::newRow("no tops open: Space goes on to the control")
+        << "closed" << "elsewhere" << "SR" << "- -";
+    QTest::newRow("no blank in the tapped duration filled in")
+        << "filled" << "entry" << "S" << "k";
+    QTest::newRow("a digit during the return's wait ends it, typed into the entry")
+        << "waiting" << "star" << "2" << "wik";
+    QTest::newRow("a digit in the focused entry ends the wait and stays there")
+        << "waiting" << "entry" << "2" << "w";
+    QTest::newRow("a sign starts a time too") << "waiting" << "star" << "+" << "wik";
+    QTest::newRow("a decimal comma starts a time too") << "waiting" << "star" << "," << "wik";
+    QTest::newRow("a letter does not") << "waiting" << "star" << "x" << "-";
+    QTest::newRow("a digit while the star is out is no answer yet")
+        << "hidden" << "star" << "2" << "-";
+}
+
+void TestReactions::keyRouting()
+{
+    QFETCH(QString, tops);
+    QFETCH(QString, focus);
+    QFETCH(QString, keys);
+    QFETCH(QString, outcome);
+    const std::int64_t ms = 1'000'000;
+    Reactions::TrialTops trial;
+    QString entryText;
+    if (tops != QLatin1String("closed")) {
+        trial.start();
+        trial.vanished(1000 * ms);
+    }
+    if (tops == QLatin1String("waiting") || tops == QLatin1String("filled")) {
+        trial.top(1300 * ms);
+        trial.reappeared(3000 * ms);
+    }
+    if (tops == QLatin1String("filled")) {
+        trial.top(3300 * ms);
+        entryText = *trial.complete(Reactions::Focus::Entry, true).fill;
+    }
+    const Reactions::Focus where = focus == QLatin1String("star")    ? Reactions::Focus::StarField
+                                   : focus == QLatin1String("entry") ? Reactions::Focus::Entry
+                                                                     : Reactions::Focus::Elsewhere;
+    Reactions::KeyRouting routing;
+    QStringList seen;
+    unsigned long timestamp = 100;
+    for (const QChar key : keys) {
+        Reactions::KeyOutcome result;
+        switch (key.toLatin1()) {
+        case 'S':
+        case 'A':
+            result = routing.space(true, ++timestamp, key == QLatin1Char('A'), trial, where,
+                                   entryText);
+            break;
+        case 'P':
+            result = routing.space(true, timestamp, false, trial, where, entryText);
+            break;
+        case 'R':
+            result = routing.space(false, ++timestamp, false, trial, where, entryText);
+            break;
+        case 'L':
+            routing.windowLeft();
+            continue;
+        default:
+            result = routing.typed(QString(key), trial, where);
+        }
+        QString done = QString(result.top ? "t" : "") + (result.endsWait ? "w" : "")
+                       + (result.insertIntoEntry ? "i" : "") + (result.taken ? "k" : "");
+        seen << (done.isEmpty() ? QStringLiteral("-") : done);
+    }
+    QCOMPARE(seen.join(QLatin1Char(' ')), outcome);
+}
+
+void TestReactions::pressReadings_data()
+{
+    // Presses as they arrive from the window system: timestamp, reading
+    // (ms). Then as the program handles them: timestamp (0: passed on
+    // without it), the reading then (ms). The readings matched, ms.
+    QTest::addColumn<QList<int>>("arrived");
+    QTest::addColumn<QList<int>>("handled");
+    QTest::addColumn<QList<int>>("readings");
+    QTest::newRow("matched by timestamp, in any order")
+        << QList<int>{10, 100, 20, 200} << QList<int>{20, 250, 10, 260} << QList<int>{200, 100};
+    QTest::newRow("without timestamps: the oldest not handled, then the reading now")
+        << QList<int>{10, 100, 20, 200} << QList<int>{0, 250, 0, 260, 0, 270}
+        << QList<int>{100, 200, 270};
+    QTest::newRow("each matched once") << QList<int>{10, 100} << QList<int>{10, 150, 10, 160}
+                                       << QList<int>{100, 160};
+    QTest::newRow("half a second later, still matched")
+        << QList<int>{10, 100} << QList<int>{10, 600} << QList<int>{100};
+    QTest::newRow("more than half a second later: the reading now")
+        << QList<int>{10, 100} << QList<int>{10, 601} << QList<int>{601};
+    QTest::newRow("a timestamp never seen: the reading now")
+        << QList<int>{10, 100} << QList<int>{11, 150} << QList<int>{150};
+    QList<int> seventeen;
+    for (int press = 1; press <= 17; ++press)
+        seventeen << press << 100 + press;
+    QTest::newRow("the seventeenth press takes the first one's place")
+        << seventeen << QList<int>{1, 200, 2, 200, 17, 200} << QList<int>{200, 102, 117};
+}
+
+void TestReactions::pressReadings()
+{
+    QFETCH(QList<int>, arrived);
+    QFETCH(QList<int>, handled);
+    QFETCH(QList<int>, readings);
+    const std::int64_t ms = 1'000'000;
+    PressReadings presses;
+    for (int i = 0; i < arrived.size(); i += 2)
+        presses.arrived(unsigned(arrived[i]), arrived[i + 1] * ms);
+    QList<int> matched;
+    for (int i = 0; i < handled.size(); i += 2)
+        matched << int(presses.take(unsigned(handled[i]), handled[i + 1] * ms) / ms);
+    QCOMPARE(matched, readings);
 }
 
 void TestReactions::trialEnd_data()
@@ -511,6 +659,139 @@ void TestReactions::windowFigures()
     const auto *axis = static_cast<QValueAxis *>(chart->axes(Qt::Vertical).constFirst());
     QCOMPARE(QStringLiteral("%1 to %2").arg(axis->min(), 0, 'f', 2).arg(axis->max(), 0, 'f', 2), secondsAxis);
     QCOMPARE(reactionsWindow()->ui.trialsChart->accessibleDescription(), chartSummary);
+}
+
+void TestReactions::runPlace_data()
+{
+    // The earlier runs, newest first: start (s) and mean disappearance
+    // reaction (ms, 0 for none). This run's start and mean (ms, -1 none).
+    // How many runs are newer, and the chart's points, oldest first, as
+    // place:mean.
+    QTest::addColumn<QList<int>>("earlier");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("mean");
+    QTest::addColumn<int>("newer");
+    QTest::addColumn<QString>("points");
+    QTest::newRow("the first run") << QList<int>{} << 100 << 300 << 0 << "1:300";
+    QTest::newRow("after two runs: the newest, last")
+        << QList<int>{200, 250, 100, 200} << 300 << 310 << 0 << "1:200 2:250 3:310";
+    QTest::newRow("the clock set back: among the earlier runs")
+        << QList<int>{300, 250, 100, 200} << 200 << 310 << 1 << "1:200 2:310 3:250";
+    QTest::newRow("before every earlier run") << QList<int>{300, 250, 200, 200} << 100 << 310
+                                              << 2 << "1:310 2:200 3:250";
+    QTest::newRow("a run of the same second is not newer")
+        << QList<int>{200, 250} << 200 << 310 << 0 << "1:250 2:310";
+    QTest::newRow("a run without the edge's reaction keeps its place")
+        << QList<int>{300, 0, 100, 200} << 400 << 310 << 0 << "1:200 3:310";
+    QTest::newRow("no mean yet for this run: its place left free")
+        << QList<int>{300, 250, 100, 200} << 200 << -1 << 1 << "1:200 3:250";
+}
+
+void TestReactions::runPlace()
+{
+    QFETCH(QList<int>, earlier);
+    QFETCH(int, start);
+    QFETCH(int, mean);
+    QFETCH(int, newer);
+    QFETCH(QString, points);
+    std::vector<Reactions::RunFigures> runs;
+    for (int i = 0; i < earlier.size(); i += 2) {
+        Reactions::RunFigures run;
+        run.startUtcSeconds = earlier[i];
+        run.trials = 1;
+        run.disappearanceCount = earlier[i + 1] > 0 ? 1 : 0;
+        run.disappearanceMean = earlier[i + 1] / 1000.0;
+        runs.push_back(run);
+    }
+    QCOMPARE(Reactions::newerRunCount(runs, start), newer);
+    QStringList seen;
+    for (const QPointF &point :
+         Reactions::runMeans(runs, newer, Reactions::Edge::Disappearance,
+                             mean < 0 ? std::nullopt : std::optional<double>(mean / 1000.0)))
+        seen << QStringLiteral("%1:%2").arg(point.x()).arg(qRound(point.y() * 1000));
+    QCOMPARE(seen.join(QLatin1Char(' ')), points);
+}
+
+void TestReactions::durationEffect_data()
+{
+    // Mean reactions (ms, -1 for no figure): disappearance, reappearance.
+    QTest::addColumn<int>("disappearance");
+    QTest::addColumn<int>("reappearance");
+    QTest::addColumn<QString>("sentence");
+    QTest::newRow("a slower return lengthens the durations")
+        << 250 << 300 << "Vos durées sont allongées de 0.05 s.";
+    QTest::newRow("a slower vanish shortens them")
+        << 320 << 250 << "Vos durées sont raccourcies de 0.07 s.";
+    QTest::newRow("less than 5 ms apart: neither")
+        << 300 << 304 << "Vos durées ne sont ni allongées ni raccourcies.";
+    QTest::newRow("6 ms apart: shown to the hundredth")
+        << 300 << 306 << "Vos durées sont allongées de 0.01 s.";
+    QTest::newRow("no reappearance yet: nothing said") << 300 << -1 << "";
+}
+
+void TestReactions::durationEffect()
+{
+    QFETCH(int, disappearance);
+    QFETCH(int, reappearance);
+    QFETCH(QString, sentence);
+    auto figures = [](int mean) {
+        Reactions::EdgeFigures edge;
+        edge.count = mean < 0 ? 0 : 3;
+        edge.mean = mean / 1000.0;
+        return edge;
+    };
+    QCOMPARE(Reactions::durationEffect(figures(disappearance), figures(reappearance)), sentence);
+}
+
+void TestReactions::runLog_data()
+{
+    // Trials added to the run, with the log box ticked or not, the log
+    // written (o: it can be, x: it cannot); u the box unticked, t ticked.
+    // Then the lines still to write and those in the log.
+    QTest::addColumn<QString>("steps"); // a trial added, o/x a write, u/t the box
+    QTest::addColumn<int>("unwritten");
+    QTest::addColumn<int>("written");
+    QTest::newRow("logged: written in order") << "aaxo" << 0 << 2;
+    QTest::newRow("a failed write keeps the lines for the next try") << "aax" << 2 << 0;
+    QTest::newRow("unticked: the lines waiting are dropped, the next not kept")
+        << "axuao" << 0 << 0;
+    QTest::newRow("ticked again: the next trials logged") << "uatao" << 0 << 1;
+}
+
+void TestReactions::runLog()
+{
+    QFETCH(QString, steps);
+    QFETCH(int, unwritten);
+    QFETCH(int, written);
+    QTemporaryDir dir;
+    // A folder in the log's place cannot be written to, until it goes.
+    const QString path = dir.filePath(QStringLiteral("reactions.csv"));
+    Reactions::Run run(Q_INT64_C(1796765045000));
+    int trial = 0;
+    for (const QChar step : steps) {
+        switch (step.toLatin1()) {
+        case 'a':
+            run.addTrial({++trial, 0.25, 0.3}, Q_INT64_C(1796765050000), 2.0);
+            break;
+        case 'u':
+        case 't':
+            run.setLogged(step == QLatin1Char('t'));
+            break;
+        case 'x':
+            QDir(dir.path()).mkdir(QStringLiteral("reactions.csv"));
+            QVERIFY_THROWS_EXCEPTION(InOutError, run.writeLog(path));
+            QDir(dir.path()).rmdir(QStringLiteral("reactions.csv"));
+            break;
+        case 'o':
+            run.writeLog(path);
+            break;
+        }
+    }
+    QCOMPARE(run.unwrittenLines(), unwritten);
+    QFile log(path);
+    const int lines = log.open(QIODevice::ReadOnly) ? int(log.readAll().count('\n')) - 1 : 0;
+    QCOMPARE(std::max(lines, 0), written);
+    QCOMPARE(int(run.trials().size()), trial);
 }
 
 QTEST_MAIN(TestReactions)
