@@ -107,6 +107,9 @@ void TestReactions::classification_data()
     QTest::newRow("short occultation: time typed before the tops is kept")
         << 1200 << QList<int>{1350, 1550} << "typed text" << "disappearance reappearance"
         << "0.350 0.350 0.200" << "0 0" << "focus|";
+    QTest::newRow("1.5 s after the vanish: still its reaction")
+        << 3000 << QList<int>{2500, 3300} << "" << "disappearance reappearance"
+        << "1.500 0.300 0.800" << "0 0" << "|focus 0.80 select";
     QTest::newRow("more than 1.5 s after the vanish: no reaction to it")
         << 3000 << QList<int>{2501, 3300} << "" << "ignored reappearance" << "- 0.300 -"
         << "0 0" << "focus|";
