@@ -204,7 +204,7 @@ void TestReactions::trialEnd_data()
     // on the main window, H a held Space as a busy X server reports it
     // (two presses, then a release and a press at the same instant), Z a
     // Space whose press and release carry no timestamp, c a
-    // click on the star field, 5 a digit typed, t Tab, w the end of the
+    // click on the star field, 5 a digit typed, + a sign typed, t Tab, w the end of the
     // wait for the return's top, n a new trial, u the log box unticked, q
     // the main window closed. Each key press, click and edge reads the
     // steady clock once: "readings" gives them in ms.
@@ -235,6 +235,9 @@ void TestReactions::trialEnd_data()
         << "2.000,0.250,0.200,0,0" << 1;
     QTest::newRow("a digit during the wait goes into the entry and ends it")
         << "hsb5" << QList<int>{1000, 1250, 3000, 3300} << "EditTemps" << "5|"
+        << "2.000,0.250,,0,0" << 1;
+    QTest::newRow("a sign during the wait goes into the entry and ends it")
+        << "hsb+" << QList<int>{1000, 1250, 3000, 3300} << "EditTemps" << "+|"
         << "2.000,0.250,,0,0" << 1;
     QTest::newRow("a held Space is one top")
         << "hHbn" << QList<int>{1000, 1250, 1300, 1350, 3000} << "Image1" << "|"
@@ -306,7 +309,8 @@ void TestReactions::trialEnd()
             QTest::mouseClick(Form1->ui.Image1, Qt::LeftButton);
             break;
         case '5':
-            QTest::keyClick(window, Qt::Key_5);
+        case '+':
+            QTest::keyClick(window, action.toLatin1());
             break;
         case 't':
             QTest::keyClick(window, Qt::Key_Tab);
