@@ -153,9 +153,16 @@ bool readLine(const char *begin, const char *end, Field fields[ColumnCount],
            && readCount(fields[ReappearanceAnticipations], count);
 }
 
+// The header to its eighth column: a log made before the later columns
+// came has just these, one made by a later program more.
 bool isHeader(const char *begin, const char *end)
 {
-    static const std::size_t length = std::strlen(ReactionsLog::HeaderLine);
+    static const std::size_t length = [] {
+        const char *p = ReactionsLog::HeaderLine;
+        for (int column = 1; column < ColumnCount; ++column)
+            p = std::strchr(p, ',') + 1;
+        return std::size_t(p - ReactionsLog::HeaderLine) + std::strcspn(p, ",");
+    }();
     const std::size_t size = std::size_t(end - begin);
     return size >= length && std::memcmp(begin, ReactionsLog::HeaderLine, length) == 0
            && (size == length || begin[length] == ',');

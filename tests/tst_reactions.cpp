@@ -122,6 +122,9 @@ void TestReactions::classification_data()
     QTest::newRow("short occultation: time typed before the tops is kept")
         << 1200 << QList<int>{1350, 1550} << "typed text" << "disappearance reappearance"
         << "0.350 0.350 0.200" << "0 0" << "focus|";
+    QTest::newRow("1.5 s after the vanish: still its reaction")
+        << 3000 << QList<int>{2500, 3300} << "" << "disappearance reappearance"
+        << "1.500 0.300 0.800" << "0 0" << "|focus 0.80 select";
     QTest::newRow("more than 1.5 s after the vanish: no reaction to it")
         << 3000 << QList<int>{2501, 3300} << "" << "ignored reappearance" << "- 0.300 -"
         << "0 0" << "focus|";
@@ -349,7 +352,7 @@ void TestReactions::trialEnd_data()
     // on the main window, H a held Space as a busy X server reports it
     // (two presses, then a release and a press at the same instant), Z a
     // Space whose press and release carry no timestamp, c a
-    // click on the star field, 5 a digit typed, t Tab, w the end of the
+    // click on the star field, 5 a digit typed, + a sign typed, t Tab, w the end of the
     // wait for the return's top, n a new trial, u the log box unticked, q
     // the main window closed. Each key press, click and edge reads the
     // steady clock once: "readings" gives them in ms.
@@ -380,6 +383,9 @@ void TestReactions::trialEnd_data()
         << "2.000,0.250,0.200,0,0" << 1;
     QTest::newRow("a digit during the wait goes into the entry and ends it")
         << "hsb5" << QList<int>{1000, 1250, 3000, 3300} << "EditTemps" << "5|"
+        << "2.000,0.250,,0,0" << 1;
+    QTest::newRow("a sign during the wait goes into the entry and ends it")
+        << "hsb+" << QList<int>{1000, 1250, 3000, 3300} << "EditTemps" << "+|"
         << "2.000,0.250,,0,0" << 1;
     QTest::newRow("a held Space is one top")
         << "hHbn" << QList<int>{1000, 1250, 1300, 1350, 3000} << "Image1" << "|"
@@ -451,7 +457,8 @@ void TestReactions::trialEnd()
             QTest::mouseClick(Form1->ui.Image1, Qt::LeftButton);
             break;
         case '5':
-            QTest::keyClick(window, Qt::Key_5);
+        case '+':
+            QTest::keyClick(window, action.toLatin1());
             break;
         case 't':
             QTest::keyClick(window, Qt::Key_Tab);

@@ -705,6 +705,21 @@ void TestStatsLog::reactionsHistory_data()
            "2026-12-01 20:00:00,4,2026-12-01 20:00:40.000,2.000,0.300,0.200,0,\r\n"
                + header
         << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 6;
+    QTest::newRow("the last second of 2000-02-29 read; 1900-02-29 and hour 24 are no dates")
+        << header + "2000-02-29 23:59:59,1,2000-02-29 23:59:59.999,2.000,0.300,,0,0\r\n"
+                    "1900-02-29 20:00:00,1,1900-02-29 20:00:10.000,2.000,0.300,,0,0\r\n"
+                    "2026-12-01 24:00:00,1,2026-12-02 00:00:10.000,2.000,0.300,,0,0\r\n"
+        << false << "2026-12-08 21:24:05" << QStringList{"2000-02-29 23:59:59|1|0.300|-"} << 2;
+    QTest::newRow("a byte-order mark before the header passed over")
+        << "\xEF\xBB\xBF" + header
+               + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.200,0,0\r\n"
+        << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 0;
+    QTest::newRow("an older log's header of eight columns, a newer one's with a column added")
+        << QByteArray(ReactionsLog::HeaderLine).split(',').mid(0, 8).join(',') + "\r\n"
+               + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,,0,0\r\n"
+               + QByteArray(ReactionsLog::HeaderLine) + ",cible\r\n"
+               + "2026-12-01 20:00:00,2,2026-12-01 20:00:20.000,2.000,0.200,0.400,0,0,3,0,0,1,5\r\n"
+        << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|2|0.250|0.400"} << 0;
     QTest::newRow("lines of this run in the log left out: the program has its trials")
         << header + "2026-12-08 21:24:05,1,2026-12-08 21:24:10.000,2.000,0.300,0.300,0,0\r\n"
                     "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.200,0,0\r\n"
