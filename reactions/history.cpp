@@ -8,6 +8,8 @@
 #include <QFile>
 
 #include <algorithm>
+#include <iterator>
+#include <optional>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -15,6 +17,7 @@
 #include <unistd.h>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace Reactions {
 
@@ -129,19 +132,49 @@ struct RunSums
     long double sums[2] = {};
 };
 
-// The line's figures, when every column up to the eighth has its shape;
-// the run's start is read last, by the caller.
-bool readLine(const char *begin, const char *end, Field fields[ColumnCount],
-              std::optional<double> reactions[2])
+// Where each needed column is in a line, as the last header named them;
+// before any header, or after one that lacks a needed column, in the
+// log's own order.
+struct ColumnPlaces
+{
+    int place[ColumnCount] = {Start, Trial, Returned, Duration, DisappearanceReaction,
+                              ReappearanceReaction, DisappearanceAnticipations,
+                              ReappearanceAnticipations};
+    int fields = ColumnCount; ///< a line needs at least this many
+};
+
+// Splits the line at its commas, up to count fields; returns how many.
+int splitFields(const char *begin, const char *end, Field *fields, int count)
 {
     const char *p = begin;
-    for (int column = 0; column < ColumnCount; ++column) {
+    int found = 0;
+    while (found < count) {
         const char *comma = static_cast<const char *>(std::memchr(p, ',', std::size_t(end - p)));
-        if (!comma && column + 1 < ColumnCount)
-            return false;
-        fields[column] = {p, comma ? comma : end};
-        p = comma ? comma + 1 : end;
+        fields[found++] = {p, comma ? comma : end};
+        if (!comma)
+            break;
+        p = comma + 1;
     }
+    return found;
+}
+
+// The line's figures, when every needed column has its shape; the run's
+// start is read last, by the caller.
+bool readLine(const char *begin, const char *end, const ColumnPlaces &places,
+              Field fields[ColumnCount], std::optional<double> reactions[2])
+{
+    // A header may put a needed column far on: a heap buffer then.
+    Field near[32];
+    std::vector<Field> far;
+    Field *line = near;
+    if (places.fields > 32) {
+        far.resize(std::size_t(places.fields));
+        line = far.data();
+    }
+    if (splitFields(begin, end, line, places.fields) < places.fields)
+        return false;
+    for (int column = 0; column < ColumnCount; ++column)
+        fields[column] = line[places.place[column]];
     std::int64_t returned = 0;
     std::int32_t count = 0;
     std::optional<double> duration;
@@ -153,19 +186,62 @@ bool readLine(const char *begin, const char *end, Field fields[ColumnCount],
            && readCount(fields[ReappearanceAnticipations], count);
 }
 
-// The header to its eighth column: a log made before the later columns
-// came has just these, one made by a later program more.
+// A header names its columns: every field a lower-case name, which no
+// field of a log line is (its first is a date).
 bool isHeader(const char *begin, const char *end)
 {
-    static const std::size_t length = [] {
+    bool fieldStart = true;
+    for (const char *p = begin; p < end; ++p) {
+        const char c = *p;
+        if (c == ',') {
+            if (fieldStart)
+                return false;
+            fieldStart = true;
+        } else if ((c >= 'a' && c <= 'z') || c == '_' || (!fieldStart && c >= '0' && c <= '9')) {
+            fieldStart = false;
+        } else {
+            return false;
+        }
+    }
+    return !fieldStart;
+}
+
+// The places that a header gives the needed columns, by their names in the
+// log's own header; none where it lacks one.
+std::optional<ColumnPlaces> placesOf(const char *begin, const char *end)
+{
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> own;
         const char *p = ReactionsLog::HeaderLine;
-        for (int column = 1; column < ColumnCount; ++column)
-            p = std::strchr(p, ',') + 1;
-        return std::size_t(p - ReactionsLog::HeaderLine) + std::strcspn(p, ",");
+        for (int column = 0; column < ColumnCount; ++column) {
+            const std::size_t length = std::strcspn(p, ",");
+            own.emplace_back(p, length);
+            p += length + 1;
+        }
+        return own;
     }();
-    const std::size_t size = std::size_t(end - begin);
-    return size >= length && std::memcmp(begin, ReactionsLog::HeaderLine, length) == 0
-           && (size == length || begin[length] == ',');
+    ColumnPlaces places;
+    std::fill(std::begin(places.place), std::end(places.place), -1);
+    places.fields = 0;
+    const char *p = begin;
+    for (int field = 0; p <= end; ++field) {
+        const char *comma = static_cast<const char *>(std::memchr(p, ',', std::size_t(end - p)));
+        const std::string name(p, comma ? comma : end);
+        for (int column = 0; column < ColumnCount; ++column) {
+            if (places.place[column] < 0 && name == names[std::size_t(column)]) {
+                places.place[column] = field;
+                places.fields = std::max(places.fields, field + 1);
+            }
+        }
+        if (!comma)
+            break;
+        p = comma + 1;
+    }
+    for (int column = 0; column < ColumnCount; ++column) {
+        if (places.place[column] < 0)
+            return std::nullopt;
+    }
+    return places;
 }
 
 RunFigures figuresOf(const RunSums &sums)
@@ -192,6 +268,7 @@ History parseHistory(const char *data, std::size_t size)
     // The lines of a run follow one another: its start is read once.
     const char *lastStart = nullptr;
     std::size_t lastIndex = 0;
+    ColumnPlaces places;
 
     const char *p = data;
     const char *const end = data + size;
@@ -206,12 +283,23 @@ History parseHistory(const char *data, std::size_t size)
             --lineEnd;
         const char *const line = p;
         p = next;
-        if (line == lineEnd || isHeader(line, lineEnd))
+        if (line == lineEnd)
             continue;
+        if (isHeader(line, lineEnd)) {
+            // The lines after a header are read by its names. One that
+            // lacks a needed column is another program's, or an older
+            // version's: its lines are no log lines, and count as
+            // unreadable, as it does.
+            const std::optional<ColumnPlaces> named = placesOf(line, lineEnd);
+            places = named ? *named : ColumnPlaces();
+            if (!named)
+                ++history.unreadableLines;
+            continue;
+        }
 
         Field fields[ColumnCount];
         std::optional<double> reactions[2];
-        if (!readLine(line, lineEnd, fields, reactions)) {
+        if (!readLine(line, lineEnd, places, fields, reactions)) {
             ++history.unreadableLines;
             continue;
         }

@@ -36,10 +36,13 @@ struct History
 };
 
 /// Reads the text of a reactions log: one run per start found in its lines.
-/// The log's own header (with any columns added after its eighth), empty
-/// lines and a leading byte-order mark are passed over; any other line that
-/// is not a log line of eight columns or more, each of its shape, is
-/// counted as unreadable and left out.
+/// A header (a line of column names) says where the columns are in the
+/// lines after it, whatever their order and whatever other columns it
+/// names; before any header, and after one that lacks a needed column (it
+/// counts as unreadable), the log's own order holds. Empty lines and a
+/// leading byte-order mark are passed over; any other line whose needed
+/// columns do not each have their shape is counted as unreadable and left
+/// out.
 History parseHistory(const char *data, std::size_t size);
 
 /// Reads the reactions log at path as parseHistory() does. A file that

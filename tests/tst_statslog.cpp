@@ -720,6 +720,24 @@ void TestStatsLog::reactionsHistory_data()
                + QByteArray(ReactionsLog::HeaderLine) + ",cible\r\n"
                + "2026-12-01 20:00:00,2,2026-12-01 20:00:20.000,2.000,0.200,0.400,0,0,3,0,0,1,5\r\n"
         << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|2|0.250|0.400"} << 0;
+    QTest::newRow("a header with the reactions' columns swapped: read by their names")
+        << QByteArray("seance,essai,date_utc,duree_s,reaction_reapparition_s,"
+                      "reaction_disparition_s,anticipations_reapparition,"
+                      "anticipations_disparition,eclat\r\n")
+               + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.400,0.300,0,1,0\r\n"
+        << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.400"} << 0;
+    QTest::newRow("columns in another order after the log's own lines; back to it at its header")
+        << header + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,,0,0\r\n"
+               + "reaction_disparition_s,duree_s,essai,seance,date_utc,anticipations_disparition,"
+                 "reaction_reapparition_s,anticipations_reapparition\r\n"
+                 "0.500,2.000,2,2026-12-01 20:00:00,2026-12-01 20:00:20.000,0,0.600,0\r\n"
+               + header + "2026-12-01 20:00:00,3,2026-12-01 20:00:30.000,2.000,0.400,,0,0\r\n"
+        << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|3|0.400|0.600"} << 0;
+    QTest::newRow("a header without a reaction column: it and its lines unreadable")
+        << QByteArray("seance,essai,date_utc,duree_s,reaction_disparition_s,"
+                      "anticipations_disparition,anticipations_reapparition\r\n"
+                      "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0,0\r\n")
+        << false << "2026-12-08 21:24:05" << QStringList() << 2;
     QTest::newRow("lines of this run in the log left out: the program has its trials")
         << header + "2026-12-08 21:24:05,1,2026-12-08 21:24:10.000,2.000,0.300,0.300,0,0\r\n"
                     "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.200,0,0\r\n"
