@@ -112,9 +112,16 @@ void createForms()
     // The personal-equation and conditions windows are built when first
     // wanted; what the main window needs of them is read now. A reactions
     // log that cannot be read is reported, and start-up goes on.
-    runGuarded([] { run->readEarlierRuns(QString::fromLatin1(ReactionsLog::FileName)); });
-    if (run->hasReactions())
-        Form1->showReactionsButton();
+    // It is read aside, so that no length of it delays the main window.
+    QObject::connect(run.get(), &Reactions::Run::earlierRunsRead, Form1, [] {
+        if (run->hasReactions())
+            Form1->showReactionsButton();
+        runGuarded([] {
+            if (const std::exception_ptr error = run->takeReadError())
+                std::rethrow_exception(error);
+        });
+    });
+    run->readEarlierRunsAside(QString::fromLatin1(ReactionsLog::FileName));
     conditions->load();
 }
 

@@ -334,7 +334,32 @@ History parseHistory(const char *data, std::size_t size)
     return history;
 }
 
-History readHistory(const QString &path)
+namespace {
+
+// Reads up to size bytes at offset into text, from its end; returns false
+// on an error.
+bool readAt(int fd, std::int64_t offset, std::size_t size, std::string &text)
+{
+    const std::size_t start = text.size();
+    text.resize(start + size);
+    std::size_t filled = 0;
+    while (filled < size) {
+        const ssize_t got = ::pread(fd, &text[start + filled], size - filled,
+                                    off_t(offset + std::int64_t(filled)));
+        if (got > 0)
+            filled += std::size_t(got);
+        else if (got == 0)
+            break;
+        else if (errno != EINTR)
+            return false;
+    }
+    text.resize(start + filled);
+    return true;
+}
+
+} // namespace
+
+History readHistory(const QString &path, std::int64_t maxBytes)
 {
     // Opening a pipe without a writer would wait for one: the file is opened
     // without waiting, and read only when it is a regular file.
@@ -344,27 +369,35 @@ History readHistory(const QString &path)
     struct stat status;
     std::string text;
     bool read = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    bool olderLeftOut = false;
     if (read) {
-        // The file may grow while it is read: read to its end.
-        text.resize(std::size_t(status.st_size) + 1);
-        std::size_t filled = 0;
-        for (;;) {
-            if (filled == text.size())
-                text.resize(text.size() * 2);
-            const ssize_t got = ::read(fd, &text[filled], text.size() - filled);
-            if (got > 0) {
-                filled += std::size_t(got);
-            } else if (got == 0) {
-                break;
-            } else if (errno != EINTR) {
-                read = false;
-                break;
-            }
+        const std::int64_t size = status.st_size;
+        if (size <= maxBytes) {
+            // A log that grows while it is read keeps its new lines for the
+            // next start.
+            read = readAt(fd, 0, std::size_t(size), text);
+        } else {
+            // The header, then the last lines whole: those after the first
+            // line end within the bound.
+            std::string head;
+            read = readAt(fd, 0, 4096, head);
+            const std::size_t headerEnd = head.find('\n');
+            if (read && headerEnd != std::string::npos)
+                text.assign(head, 0, headerEnd + 1);
+            std::string tail;
+            read = read && readAt(fd, size - maxBytes, std::size_t(maxBytes), tail);
+            const std::size_t firstLine = tail.find('\n');
+            if (read && firstLine != std::string::npos)
+                text.append(tail, firstLine + 1, std::string::npos);
+            olderLeftOut = true;
         }
-        text.resize(filled);
     }
     ::close(fd);
-    return read ? parseHistory(text.data(), text.size()) : History();
+    if (!read)
+        return {};
+    History history = parseHistory(text.data(), text.size());
+    history.olderLeftOut = olderLeftOut;
+    return history;
 }
 
 std::vector<RunFigures> earlierRuns(const History &history, std::int64_t currentStartUtcSeconds)

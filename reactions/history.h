@@ -33,7 +33,15 @@ struct History
     std::vector<RunFigures> runs; ///< in the order of their first lines
     /// Lines that are not the log's lines: another header's, damaged ones.
     std::int32_t unreadableLines = 0;
+    /// The log is longer than what is read of it: its older runs are left
+    /// out.
+    bool olderLeftOut = false;
 };
+
+/// Of a longer log, only its first line (a header) and its last this many
+/// bytes are read: at some 80 bytes a trial, the last hundreds of
+/// thousands of trials.
+constexpr std::int64_t HistoryReadBytes = std::int64_t(64) << 20;
 
 /// Reads the text of a reactions log: one run per start found in its lines.
 /// A header (a line of column names) says where the columns are in the
@@ -45,10 +53,10 @@ struct History
 /// out.
 History parseHistory(const char *data, std::size_t size);
 
-/// Reads the reactions log at path as parseHistory() does. A file that
-/// cannot be read, or that is no regular file (a pipe would wait for a
-/// writer), gives no runs.
-History readHistory(const QString &path);
+/// Reads the reactions log at path as parseHistory() does, its first line
+/// and its last maxBytes at most. A file that cannot be read, or that is no
+/// regular file (a pipe would wait for a writer), gives no runs.
+History readHistory(const QString &path, std::int64_t maxBytes = HistoryReadBytes);
 
 /// The log's runs other than the one that started at the given time (whose
 /// trials the program has already), newest first.

@@ -179,8 +179,20 @@ void QtCharts::showTrials(const EdgeChart (&edges)[2], int first, int last, doub
 
 void QtCharts::showRuns(const QList<QPointF> (&means)[2], int places, double low, double high)
 {
-    for (int edge = 0; edge < 2; ++edge)
-        m_runMeans[edge]->replace(means[edge]);
+    for (int edge = 0; edge < 2; ++edge) {
+        // Most often this run's mean alone has moved: that point alone is
+        // replaced, and the others are not laid out again.
+        QLineSeries *series = m_runMeans[edge];
+        const QList<QPointF> &points = means[edge];
+        if (series->count() != points.size()) {
+            series->replace(points);
+            continue;
+        }
+        for (int i = 0; i < points.size(); ++i) {
+            if (series->at(i) != points[i])
+                series->replace(i, points[i]);
+        }
+    }
     fitAcrossAxis(m_runAxis, 1, places);
     // The runs' chart is low: more labels than three would overlap, and Qt
     // Charts would show them as "...".

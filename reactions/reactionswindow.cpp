@@ -20,6 +20,16 @@ namespace {
 
 const Edge Edges[] = {Edge::Disappearance, Edge::Reappearance};
 
+// The newest earlier runs that the table and the chart show: a log of
+// years would otherwise take seconds to show, for rows no one scrolls to.
+constexpr int MaxRunsShown = 500;
+
+// The newest earlier runs shown, newest first.
+std::vector<RunFigures> shownRuns(const std::vector<RunFigures> &runs)
+{
+    return {runs.begin(), runs.begin() + std::min<std::ptrdiff_t>(runs.size(), MaxRunsShown)};
+}
+
 // A label shown with its text, and out of the way (and of the tab chain)
 // without one.
 void showText(QLabel *label, const QString &text)
@@ -51,9 +61,18 @@ ReactionsWindow::ReactionsWindow(const Reactions::Run &run)
     bind(ui.copyButton, &QPushButton::clicked, &ReactionsWindow::copyClicked);
     connect(&run, &Reactions::Run::trialAdded, this,
             [this] { runGuarded([this] { showFigures(); }); });
+    // Read aside at start-up, the earlier runs may come after the window.
+    connect(&run, &Reactions::Run::earlierRunsRead, this, [this] {
+        runGuarded([this] {
+            m_earlierShown = false;
+            showLogState();
+            showFigures();
+        });
+    });
 
     runGuarded([this] {
         writeHeaders();
+        showLogState();
         showFigures();
     });
 }
@@ -75,11 +94,26 @@ void ReactionsWindow::writeHeaders()
     ui.trialsChart->setAccessibleName(QStringLiteral("Temps de réaction par essai"));
     ui.runsChart->setAccessibleName(QStringLiteral("Temps de réaction moyens par séance"));
 
+}
+
+void ReactionsWindow::showLogState()
+{
     const int unreadable = m_run.unreadableLines();
-    showText(ui.unreadableLabel,
-             unreadable == 0   ? QString()
-             : unreadable == 1 ? QStringLiteral("1 ligne illisible")
-                               : QStringLiteral("%1 lignes illisibles").arg(CountText(unreadable)));
+    QStringList state;
+    if (unreadable == 1)
+        state << QStringLiteral("1 ligne illisible");
+    else if (unreadable > 1)
+        state << QStringLiteral("%1 lignes illisibles").arg(CountText(unreadable));
+    if (m_run.olderLeftOut())
+        state << QStringLiteral("les séances les plus anciennes ne sont pas lues");
+    const int runs = int(m_run.earlierRuns().size());
+    if (runs > MaxRunsShown)
+        state << QStringLiteral("%1 séances plus anciennes non montrées")
+                     .arg(CountText(runs - MaxRunsShown));
+    QString text = state.join(QStringLiteral(" ; "));
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    showText(ui.unreadableLabel, text);
 }
 
 void ReactionsWindow::okClicked(QObject *)
@@ -136,10 +170,11 @@ void ReactionsWindow::showFigures()
 void ReactionsWindow::showEarlierRuns()
 {
     StringGrid *grid = ui.runsTable;
-    const int count = int(m_run.earlierRuns().size());
+    const std::vector<RunFigures> runs = shownRuns(m_run.earlierRuns());
+    const int count = int(runs.size());
     grid->setRowCount(count + 1);
     for (int i = 0; i < count; ++i) {
-        const RunFigures &earlier = m_run.earlierRuns()[std::size_t(i)];
+        const RunFigures &earlier = runs[std::size_t(i)];
         const int row = i + 1;
         grid->setCell(0, row, localText(earlier.startUtcSeconds));
         grid->setCell(1, row, earlier.disappearanceCount > 0
@@ -157,8 +192,9 @@ void ReactionsWindow::showEarlierRuns()
 void ReactionsWindow::showThisRun(const EdgeFigures (&figures)[2])
 {
     StringGrid *grid = ui.runsTable;
-    const int row = m_run.newerRuns() + 1;
-    if (grid->rowCount() == int(m_run.earlierRuns().size()) + 1) {
+    const int shown = int(shownRuns(m_run.earlierRuns()).size());
+    const int row = std::min(m_run.newerRuns(), shown) + 1;
+    if (grid->rowCount() == shown + 1) {
         grid->insertRow(row);
         grid->setCell(0, row, localText(m_run.startUtcSeconds()));
         grid->fitColumnToTexts(0);
@@ -172,8 +208,9 @@ void ReactionsWindow::showProgress()
 {
     m_progressStale = false;
     const bool firstShowing = !m_shownOnce;
-    if (firstShowing) {
-        m_shownOnce = true;
+    m_shownOnce = true;
+    if (!m_earlierShown) {
+        m_earlierShown = true;
         showEarlierRuns();
     }
     EdgeFigures figures[2];
@@ -237,27 +274,33 @@ void ReactionsWindow::showRunsChart(const EdgeFigures (&figures)[2])
 {
     // The chart runs from the oldest run to the newest, this one in its
     // place.
+    const std::vector<RunFigures> runs = shownRuns(m_run.earlierRuns());
     double low = HUGE_VAL;
     double high = -HUGE_VAL;
     QList<QPointF> means[2];
     for (int edge = 0; edge < 2; ++edge) {
         means[edge] = Reactions::runMeans(
-            m_run.earlierRuns(), m_run.newerRuns(), Edges[edge],
+            runs, std::min(m_run.newerRuns(), int(runs.size())), Edges[edge],
             figures[edge].count > 0 ? std::optional<double>(figures[edge].mean) : std::nullopt);
         for (const QPointF &point : means[edge]) {
             low = std::min(low, point.y());
             high = std::max(high, point.y());
         }
     }
-    if (m_charts)
-        m_charts->showRuns(means, int(m_run.earlierRuns().size()) + 1, low, high);
+    // Drawn again only where a mean changed: with hundreds of runs, a
+    // drawing holds up the window for tens of milliseconds.
+    if (m_charts && (means[0] != m_chartedMeans[0] || means[1] != m_chartedMeans[1])) {
+        m_charts->showRuns(means, int(runs.size()) + 1, low, high);
+        m_chartedMeans[0] = means[0];
+        m_chartedMeans[1] = means[1];
+    }
 
-    const int runs = ui.runsTable->rowCount() - 1;
+    const int rows = ui.runsTable->rowCount() - 1;
     QString description =
-        runs == 0   ? QStringLiteral("Aucune séance.")
-        : runs == 1 ? QStringLiteral("1 séance.")
+        rows == 0   ? QStringLiteral("Aucune séance.")
+        : rows == 1 ? QStringLiteral("1 séance.")
                     : QStringLiteral("%1 séances, de la plus ancienne à la plus récente.")
-                          .arg(CountText(runs));
+                          .arg(CountText(rows));
     for (int edge = 0; edge < 2; ++edge) {
         const QList<QPointF> &points = means[edge];
         description += QLatin1Char(' ') + edgeName(edge) + QStringLiteral(" : ");

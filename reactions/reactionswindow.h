@@ -8,6 +8,7 @@
 #include "ui_reactionswindow.h"
 
 #include <memory>
+#include <vector>
 
 /// The personal-equation window: the run's reaction times at the
 /// disappearance and at the reappearance, as figures in a small grid, the
@@ -29,9 +30,11 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    /// Writes the grids' header cells, names the charts and says how many
-    /// lines of the log could not be read.
+    /// Writes the grids' header cells and names the charts.
     void writeHeaders();
+    /// Says how many lines of the log could not be read, and whether older
+    /// runs were left out.
+    void showLogState();
     void okClicked(QObject *sender);
     /// Puts the report line on the clipboard.
     void copyClicked(QObject *sender);
@@ -46,6 +49,10 @@ private:
     const Reactions::Run &m_run;
     /// Trials came since the runs and the charts were last shown.
     bool m_progressStale = true;
+    /// The earlier runs are in the runs table.
+    bool m_earlierShown = false;
+    /// The runs' means as the chart last drew them.
+    QList<QPointF> m_chartedMeans[2];
 
     /// Built when the window is first shown; none if they could not be.
     std::unique_ptr<Reactions::Charts> m_charts;

@@ -12,12 +12,76 @@ Run::Run(std::int64_t startUtcMs, QObject *parent)
 {
 }
 
+Run::~Run()
+{
+    if (m_reader.joinable())
+        m_reader.join();
+}
+
 void Run::readEarlierRuns(const QString &path)
 {
-    const History history = readHistory(path);
-    m_unreadableLines = history.unreadableLines;
-    m_earlierRuns = Reactions::earlierRuns(history, startUtcSeconds());
+    Reading reading;
+    try {
+        reading.history = readHistory(path);
+    } catch (...) {
+        reading.error = std::current_exception();
+    }
+    takeEarlierRuns(std::move(reading));
+}
+
+void Run::readEarlierRunsAside(const QString &path)
+{
+    m_reader = std::thread([this, path] {
+        Reading reading;
+        try {
+            reading.history = readHistory(path);
+        } catch (...) {
+            reading.error = std::current_exception();
+        }
+        {
+            const std::lock_guard<std::mutex> lock(m_readMutex);
+            m_readAside = std::move(reading);
+        }
+        QMetaObject::invokeMethod(this, &Run::takeReadingAside, Qt::QueuedConnection);
+    });
+}
+
+void Run::waitForEarlierRuns()
+{
+    if (m_reader.joinable())
+        m_reader.join();
+    takeReadingAside();
+}
+
+void Run::takeReadingAside()
+{
+    std::optional<Reading> reading;
+    {
+        const std::lock_guard<std::mutex> lock(m_readMutex);
+        reading.swap(m_readAside);
+    }
+    if (!reading)
+        return;
+    if (m_reader.joinable())
+        m_reader.join();
+    takeEarlierRuns(std::move(*reading));
+}
+
+void Run::takeEarlierRuns(Reading reading)
+{
+    m_readError = reading.error;
+    m_unreadableLines = reading.history.unreadableLines;
+    m_olderLeftOut = reading.history.olderLeftOut;
+    m_earlierRuns = Reactions::earlierRuns(reading.history, startUtcSeconds());
     m_newerRuns = newerRunCount(m_earlierRuns, startUtcSeconds());
+    emit earlierRunsRead();
+}
+
+std::exception_ptr Run::takeReadError()
+{
+    std::exception_ptr error;
+    std::swap(error, m_readError);
+    return error;
 }
 
 void Run::addTrial(const TrialReactions &trial, std::int64_t returnUtcMs, double duration)

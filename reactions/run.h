@@ -10,6 +10,10 @@
 #include <QString>
 
 #include <cstdint>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
 namespace Reactions {
@@ -29,9 +33,21 @@ public:
     std::int64_t startUtcMs() const { return m_startUtcMs; }
     std::int64_t startUtcSeconds() const { return m_startUtcMs / 1000; }
 
+    ~Run() override;
+
     /// Reads the runs of the reactions log at path, once: they do not change
     /// during this run, whose lines come from its own trials.
     void readEarlierRuns(const QString &path);
+    /// The same on a thread of its own, so that the windows need not wait
+    /// for it: earlierRunsRead() tells when the runs are there.
+    void readEarlierRunsAside(const QString &path);
+    /// Waits for a reading started aside, and takes its runs now.
+    void waitForEarlierRuns();
+    /// What stopped the reading, if anything: thrown again by the caller,
+    /// once.
+    std::exception_ptr takeReadError();
+    /// Whether the log is longer than what was read of it.
+    bool olderLeftOut() const { return m_olderLeftOut; }
     /// The log's other runs, newest first.
     const std::vector<RunFigures> &earlierRuns() const { return m_earlierRuns; }
     /// How many of the earlier runs started after this one: none unless
@@ -60,13 +76,27 @@ public:
 
 signals:
     void trialAdded();
+    void earlierRunsRead();
 
 private:
+    struct Reading
+    {
+        History history;
+        std::exception_ptr error;
+    };
+    void takeEarlierRuns(Reading reading);
+    void takeReadingAside();
+
     std::int64_t m_startUtcMs;
     std::vector<TrialReactions> m_trials;
     std::vector<RunFigures> m_earlierRuns;
     int m_newerRuns = 0;
     int m_unreadableLines = 0;
+    bool m_olderLeftOut = false;
+    std::exception_ptr m_readError;
+    std::thread m_reader;
+    std::mutex m_readMutex;
+    std::optional<Reading> m_readAside;
     bool m_logged = true;
     QByteArrayList m_unwritten;
 };

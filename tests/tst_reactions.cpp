@@ -602,6 +602,7 @@ void TestReactions::windowFigures()
     QVERIFY(log.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(log) == log.size()));
     file.close();
     createForms();
+    currentRun().waitForEarlierRuns();
     QCOMPARE(Form1->ui.ButtonReactions->isHidden(), log.isEmpty());
     QVERIFY(!reactionsWindowBuilt()); // built when first wanted
 

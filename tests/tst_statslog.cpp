@@ -143,6 +143,8 @@ private slots:
     void reactionsLine();
     void reactionsHistory_data();
     void reactionsHistory();
+    void historyBound_data();
+    void historyBound();
 };
 
 void TestStatsLog::appendsAtClose_data()
@@ -782,6 +784,54 @@ void TestStatsLog::reactionsHistory()
                               mean(run.reappearanceCount, run.reappearanceMean)));
     QCOMPARE(shown, runs);
     QCOMPARE(history.unreadableLines, unreadable);
+}
+
+void TestStatsLog::historyBound_data()
+{
+    // Runs of one line each, the first at 10:00:00, one a second; the log
+    // read to a bound of so many bytes. Then the runs read, oldest and
+    // newest, and whether older ones were left out.
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("bound");
+    QTest::addColumn<QString>("read");
+    const QByteArray own = ReactionsLog::HeaderLine + QByteArray("\r\n");
+    QTest::newRow("within the bound: every run") << own << 100 << 65536 << "100 10:00:00 10:01:39";
+    QTest::newRow("beyond it: the last whole lines")
+        << own << 100 << 2000 << "28 10:01:12 10:01:39 older left out";
+    QTest::newRow("beyond it, with the header's order of columns")
+        << QByteArray("essai,seance,date_utc,duree_s,reaction_disparition_s,"
+                      "reaction_reapparition_s,anticipations_disparition,"
+                      "anticipations_reapparition\r\n")
+        << 100 << 2000 << "28 10:01:12 10:01:39 older left out";
+}
+
+void TestStatsLog::historyBound()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(int, lines);
+    QFETCH(int, bound);
+    QFETCH(QString, read);
+    const bool ownOrder = header.startsWith("seance");
+    QByteArray content = header;
+    for (int i = 0; i < lines; ++i) {
+        const QByteArray start =
+            QTime(10, 0).addSecs(i).toString(QStringLiteral("HH:mm:ss")).toLatin1();
+        const QByteArray first = ownOrder ? "2026-12-01 " + start + ",1" : "1,2026-12-01 " + start;
+        content += first + ",2026-12-01 " + start + ".500,2.000,0.300,0.400,0,0\r\n";
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("reactions.csv"));
+    writeFile(path, content);
+    const Reactions::History history = Reactions::readHistory(path, bound);
+    QStringList seen{QString::number(history.runs.size())};
+    for (const Reactions::RunFigures *run : {&history.runs.front(), &history.runs.back()})
+        seen << QDateTime::fromSecsSinceEpoch(run->startUtcSeconds, Qt::UTC)
+                    .toString(QStringLiteral("HH:mm:ss"));
+    if (history.olderLeftOut)
+        seen << QStringLiteral("older left out");
+    QCOMPARE(seen.join(QLatin1Char(' ')), read);
+    QCOMPARE(history.unreadableLines, 0);
 }
 
 QTEST_MAIN(TestStatsLog)
