@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "conditions/conditions.h"
 
 #include <QFileInfo>
@@ -19,8 +21,8 @@ namespace {
 
 const QByteArray Group = QByteArrayLiteral("[conditions]");
 
-// The keys of the steps, with bips the keys in the file's order: the
-// alphabetical one QSettings wrote them in before.
+// The steps' keys. After bips, they are in the order the file has them:
+// the alphabetical one QSettings wrote them in before.
 struct StepKey
 {
     const char *key;
@@ -52,7 +54,7 @@ std::optional<int> stepValue(const QByteArray &value)
 {
     const QByteArray digits = value.startsWith('-') ? value.mid(1) : value;
     if (digits.isEmpty() || digits.size() > 9 || (digits[0] == '0' && value != "0")
-        || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        || !std::all_of(digits.begin(), digits.end(), [](char c) { return '0' <= c && c <= '9'; }))
         return std::nullopt;
     return step(value.toInt());
 }
@@ -182,7 +184,8 @@ QString systemReason(int error, const QByteArray &path, bool folder)
     switch (error) {
     case EACCES:
     case EPERM:
-        return (folder ? QStringLiteral("accès refusé au dossier ") : QStringLiteral("accès refusé à "))
+        return (folder ? QStringLiteral("accès refusé au dossier ")
+                       : QStringLiteral("accès refusé à "))
                + name;
     case EROFS:
         return what + QStringLiteral(" est sur un disque en lecture seule");
@@ -234,8 +237,8 @@ int createBeside(const QByteArray &target, QByteArray &name)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                              0666);
+        const int fd =
+            ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -343,7 +346,8 @@ QString save(const ObservingConditions &conditions)
             return systemReason(errno, path, false);
         }
         if (!S_ISREG(status.st_mode))
-            return QStringLiteral("le lien %1 ne mène pas à un fichier ordinaire").arg(nameOf(path));
+            return QStringLiteral("le lien %1 ne mène pas à un fichier ordinaire")
+                .arg(nameOf(path));
         target = QFile::encodeName(QFileInfo(QFile::decodeName(path)).canonicalFilePath());
     }
     // The file is read, for the lines that are not the conditions', and
