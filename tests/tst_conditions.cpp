@@ -358,14 +358,14 @@ void TestConditions::keptConditions_data()
     QTest::addColumn<QList<int>>("shown"); // Éclat, Scintillation, Fondu, Bips
     QTest::newRow("nothing kept: the defaults") << QByteArray() << QList<int>{0, 0, 0, 0};
     QTest::newRow("kept from the last run")
-        << QByteArray("[conditions]\neclat=2\nscintillation=5\nfondu=4\n") << QList<int>{2, 5, 4, 0};
+        << QByteArray("[conditions]\neclat=2\nscintillation=5\nfondu=4\n")
+        << QList<int>{2, 5, 4, 0};
     QTest::newRow("out of range or unreadable: within the sliders")
         << QByteArray("[conditions]\neclat=9\nscintillation=-3\nfondu=abc\n")
         << QList<int>{5, 0, 0, 0};
-    QTest::newRow("bips=non: off") << QByteArray("[conditions]\nbips=non\n") << QList<int>{0, 0, 0, 0};
-    QTest::newRow("bips=nan: off") << QByteArray("[conditions]\nbips=nan\n") << QList<int>{0, 0, 0, 0};
-    QTest::newRow("bips=peut-etre: off")
-        << QByteArray("[conditions]\nbips=peut-etre\n") << QList<int>{0, 0, 0, 0};
+    for (const char *value : {"non", "nan", "peut-etre"})
+        QTest::addRow("bips=%s: off", value)
+            << QByteArray("[conditions]\nbips=") + value << QList<int>{0, 0, 0, 0};
     QTest::newRow("numbers not as the program writes them: the defaults")
         << QByteArray("[conditions]\neclat=+3\nscintillation=04\nfondu=\"2\"\n")
         << QList<int>{0, 0, 0, 0};
@@ -418,11 +418,14 @@ void TestConditions::keptFile_data()
         << "dangling link" << 0 << "le lien velmaris.conf ne mène à aucun fichier";
     QTest::newRow("a link to a FIFO: the FIFO neither waited for nor replaced")
         << "link to fifo" << 0 << "le lien velmaris.conf ne mène pas à un fichier ordinaire";
-    QTest::newRow("its folder a file") << "file for folder" << 0 << "velmaris n'est pas un dossier";
+    QTest::newRow("its folder a file")
+        << "file for folder" << 0 << "velmaris n'est pas un dossier";
     QTest::newRow("a read-only file: read, not replaced")
         << "read-only file" << 2 << "accès refusé à velmaris.conf";
-    QTest::newRow("an unreadable file") << "unreadable file" << 0 << "accès refusé à velmaris.conf";
-    QTest::newRow("a read-only folder") << "read-only folder" << 2 << "accès refusé au dossier velmaris";
+    QTest::newRow("an unreadable file")
+        << "unreadable file" << 0 << "accès refusé à velmaris.conf";
+    QTest::newRow("a read-only folder")
+        << "read-only folder" << 2 << "accès refusé au dossier velmaris";
     QTest::newRow("a read-only configuration folder")
         << "read-only home" << 0 << "accès refusé au dossier %1";
 }
@@ -466,16 +469,16 @@ void TestConditions::keptFile()
     } else {
         QVERIFY(writeFile(keptName));
         const bool inFolder = standing == "read-only folder";
-        QCOMPARE(::chmod(inFolder ? QFile::encodeName(folder) : kept,
-                         standing == "unreadable file" ? 0200 : 0500),
-                 0);
+        const int mode = standing == "unreadable file" ? 0200 : inFolder ? 0500 : 0400;
+        QCOMPARE(::chmod(inFolder ? QFile::encodeName(folder) : kept, mode), 0);
     }
     // What stands there, and where it leads.
     const auto described = [&] {
         struct stat status;
-        QString text = QString::number(::lstat(kept, &status) == 0 ? status.st_mode : 0, 8);
-        text += QLatin1Char(' ') + QFile::symLinkTarget(QFile::decodeName(kept));
-        return text + QLatin1Char(' ') + QString::number(::stat(kept, &status) == 0 ? status.st_mode : 0, 8);
+        const QString linked = QFile::symLinkTarget(keptName);
+        const mode_t own = ::lstat(kept, &status) == 0 ? status.st_mode : 0;
+        const mode_t led = ::stat(kept, &status) == 0 ? status.st_mode : 0;
+        return QStringLiteral("%1 %2 %3").arg(own, 0, 8).arg(linked).arg(led, 0, 8);
     };
     const QString before = described();
 
