@@ -2,26 +2,276 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "conditions/conditions.h"
 
-#include <QSettings>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Conditions {
 
 namespace {
 
-QSettings settings()
+const QByteArray Group = QByteArrayLiteral("[conditions]");
+
+// The steps' keys. After bips, they are in the order the file has them:
+// the alphabetical one QSettings wrote them in before.
+struct StepKey
 {
-    // ~/.config/velmaris/velmaris.conf on Linux, whatever the application's
-    // own names.
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("velmaris"),
-                     QStringLiteral("velmaris"));
-}
+    const char *key;
+    int ObservingConditions::*member;
+};
+const StepKey StepKeys[] = {{"eclat", &ObservingConditions::eclat},
+                            {"fondu", &ObservingConditions::fondu},
+                            {"scintillation", &ObservingConditions::scintillation}};
 
 int step(int value)
 {
     return std::clamp(value, 0, LastStep);
+}
+
+// A line's key, when it is one of the conditions'.
+std::optional<QByteArray> conditionsKey(const QByteArray &trimmed)
+{
+    const QByteArray key = trimmed.left(trimmed.indexOf('=')).trimmed();
+    if (trimmed.contains('=')
+        && (key == "bips" || key == "eclat" || key == "fondu" || key == "scintillation"))
+        return key;
+    return std::nullopt;
+}
+
+// A step written as save() writes a number: decimal digits, a minus sign
+// before a negative one, no leading zero. One beyond the sliders' range is
+// brought within it.
+std::optional<int> stepValue(const QByteArray &value)
+{
+    const QByteArray digits = value.startsWith('-') ? value.mid(1) : value;
+    if (digits.isEmpty() || digits.size() > 9 || (digits[0] == '0' && value != "0")
+        || !std::all_of(digits.begin(), digits.end(), [](char c) { return '0' <= c && c <= '9'; }))
+        return std::nullopt;
+    return step(value.toInt());
+}
+
+ObservingConditions parse(const QByteArray &text)
+{
+    ObservingConditions conditions;
+    bool inGroup = false;
+    for (const QByteArray &line : text.split('\n')) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith('[')) {
+            inGroup = trimmed == Group;
+            continue;
+        }
+        if (!inGroup || !conditionsKey(trimmed))
+            continue;
+        // Only what save() writes is taken; anything else leaves the default.
+        const QByteArray key = *conditionsKey(trimmed);
+        const QByteArray value = trimmed.mid(trimmed.indexOf('=') + 1).trimmed();
+        if (key == "bips")
+            conditions.bips = value == "true";
+        for (const StepKey &entry : StepKeys) {
+            if (key == entry.key)
+                conditions.*entry.member =
+                    stepValue(value).value_or(ObservingConditions().*entry.member);
+        }
+    }
+    return conditions;
+}
+
+QByteArray conditionsLines(const ObservingConditions &conditions)
+{
+    QByteArray lines = QByteArrayLiteral("bips=") + (conditions.bips ? "true" : "false") + '\n';
+    for (const StepKey &entry : StepKeys)
+        lines += entry.key + ('=' + QByteArray::number(conditions.*entry.member)) + '\n';
+    return lines;
+}
+
+// The file's text with the conditions' lines in place of those it had, the
+// rest as it was.
+QByteArray merged(QByteArray text, const ObservingConditions &conditions)
+{
+    if (text.endsWith('\n'))
+        text.chop(1);
+    QByteArray result;
+    bool inGroup = false;
+    bool placed = false;
+    for (const QByteArray &line : text.isEmpty() ? QList<QByteArray>() : text.split('\n')) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith('['))
+            inGroup = trimmed == Group;
+        else if (inGroup && conditionsKey(trimmed))
+            continue;
+        result += line + '\n';
+        if (inGroup && !placed) {
+            result += conditionsLines(conditions);
+            placed = true;
+        }
+    }
+    if (!placed)
+        result += (result.isEmpty() ? QByteArray() : QByteArray("\n")) + Group + '\n'
+                  + conditionsLines(conditions);
+    return result;
+}
+
+// Opens a regular file, or what a link leads to when it is one, without
+// waiting; -1 with errno set otherwise: EISDIR for a folder, ENXIO for
+// anything else that is not a regular file. Nothing else is opened: a FIFO
+// would wait for a writer, and opening a device may already do something.
+int openRegular(const QByteArray &path, int flags)
+{
+    struct stat status;
+    if (::stat(path.constData(), &status) != 0)
+        return -1;
+    if (!S_ISREG(status.st_mode)) {
+        errno = S_ISDIR(status.st_mode) ? EISDIR : ENXIO;
+        return -1;
+    }
+    const int fd = ::open(path.constData(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    // The name may lead elsewhere by now.
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        errno = ENXIO;
+        return -1;
+    }
+    return fd;
+}
+
+bool readAll(int fd, QByteArray &bytes)
+{
+    char buffer[4096];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count > 0)
+            bytes.append(buffer, count);
+        else if (count == 0)
+            return true;
+        else if (errno != EINTR)
+            return false;
+    }
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t count = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (count >= 0)
+            done += count;
+        else if (errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+QString nameOf(const QByteArray &path)
+{
+    return QFileInfo(QFile::decodeName(path)).fileName();
+}
+
+// Why a file or folder could not be used, in the user's words.
+QString systemReason(int error, const QByteArray &path, bool folder)
+{
+    const QString name = nameOf(path);
+    const QString what = folder ? QStringLiteral("le dossier ") + name : name;
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return (folder ? QStringLiteral("accès refusé au dossier ")
+                       : QStringLiteral("accès refusé à "))
+               + name;
+    case EROFS:
+        return what + QStringLiteral(" est sur un disque en lecture seule");
+    case ENOSPC:
+        return QStringLiteral("disque plein");
+    case EDQUOT:
+        return QStringLiteral("quota du disque atteint");
+    case ENOTDIR:
+        return name + QStringLiteral(" n'est pas un dossier");
+    case EISDIR:
+        return name + QStringLiteral(" est un dossier");
+    case ENXIO:
+        return name + QStringLiteral(" n'est pas un fichier ordinaire");
+    case ELOOP:
+        return QStringLiteral("trop de liens symboliques vers ") + name;
+    case EIO:
+        return QStringLiteral("erreur du disque");
+    default: {
+        const char *code = strerrorname_np(error);
+        return QStringLiteral("erreur du système (%1) sur %2")
+            .arg(code ? QString::fromLatin1(code) : QString::number(error), what);
+    }
+    }
+}
+
+// Makes a folder and those it is in, as needed; false with errno set and the
+// folder at fault named: the one that refuses a new folder, or the file in
+// a folder's place.
+bool makeFolder(const QByteArray &folder, QByteArray &failed)
+{
+    struct stat status;
+    const bool stands = ::stat(folder.constData(), &status) == 0;
+    if (stands && S_ISDIR(status.st_mode))
+        return true;
+    const QByteArray parent = folder.left(folder.lastIndexOf('/'));
+    if (!stands && (errno == ENOENT || errno == ENOTDIR) && !parent.isEmpty()
+        && !makeFolder(parent, failed))
+        return false;
+    if (::mkdir(folder.constData(), 0777) == 0)
+        return true;
+    failed = errno == EEXIST ? folder : parent;
+    if (errno == EEXIST)
+        errno = ENOTDIR;
+    return false;
+}
+
+// A new file beside the target, opened for writing.
+int createBeside(const QByteArray &target, QByteArray &name)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        const int fd =
+            ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+// Writes the text to a new file beside the target and puts it in the
+// target's place, provided the target is still a regular file or absent.
+QString replace(const QByteArray &target, const QByteArray &text, std::optional<mode_t> mode)
+{
+    const QByteArray folder = target.left(target.lastIndexOf('/'));
+    QByteArray temporary;
+    const int fd = createBeside(target, temporary);
+    if (fd < 0)
+        return systemReason(errno, folder, true);
+    // The file keeps the permissions it had.
+    bool written = (!mode || ::fchmod(fd, *mode) == 0) && writeAll(fd, text) && ::fsync(fd) == 0;
+    int error = errno;
+    if (::close(fd) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    struct stat status;
+    if (written && ::lstat(target.constData(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        written = false;
+        error = S_ISDIR(status.st_mode) ? EISDIR : ENXIO;
+    }
+    if (written && ::rename(temporary.constData(), target.constData()) == 0)
+        return QString();
+    if (written)
+        error = errno;
+    ::unlink(temporary.constData());
+    return systemReason(error, target, false);
 }
 
 } // namespace
@@ -54,26 +304,64 @@ ObservingConditions forTrial(const ObservingConditions &kept, bool audioOutput)
     return conditions;
 }
 
-ObservingConditions load()
+QString keptPath()
 {
-    QSettings kept = settings();
-    kept.beginGroup(QStringLiteral("conditions"));
-    ObservingConditions conditions;
-    conditions.eclat = kept.value(QStringLiteral("eclat"), 0).toInt();
-    conditions.scintillation = kept.value(QStringLiteral("scintillation"), 0).toInt();
-    conditions.fondu = kept.value(QStringLiteral("fondu"), 0).toInt();
-    conditions.bips = kept.value(QStringLiteral("bips"), false).toBool();
-    return bounded(conditions);
+    // Where QSettings kept them: ~/.config, or $XDG_CONFIG_HOME.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+           + QStringLiteral("/velmaris/velmaris.conf");
 }
 
-void save(const ObservingConditions &conditions)
+ObservingConditions load()
 {
-    QSettings kept = settings();
-    kept.beginGroup(QStringLiteral("conditions"));
-    kept.setValue(QStringLiteral("eclat"), conditions.eclat);
-    kept.setValue(QStringLiteral("scintillation"), conditions.scintillation);
-    kept.setValue(QStringLiteral("fondu"), conditions.fondu);
-    kept.setValue(QStringLiteral("bips"), conditions.bips);
+    const int fd = openRegular(QFile::encodeName(keptPath()), O_RDONLY);
+    if (fd < 0)
+        return ObservingConditions();
+    QByteArray text;
+    const bool read = readAll(fd, text);
+    ::close(fd);
+    return read ? parse(text) : ObservingConditions();
+}
+
+QString save(const ObservingConditions &conditions)
+{
+    const QByteArray path = QFile::encodeName(keptPath());
+    struct stat status;
+    if (::lstat(path.constData(), &status) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            return systemReason(errno, path, false);
+        // Nothing there yet: made, with its folder.
+        QByteArray failed;
+        if (!makeFolder(path.left(path.lastIndexOf('/')), failed))
+            return systemReason(errno, failed, true);
+        return replace(path, merged(QByteArray(), conditions), std::nullopt);
+    }
+
+    // A link is followed to a regular file only, and the file it leads to
+    // is replaced: the link stays.
+    QByteArray target = path;
+    if (S_ISLNK(status.st_mode)) {
+        if (::stat(path.constData(), &status) != 0) {
+            if (errno == ENOENT)
+                return QStringLiteral("le lien %1 ne mène à aucun fichier").arg(nameOf(path));
+            return systemReason(errno, path, false);
+        }
+        if (!S_ISREG(status.st_mode))
+            return QStringLiteral("le lien %1 ne mène pas à un fichier ordinaire")
+                .arg(nameOf(path));
+        target = QFile::encodeName(QFileInfo(QFile::decodeName(path)).canonicalFilePath());
+    }
+    // The file is read, for the lines that are not the conditions', and
+    // must be writable: a file made read-only stays as it is.
+    const int fd = openRegular(target, O_RDWR | O_NOFOLLOW);
+    if (fd < 0)
+        return systemReason(errno, target, false);
+    QByteArray text;
+    const bool read = readAll(fd, text) && ::fstat(fd, &status) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!read)
+        return systemReason(error, target, false);
+    return replace(target, merged(text, conditions), status.st_mode & 07777);
 }
 
 QString describe(const ObservingConditions &conditions)

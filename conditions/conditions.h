@@ -49,10 +49,17 @@ int srgbLevel(double linear);
 /// where no audio output takes them.
 ObservingConditions forTrial(const ObservingConditions &kept, bool audioOutput);
 
-/// The conditions kept between runs, from the desktop's configuration
-/// folder; defaults where nothing is kept or a kept value is unreadable.
+/// Where the conditions are kept between runs: velmaris/velmaris.conf in
+/// the desktop's configuration folder.
+QString keptPath();
+/// The kept conditions; defaults where nothing is kept, where the file is
+/// not a regular one (nor a link to one: it is not even opened) and for
+/// each value that is not one save() writes.
 ObservingConditions load();
-void save(const ObservingConditions &conditions);
+/// Keeps the conditions, with whatever else the file holds. A link is
+/// followed only to a regular file; nothing else is written to or replaced.
+/// Returns why they could not be kept, in French, or an empty text.
+QString save(const ObservingConditions &conditions);
 
 /// Names the conditions, for the figures that cover trials made under
 /// them: empty when all of them are at their defaults.

@@ -18,6 +18,7 @@ ConditionsWindow::ConditionsWindow(KeptConditions &conditions)
     ui.bipsCheck->setChecked(kept.bips);
     showAudioOutput();
     showValues();
+    showSaveError();
     // Connected only now, so that building the window keeps nothing.
     for (QSlider *slider : {ui.eclatSlider, ui.scintillationSlider, ui.fadeSlider})
         bind(slider, &QSlider::valueChanged, &ConditionsWindow::controlChanged);
@@ -51,6 +52,19 @@ void ConditionsWindow::controlChanged(QObject *)
     shown.bips = ui.bipsCheck->isChecked();
     m_conditions.edit(shown);
     showValues();
+    showSaveError();
+}
+
+void ConditionsWindow::showSaveError()
+{
+    const QString &error = m_conditions.saveError();
+    const QString text =
+        error.isEmpty() ? QString() : QStringLiteral("Conditions non enregistrées : ") + error;
+    // Said once for each cause: the same text is left as it is, not said
+    // again at each step of a slider.
+    if (text != ui.saveErrorLabel->text())
+        setLabelText(ui.saveErrorLabel, text);
+    ui.saveErrorLabel->setVisible(!text.isEmpty());
 }
 
 void ConditionsWindow::showValues()

@@ -28,6 +28,8 @@ private:
     void showValues();
     /// Disables the pips, with the reason, where no audio output takes them.
     void showAudioOutput();
+    /// Says why the last change was not kept, until one is.
+    void showSaveError();
 
     KeptConditions &m_conditions;
 };

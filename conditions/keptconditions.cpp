@@ -38,6 +38,6 @@ void KeptConditions::edit(Conditions::ObservingConditions shown)
     if (shown == m_kept)
         return;
     m_kept = shown;
-    Conditions::save(m_kept);
+    m_saveError = Conditions::save(m_kept);
     emit changed();
 }

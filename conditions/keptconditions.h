@@ -38,11 +38,14 @@ public:
 
     /// The conditions as the user set them, each within its range, kept.
     /// Without an audio output the pips' choice cannot be made: the kept
-    /// one stays, unheard.
+    /// one stays, unheard. Where they cannot be kept for the next run, they
+    /// still hold for this one, and saveError() says why.
     void edit(Conditions::ObservingConditions shown);
+    /// Why the last change could not be kept, in French; empty once one was.
+    const QString &saveError() const { return m_saveError; }
 
 signals:
-    /// The kept conditions or the audio output changed.
+    /// The kept conditions, the audio output or the save error changed.
     void changed();
 
 private:
@@ -50,4 +53,5 @@ private:
     Conditions::ObservingConditions m_kept;
     bool m_audioChecked = false;
     bool m_audioOutput = true;
+    QString m_saveError;
 };

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
-#include <QSettings>
 
 #include <clocale>
 #include <cstdlib>
@@ -43,7 +42,7 @@ ProgramFixture::ProgramFixture(bool withDocuments, bool createWindows)
     }
     QDir::setCurrent(m_dir.path());
     // Kept settings come from the directory: none, unless a test keeps some.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
     if (createWindows)
         ::createForms();
 }

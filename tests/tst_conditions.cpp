@@ -14,11 +14,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTest>
 
 #include <cmath>
 #include <cstdlib>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 class TestConditions : public QObject
@@ -38,6 +43,8 @@ private slots:
     void pipSchedule();
     void keptConditions_data();
     void keptConditions();
+    void keptFile_data();
+    void keptFile();
     void audioOutput_data();
     void audioOutput();
 };
@@ -348,13 +355,20 @@ void TestConditions::audioOutput()
 void TestConditions::keptConditions_data()
 {
     QTest::addColumn<QByteArray>("kept"); // the configuration file
-    QTest::addColumn<QList<int>>("shown"); // Éclat, Scintillation, Fondu
-    QTest::newRow("nothing kept: the defaults") << QByteArray() << QList<int>{0, 0, 0};
+    QTest::addColumn<QList<int>>("shown"); // Éclat, Scintillation, Fondu, Bips
+    QTest::newRow("nothing kept: the defaults") << QByteArray() << QList<int>{0, 0, 0, 0};
     QTest::newRow("kept from the last run")
-        << QByteArray("[conditions]\neclat=2\nscintillation=5\nfondu=4\n") << QList<int>{2, 5, 4};
+        << QByteArray("[conditions]\neclat=2\nscintillation=5\nfondu=4\n")
+        << QList<int>{2, 5, 4, 0};
     QTest::newRow("out of range or unreadable: within the sliders")
         << QByteArray("[conditions]\neclat=9\nscintillation=-3\nfondu=abc\n")
-        << QList<int>{5, 0, 0};
+        << QList<int>{5, 0, 0, 0};
+    for (const char *value : {"non", "nan", "peut-etre"})
+        QTest::addRow("bips=%s: off", value)
+            << QByteArray("[conditions]\nbips=") + value << QList<int>{0, 0, 0, 0};
+    QTest::newRow("numbers not as the program writes them: the defaults")
+        << QByteArray("[conditions]\neclat=+3\nscintillation=04\nfondu=\"2\"\n")
+        << QList<int>{0, 0, 0, 0};
 }
 
 void TestConditions::keptConditions()
@@ -370,8 +384,10 @@ void TestConditions::keptConditions()
     file.write(kept);
     file.close();
     createForms();
-    const Conditions::ObservingConditions conditions = ::keptConditions().forTrial();
-    QCOMPARE((QList<int>{conditions.eclat, conditions.scintillation, conditions.fondu}), shown);
+    const Conditions::ObservingConditions conditions = ::keptConditions().kept();
+    QCOMPARE((QList<int>{conditions.eclat, conditions.scintillation, conditions.fondu,
+                         conditions.bips}),
+             shown);
     QVERIFY(!conditionsWindowBuilt()); // built when first wanted
     QCOMPARE(conditionsWindow()->ui.fadeSlider->value(), shown[2]);
     // The sound server is asked once the window is shown.
@@ -386,6 +402,127 @@ void TestConditions::keptConditions()
     destroyForms();
     createForms();
     QCOMPARE(::keptConditions().forTrial().eclat, 1);
+}
+
+void TestConditions::keptFile_data()
+{
+    // What stands where the conditions are kept, the step read at start,
+    // and why a change cannot be kept (%1: the configuration folder's name).
+    QTest::addColumn<QString>("standing");
+    QTest::addColumn<int>("read");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a FIFO: not waited for, left as it is")
+        << "fifo" << 0 << "velmaris.conf n'est pas un fichier ordinaire";
+    QTest::newRow("a folder") << "folder" << 0 << "velmaris.conf est un dossier";
+    QTest::newRow("a link leading nowhere: nothing made where it leads")
+        << "dangling link" << 0 << "le lien velmaris.conf ne mène à aucun fichier";
+    QTest::newRow("a link to a FIFO: the FIFO neither waited for nor replaced")
+        << "link to fifo" << 0 << "le lien velmaris.conf ne mène pas à un fichier ordinaire";
+    QTest::newRow("its folder a file")
+        << "file for folder" << 0 << "velmaris n'est pas un dossier";
+    QTest::newRow("a read-only file: read, not replaced")
+        << "read-only file" << 2 << "accès refusé à velmaris.conf";
+    QTest::newRow("an unreadable file")
+        << "unreadable file" << 0 << "accès refusé à velmaris.conf";
+    QTest::newRow("a read-only folder")
+        << "read-only folder" << 2 << "accès refusé au dossier velmaris";
+    QTest::newRow("a read-only configuration folder")
+        << "read-only home" << 0 << "accès refusé au dossier %1";
+}
+
+void TestConditions::keptFile()
+{
+    QFETCH(QString, standing);
+    QFETCH(int, read);
+    QFETCH(QString, reason);
+    if (standing.contains(QLatin1String("read")) && ::geteuid() == 0)
+        QSKIP("Permissions do not hold for root");
+    ProgramFixture program(true, false);
+    const QString folder = program.path(QStringLiteral("velmaris"));
+    const QString keptName = folder + QStringLiteral("/velmaris.conf");
+    const QByteArray kept = QFile::encodeName(keptName);
+    const QByteArray fifo = QFile::encodeName(program.path(QStringLiteral("fifo")));
+    const auto unlock = [&] {
+        ::chmod(QFile::encodeName(program.dir()), 0700);
+        ::chmod(QFile::encodeName(folder), 0700);
+    };
+    auto restore = qScopeGuard(unlock);
+    const auto writeFile = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write("[conditions]\neclat=2\n") > 0;
+    };
+    QVERIFY(QDir(program.dir()).mkdir(QStringLiteral("velmaris")));
+    if (standing == "fifo") {
+        QCOMPARE(::mkfifo(kept, 0600), 0);
+    } else if (standing == "folder") {
+        QCOMPARE(::mkdir(kept, 0700), 0);
+    } else if (standing == "dangling link") {
+        QCOMPARE(::symlink(fifo, kept), 0);
+    } else if (standing == "link to fifo") {
+        QCOMPARE(::mkfifo(fifo, 0600), 0);
+        QCOMPARE(::symlink(fifo, kept), 0);
+    } else if (standing == "file for folder") {
+        QVERIFY(QDir(folder).removeRecursively() && writeFile(folder));
+    } else if (standing == "read-only home") {
+        QVERIFY(QDir(folder).removeRecursively());
+        QCOMPARE(::chmod(QFile::encodeName(program.dir()), 0500), 0);
+    } else {
+        QVERIFY(writeFile(keptName));
+        const bool inFolder = standing == "read-only folder";
+        const int mode = standing == "unreadable file" ? 0200 : inFolder ? 0500 : 0400;
+        QCOMPARE(::chmod(inFolder ? QFile::encodeName(folder) : kept, mode), 0);
+    }
+    // What stands there, and where it leads.
+    const auto described = [&] {
+        struct stat status;
+        const QString linked = QFile::symLinkTarget(keptName);
+        const mode_t own = ::lstat(kept, &status) == 0 ? status.st_mode : 0;
+        const mode_t led = ::stat(kept, &status) == 0 ? status.st_mode : 0;
+        return QStringLiteral("%1 %2 %3").arg(own, 0, 8).arg(linked).arg(led, 0, 8);
+    };
+    const QString before = described();
+
+    // Start-up does not wait; a reader left waiting on a FIFO is let go.
+    auto loading = std::async(std::launch::async, &Conditions::load);
+    if (loading.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
+        for (const QByteArray &path : {kept, fifo})
+            ::close(::open(path, O_WRONLY | O_NONBLOCK));
+        QFAIL("the start waits on what stands there");
+    }
+    QCOMPARE(loading.get().eclat, read);
+
+    // A change holds for this run, and the window says once why it is not
+    // kept, while the cause holds.
+    createForms();
+    ConditionsWindow *window = conditionsWindow();
+    window->showForm();
+    EventCounter shown(QEvent::Show);
+    window->ui.saveErrorLabel->installEventFilter(&shown);
+    QVERIFY(!window->ui.saveErrorLabel->isVisible());
+    window->ui.eclatSlider->setValue(3);
+    window->ui.eclatSlider->setValue(4);
+    const QString said = QStringLiteral("Conditions non enregistrées : ")
+                         + reason.arg(QFileInfo(program.dir()).fileName());
+    QCOMPARE(window->ui.saveErrorLabel->text(), said);
+    QVERIFY(window->ui.saveErrorLabel->isVisible());
+    QCOMPARE(shown.count, 1);
+    QCOMPARE(::keptConditions().forTrial().eclat, 4);
+    QCOMPARE(described(), before);
+    QVERIFY(reportedErrors().isEmpty());
+
+    // The cause gone, the next change is kept and the message goes; a new
+    // cause is said again.
+    unlock();
+    QDir(folder).removeRecursively();
+    QFile::remove(folder);
+    window->ui.eclatSlider->setValue(5);
+    QVERIFY(!window->ui.saveErrorLabel->isVisible());
+    QCOMPARE(Conditions::load().eclat, 5);
+    QVERIFY(QFile::remove(keptName) && QDir().mkdir(keptName));
+    window->ui.eclatSlider->setValue(1);
+    QCOMPARE(window->ui.saveErrorLabel->text(),
+             QStringLiteral("Conditions non enregistrées : velmaris.conf est un dossier"));
+    QCOMPARE(shown.count, 2);
 }
 
 QTEST_MAIN(TestConditions)
