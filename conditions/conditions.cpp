@@ -145,11 +145,21 @@ int openRegular(const QByteArray &path, int flags)
     return fd;
 }
 
+// The file holds four short lines: one far larger is no file of the
+// program's, and reading and writing it at every slider step would freeze
+// the window.
+constexpr qsizetype MaxKeptBytes = 64 * 1024;
+
+// Reads the file to its end, or fails with EFBIG beyond MaxKeptBytes.
 bool readAll(int fd, QByteArray &bytes)
 {
     char buffer[4096];
     for (;;) {
         const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count > 0 && bytes.size() + count > MaxKeptBytes) {
+            errno = EFBIG;
+            return false;
+        }
         if (count > 0)
             bytes.append(buffer, count);
         else if (count == 0)
@@ -203,6 +213,8 @@ QString systemReason(int error, const QByteArray &path, bool folder)
         return QStringLiteral("trop de liens symboliques vers ") + name;
     case EIO:
         return QStringLiteral("erreur du disque");
+    case EFBIG:
+        return name + QStringLiteral(" est trop grand pour être celui du programme (plus de 64 Kio)");
     default: {
         const char *code = strerrorname_np(error);
         return QStringLiteral("erreur du système (%1) sur %2")

@@ -418,6 +418,9 @@ void TestConditions::keptFile_data()
         << "dangling link" << 0 << "le lien velmaris.conf ne mène à aucun fichier";
     QTest::newRow("a link to a FIFO: the FIFO neither waited for nor replaced")
         << "link to fifo" << 0 << "le lien velmaris.conf ne mène pas à un fichier ordinaire";
+    QTest::newRow("a file far larger than the program's: neither read nor rewritten")
+        << "huge file" << 0
+        << "velmaris.conf est trop grand pour être celui du programme (plus de 64 Kio)";
     QTest::newRow("its folder a file")
         << "file for folder" << 0 << "velmaris n'est pas un dossier";
     QTest::newRow("a read-only file: read, not replaced")
@@ -461,6 +464,10 @@ void TestConditions::keptFile()
     } else if (standing == "link to fifo") {
         QCOMPARE(::mkfifo(fifo, 0600), 0);
         QCOMPARE(::symlink(fifo, kept), 0);
+    } else if (standing == "huge file") {
+        QFile file(keptName);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[conditions]\neclat=2\n" + QByteArray(100 * 1024, '#'));
     } else if (standing == "file for folder") {
         QVERIFY(QDir(folder).removeRecursively() && writeFile(folder));
     } else if (standing == "read-only home") {
