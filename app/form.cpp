@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSizeGrip>
@@ -129,20 +130,6 @@ void Form::applyFonts(QWidget *control)
     // A colour of the control's own is its normal look: a disabled control
     // is drawn in the desktop's disabled colours, as any other is. A palette
     // role follows the desktop's palette as it changes.
-    const QVariant fontColor = control->property("fontColor");
-    if (fontColor.isValid()) {
-        const std::int32_t value = fontColor.toInt();
-        if (value < 0) {
-            control->setForegroundRole(paletteRole(value));
-        } else {
-            QPalette palette = control->palette();
-            for (const auto group : {QPalette::Active, QPalette::Inactive}) {
-                palette.setColor(group, QPalette::WindowText, colorFromValue(value, palette));
-                palette.setColor(group, QPalette::ButtonText, colorFromValue(value, palette));
-            }
-            control->setPalette(palette);
-        }
-    }
     const QVariant background = control->property("backgroundColor");
     if (background.isValid()) {
         const std::int32_t value = background.toInt();
@@ -154,6 +141,29 @@ void Form::applyFonts(QWidget *control)
             control->setPalette(palette);
         }
         control->setAutoFillBackground(true);
+    }
+    const QVariant fontColor = control->property("fontColor");
+    if (fontColor.isValid()) {
+        const std::int32_t value = fontColor.toInt();
+        if (value < 0) {
+            control->setForegroundRole(paletteRole(value));
+        } else {
+            // Kept where it reads on the background that the control shows
+            // (a button's face, or the window's): on a dark desktop the
+            // desktop's text colour stands in for the layout's black.
+            QPalette palette = control->palette();
+            const bool button = qobject_cast<QAbstractButton *>(control) != nullptr;
+            for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+                const QPalette::ColorRole text = button ? QPalette::ButtonText : QPalette::WindowText;
+                const QColor shown = readableTextColor(
+                    colorFromValue(value, palette),
+                    palette.color(group, button ? QPalette::Button : control->backgroundRole()),
+                    palette.color(group, text));
+                palette.setColor(group, QPalette::WindowText, shown);
+                palette.setColor(group, QPalette::ButtonText, shown);
+            }
+            control->setPalette(palette);
+        }
     }
 }
 
@@ -237,6 +247,9 @@ void Form::showEvent(QShowEvent *event)
     for (QLabel *label : std::as_const(m_labelsToMeasure))
         autoSizeLabel(label);
     m_labelsToMeasure.clear();
+    // The control with the focus shows it from the start, as it would once
+    // Tab is pressed: the keyboard user sees where a key goes.
+    setAttribute(Qt::WA_KeyboardFocusChange);
     QScrollArea::showEvent(event);
 }
 
@@ -256,6 +269,17 @@ void Form::keyPressEvent(QKeyEvent *event)
     if (m_escapeButton && event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         m_escapeButton->click();
         return;
+    }
+    // Return and the keypad's Enter press the push button with the focus,
+    // as Space does; a control that takes them (the entry field) has them
+    // first.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        auto *button = qobject_cast<QPushButton *>(QApplication::focusWidget());
+        if (button && button->window() == this && button->isEnabled()) {
+            button->click();
+            return;
+        }
     }
     QScrollArea::keyPressEvent(event);
 }

@@ -56,6 +56,32 @@ QPalette::ColorRole paletteRole(std::int32_t value)
     return roles[index];
 }
 
+namespace {
+
+double relativeLuminance(const QColor &colour)
+{
+    const auto linear = [](double channel) {
+        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF())
+           + 0.0722 * linear(colour.blueF());
+}
+
+} // namespace
+
+double contrastRatio(const QColor &first, const QColor &second)
+{
+    const double a = relativeLuminance(first);
+    const double b = relativeLuminance(second);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+QColor readableTextColor(const QColor &stored, const QColor &background,
+                         const QColor &desktopText)
+{
+    return contrastRatio(stored, background) >= MinTextContrast ? stored : desktopText;
+}
+
 QColor colorFromValue(std::int32_t value, const QPalette &palette)
 {
     if (value >= 0)

@@ -38,6 +38,19 @@ QRect scaleRect(const QRect &stored, const TextMetrics &runtime, const TextMetri
 /// A colour value: 0 and above is 0x00BBGGRR; -1 to -14 are palette roles.
 QColor colorFromValue(std::int32_t value, const QPalette &palette);
 
+/// The contrast ratio of two colours, from 1 to 21, by their relative
+/// luminance in sRGB as the accessibility guidelines define it.
+double contrastRatio(const QColor &first, const QColor &second);
+
+/// Below this contrast, text is hard to read.
+inline constexpr double MinTextContrast = 4.5;
+
+/// A text colour of the layout's own, kept where it reads on the background
+/// it is drawn on; else the desktop's text colour: the layouts were made for
+/// a light desktop, and a dark one would put their black texts on dark grey.
+QColor readableTextColor(const QColor &stored, const QColor &background,
+                         const QColor &desktopText);
+
 /// The palette role that a colour value from -1 to -14 names; NoRole for
 /// a fixed colour.
 QPalette::ColorRole paletteRole(std::int32_t value);

@@ -5,6 +5,7 @@
 #include "app/errors.h"
 #include "main_window/unit1vars.h"
 #include "main_window/unit1.h"
+#include "conditions/conditionswindow.h"
 #include "reactions/reactionswindow.h"
 #include "settings/unit2.h"
 #include "statistics/unit4.h"
@@ -66,6 +67,8 @@ private slots:
     void windows();
     void escapeHidesSecondaryWindow_data();
     void escapeHidesSecondaryWindow();
+    void enterPressesFocusedButton_data();
+    void enterPressesFocusedButton();
     void startupStopsAtTheWindowThatFails();
     void failedStartupShowsFatalBox_data();
     void failedStartupShowsFatalBox();
@@ -186,6 +189,7 @@ void TestFrame::escapeHidesSecondaryWindow_data()
     QTest::newRow("viewer, on OK") << 3 << "Button1";
     QTest::newRow("statistics, on the grid") << 4 << "StringGrid1";
     QTest::newRow("personal equation, on the grid") << 5 << "figuresTable";
+    QTest::newRow("conditions, on a slider") << 6 << "eclatSlider";
 }
 
 void TestFrame::escapeHidesSecondaryWindow()
@@ -194,7 +198,7 @@ void TestFrame::escapeHidesSecondaryWindow()
     QFETCH(QString, focus);
     ProgramFixture program;
     Form1->showForm();
-    Form *const forms[] = {Form1, Form2, Form3, Form4, reactionsWindow()};
+    Form *const forms[] = {Form1, Form2, Form3, Form4, reactionsWindow(), conditionsWindow()};
     Form *form = forms[index - 1];
     form->showForm();
     QVERIFY(QTest::qWaitForWindowActive(form));
@@ -208,6 +212,49 @@ void TestFrame::escapeHidesSecondaryWindow()
     QTest::keyClick(Form1, Qt::Key_Escape);
     QVERIFY(Form1->isVisible());
     QCOMPARE(Form1->ui.EditTemps->text(), QStringLiteral("1"));
+}
+
+void TestFrame::enterPressesFocusedButton_data()
+{
+    // The window, the button with the focus, the key (keypad Enter or
+    // Return); then which windows show.
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("keypad");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("main window, Return on \"Réglages...\"") << 1 << "Button3" << false << "1 2";
+    QTest::newRow("main window, keypad Enter on \"Aide...\"") << 1 << "Button4" << true << "1 3";
+    QTest::newRow("settings, Return on OK") << 2 << "Button1" << false << "1";
+    QTest::newRow("viewer, keypad Enter on OK") << 3 << "Button1" << true << "1";
+    QTest::newRow("statistics, Return on OK") << 4 << "Button1" << false << "1";
+    QTest::newRow("personal equation, Return on OK") << 5 << "okButton" << false << "1";
+    QTest::newRow("conditions, Return on OK") << 6 << "okButton" << false << "1";
+}
+
+void TestFrame::enterPressesFocusedButton()
+{
+    QFETCH(int, index);
+    QFETCH(QString, button);
+    QFETCH(bool, keypad);
+    QFETCH(QString, shown);
+    ProgramFixture program;
+    Form1->showForm();
+    Form *const forms[] = {Form1, Form2, Form3, Form4, reactionsWindow(), conditionsWindow()};
+    Form *form = forms[index - 1];
+    form->showForm();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    // The focus shows from the start, before any Tab.
+    QVERIFY(form->testAttribute(Qt::WA_KeyboardFocusChange));
+    auto *pressed = form->contents()->findChild<QAbstractButton *>(button);
+    QVERIFY(pressed);
+    pressed->setFocus();
+    QTest::keyClick(pressed, keypad ? Qt::Key_Enter : Qt::Key_Return,
+                    keypad ? Qt::KeypadModifier : Qt::NoModifier);
+    QStringList visible;
+    for (int i = 0; i < 6; ++i)
+        if (forms[i]->isVisible())
+            visible << QString::number(i + 1);
+    QCOMPARE(visible.join(QLatin1Char(' ')), shown);
 }
 
 void TestFrame::startupStopsAtTheWindowThatFails()

@@ -3,6 +3,7 @@
 #include "app/presentation.h"
 #include "main_window/unit1.h"
 #include "settings/unit2.h"
+#include "statistics/unit4.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -30,6 +31,10 @@ private slots:
     void scaleRect();
     void colorFromValue_data();
     void colorFromValue();
+    void textColor_data();
+    void textColor();
+    void textsReadOnADarkDesktop_data();
+    void textsReadOnADarkDesktop();
     void measureFont_data();
     void measureFont();
     void placeFrame_data();
@@ -123,6 +128,83 @@ void TestPresentation::colorFromValue()
         fixed.isValid() ? fixed : palette.color(QPalette::Active, QPalette::ColorRole(role));
     QCOMPARE(::colorFromValue(value, palette), expected);
     QCOMPARE(::colorFromValue(clBackground, palette), palette.color(QPalette::Window));
+}
+
+void TestPresentation::textColor_data()
+{
+    // A layout's text colour, the background it is drawn on and the
+    // desktop's text colour; the colour shown, and its contrast ratio with
+    // the background to the hundredth.
+    QTest::addColumn<QColor>("stored");
+    QTest::addColumn<QColor>("background");
+    QTest::addColumn<QColor>("desktopText");
+    QTest::addColumn<QColor>("shown");
+    QTest::addColumn<QString>("contrast");
+    QTest::newRow("black on white: 21 to 1")
+        << QColor(Qt::black) << QColor(Qt::white) << QColor(Qt::black) << QColor(Qt::black)
+        << "21.00";
+    QTest::newRow("black on a light desktop's grey: kept")
+        << QColor(Qt::black) << QColor(0xef, 0xef, 0xef) << QColor(0x2e, 0x34, 0x36)
+        << QColor(Qt::black) << "18.26";
+    QTest::newRow("black on Adwaita's dark grey: the desktop's light text")
+        << QColor(Qt::black) << QColor(0x35, 0x35, 0x35) << QColor(0xee, 0xee, 0xec)
+        << QColor(0xee, 0xee, 0xec) << "10.56";
+    QTest::newRow("grey 0x76 on white, just above 4.5: kept")
+        << QColor(0x76, 0x76, 0x76) << QColor(Qt::white) << QColor(Qt::black)
+        << QColor(0x76, 0x76, 0x76) << "4.54";
+    QTest::newRow("grey 0x77 on white, just below 4.5: the desktop's text")
+        << QColor(0x77, 0x77, 0x77) << QColor(Qt::white) << QColor(Qt::black)
+        << QColor(Qt::black) << "21.00";
+}
+
+void TestPresentation::textColor()
+{
+    QFETCH(QColor, stored);
+    QFETCH(QColor, background);
+    QFETCH(QColor, desktopText);
+    QFETCH(QColor, shown);
+    QFETCH(QString, contrast);
+    const QColor chosen = readableTextColor(stored, background, desktopText);
+    QCOMPARE(chosen, shown);
+    QCOMPARE(QString::number(contrastRatio(chosen, background), 'f', 2), contrast);
+}
+
+void TestPresentation::textsReadOnADarkDesktop_data()
+{
+    // The texts whose layouts give them a black of their own.
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("control");
+    QTest::newRow("the title") << "main" << "Label2";
+    QTest::newRow("the subtitle") << "main" << "Label4";
+    QTest::newRow("the start button") << "main" << "Button2";
+    QTest::newRow("the credit line") << "main" << "Label7";
+    QTest::newRow("the statistics' heading") << "statistics" << "Statistiques";
+}
+
+void TestPresentation::textsReadOnADarkDesktop()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, control);
+    // A dark desktop: light texts on dark grey, as GTK's Adwaita:dark gives.
+    const QPalette light = QApplication::palette();
+    QPalette dark;
+    for (const auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
+        dark.setColor(role, QColor(0x35, 0x35, 0x35));
+    for (const auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        dark.setColor(role, QColor(0xee, 0xee, 0xec));
+    QApplication::setPalette(dark);
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
+    ProgramFixture program;
+    Form *form = window == QLatin1String("main") ? static_cast<Form *>(Form1)
+                                                 : static_cast<Form *>(Form4);
+    auto *widget = form->contents()->findChild<QWidget *>(control);
+    QVERIFY(widget);
+    const bool button = qobject_cast<QAbstractButton *>(widget) != nullptr;
+    const QPalette &shown = widget->palette();
+    const double contrast =
+        contrastRatio(shown.color(button ? QPalette::ButtonText : QPalette::WindowText),
+                      shown.color(button ? QPalette::Button : QPalette::Window));
+    QVERIFY2(contrast >= MinTextContrast, qPrintable(QString::number(contrast)));
 }
 
 void TestPresentation::measureFont_data()
