@@ -46,15 +46,21 @@ void TestConditions::eclatPixel_data()
 {
     // The brightest pixel of the star: half the light at each step, as the
     // screen emits it, encoded in sRGB; a twinkling star's changes from
-    // frame to frame.
+    // frame to frame, none while the field's window is hidden or minimised
+    // first, and again once it is back.
     QTest::addColumn<int>("step");
     QTest::addColumn<int>("twinkle");
     QTest::addColumn<int>("level"); // -1: more than one level over the frames
-    QTest::newRow("0: the white star") << 0 << 0 << 255;
-    QTest::newRow("1") << 1 << 0 << 188;
-    QTest::newRow("3") << 3 << 0 << 99;
-    QTest::newRow("5: 3.8 magnitudes fainter") << 5 << 0 << 49;
-    QTest::newRow("3, twinkling") << 3 << 3 << -1;
+    QTest::addColumn<QString>("away");
+    QTest::newRow("0: the white star") << 0 << 0 << 255 << "";
+    QTest::newRow("1") << 1 << 0 << 188 << "";
+    QTest::newRow("3") << 3 << 0 << 99 << "";
+    QTest::newRow("5: 3.8 magnitudes fainter") << 5 << 0 << 49 << "";
+    QTest::newRow("3, twinkling") << 3 << 3 << -1 << "";
+    QTest::newRow("3, twinkling, the window hidden: no frame until it is shown again")
+        << 3 << 3 << -1 << "hidden";
+    QTest::newRow("3, twinkling, the window minimised: no frame until it is restored")
+        << 3 << 3 << -1 << "minimised";
 }
 
 void TestConditions::eclatPixel()
@@ -62,11 +68,14 @@ void TestConditions::eclatPixel()
     QFETCH(int, step);
     QFETCH(int, twinkle);
     QFETCH(int, level);
+    QFETCH(QString, away);
     StarImage field;
     field.resize(105, 105);
     field.fixPictureSize();
     field.computeGeometry();
     field.eraseField();
+    field.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&field));
     TrialConditions trial(&field);
     trial.start({step, twinkle, 0, false});
     auto brightest = [&field] {
@@ -77,11 +86,20 @@ void TestConditions::eclatPixel()
                 found = std::max(found, qGray(picture.pixel(x, y)));
         return found;
     };
-    QSet<int> levels{brightest()};
-    for (int frame = 0; frame < 8 && level < 0; ++frame) {
-        QTest::qWait(trial.frameInterval());
-        levels.insert(brightest());
+    auto levelsOverFrames = [&] {
+        QSet<int> levels{brightest()};
+        for (int frame = 0; frame < 8 && level < 0; ++frame) {
+            QTest::qWait(trial.frameInterval());
+            levels.insert(brightest());
+        }
+        return levels;
+    };
+    if (!away.isEmpty()) {
+        away == QLatin1String("hidden") ? field.hide() : field.showMinimized();
+        QCOMPARE(levelsOverFrames().size(), 1);
+        away == QLatin1String("hidden") ? field.show() : field.showNormal();
     }
+    const QSet<int> levels = levelsOverFrames();
     QCOMPARE(levels.size() > 1, level < 0);
     if (level >= 0)
         QCOMPARE(*levels.begin(), level);
