@@ -25,6 +25,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <optional>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -291,7 +292,9 @@ void TestStatsLog::reportsErrorsAndKeepsTheWindow_data()
     QTest::newRow("a link loop") << "loop" << "Nom de fichier incorrect.";
     QTest::newRow("a path through a plain file") << "notdir" << "Nom de fichier incorrect.";
     QTest::newRow("a pipe with no reader: no wait")
-        << "fifo" << QString("Erreur E/S %1.").arg(ENXIO);
+        << "fifo" << "Le journal n'est pas un fichier ordinaire.";
+    QTest::newRow("a lock that another writer keeps: said as such")
+        << "locked" << "Un autre programme tient le verrou du journal.";
     QTest::newRow("a directory named reactions.csv: the run's record first, once")
         << "reactions" << "\"reactions.csv\" : Accès au fichier refusé.";
 }
@@ -304,6 +307,15 @@ void TestStatsLog::reportsErrorsAndKeepsTheWindow()
     Program program;
     const QByteArray log = QFile::encodeName(program.log());
     const QByteArray notes = "keep me\r\n";
+    struct LockHolder
+    {
+        int fd = -1;
+        ~LockHolder()
+        {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } holder;
     if (setup == QLatin1String("directory")) {
         QVERIFY(QDir(program.path(".")).mkdir(QStringLiteral(".occ")));
         writeFile(program.path(".occ/inside"), notes);
@@ -319,6 +331,10 @@ void TestStatsLog::reportsErrorsAndKeepsTheWindow()
         QCOMPARE(::symlink("plain/log", log.constData()), 0);
     } else if (setup == QLatin1String("fifo")) {
         QCOMPARE(::mkfifo(log.constData(), 0600), 0);
+    } else if (setup == QLatin1String("locked")) {
+        writeFile(program.log(), Header);
+        holder.fd = ::open(log.constData(), O_RDONLY | O_CLOEXEC);
+        QCOMPARE(::flock(holder.fd, LOCK_EX), 0);
     } else if (setup == QLatin1String("reactions")) {
         QVERIFY(QDir(program.path(".")).mkdir(QStringLiteral("reactions.csv")));
         writeFile(program.log(), Header);
