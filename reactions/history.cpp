@@ -2,10 +2,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "reactions/history.h"
 
+#include "app/errors.h"
 #include "reactions/reactionslog.h"
+#include "statistics/statslog.h"
 #include "statistics/summary.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -241,15 +244,22 @@ History parseHistory(const char *data, std::size_t size)
 
 History readHistory(const QString &path)
 {
+    const auto unreadable = [&path](const QString &reason) {
+        return InOutError(QStringLiteral("Impossible de lire \"%1\" : %2")
+                              .arg(QFileInfo(path).fileName(), reason));
+    };
     // Opening a pipe without a writer would wait for one: the file is opened
-    // without waiting, and read only when it is a regular file.
+    // without waiting, and read only when it is a regular file. No log yet
+    // is no error.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0 && errno == ENOENT)
         return {};
+    if (fd < 0)
+        throw unreadable(StatsLog::ioErrorMessage(errno));
     struct stat status;
     std::string text;
-    bool read = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-    if (read) {
+    int error = ::fstat(fd, &status) != 0 ? errno : S_ISREG(status.st_mode) ? 0 : ENXIO;
+    if (error == 0) {
         // The file may grow while it is read: read to its end.
         text.resize(std::size_t(status.st_size) + 1);
         std::size_t filled = 0;
@@ -262,14 +272,20 @@ History readHistory(const QString &path)
             } else if (got == 0) {
                 break;
             } else if (errno != EINTR) {
-                read = false;
+                error = errno;
                 break;
             }
         }
         text.resize(filled);
     }
     ::close(fd);
-    return read ? parseHistory(text.data(), text.size()) : History();
+    if (error != 0)
+        throw unreadable(StatsLog::ioErrorMessage(error));
+    History history = parseHistory(text.data(), text.size());
+    // Lines, and not one of them the log's own: no log that can be read.
+    if (history.runs.empty() && history.unreadableLines > 0)
+        throw unreadable(QStringLiteral("Aucune ligne n'a la forme du journal"));
+    return history;
 }
 
 std::vector<RunFigures> earlierRuns(const History &history, std::int64_t currentStartUtcSeconds)

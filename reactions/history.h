@@ -42,9 +42,10 @@ struct History
 /// counted as unreadable and left out.
 History parseHistory(const char *data, std::size_t size);
 
-/// Reads the reactions log at path as parseHistory() does. A file that
-/// cannot be read, or that is no regular file (a pipe would wait for a
-/// writer), gives no runs.
+/// Reads the reactions log at path as parseHistory() does. No file gives
+/// no runs. Throws InOutError, naming the file, for one that cannot be
+/// read, that is no regular file (it is not opened in a way that waits for
+/// a pipe's writer), or whose lines are none of them the log's.
 History readHistory(const QString &path);
 
 /// The log's runs other than the one that started at the given time (whose
