@@ -308,15 +308,7 @@ void TestStatsLog::reportsErrorsAndKeepsTheWindow()
     Program program;
     const QByteArray log = QFile::encodeName(program.log());
     const QByteArray notes = "keep me\r\n";
-    struct LockHolder
-    {
-        int fd = -1;
-        ~LockHolder()
-        {
-            if (fd >= 0)
-                ::close(fd);
-        }
-    } holder;
+    QFile holder(program.log()); // another writer, keeping the log's lock
     if (setup == QLatin1String("directory")) {
         QVERIFY(QDir(program.path(".")).mkdir(QStringLiteral(".occ")));
         writeFile(program.path(".occ/inside"), notes);
@@ -334,8 +326,8 @@ void TestStatsLog::reportsErrorsAndKeepsTheWindow()
         QCOMPARE(::mkfifo(log.constData(), 0600), 0);
     } else if (setup == QLatin1String("locked")) {
         writeFile(program.log(), Header);
-        holder.fd = ::open(log.constData(), O_RDONLY | O_CLOEXEC);
-        QCOMPARE(::flock(holder.fd, LOCK_EX), 0);
+        QVERIFY(holder.open(QIODevice::ReadOnly));
+        QCOMPARE(::flock(holder.handle(), LOCK_EX), 0);
     } else if (setup == QLatin1String("reactions")) {
         QVERIFY(QDir(program.path(".")).mkdir(QStringLiteral("reactions.csv")));
         writeFile(program.log(), Header);
@@ -696,25 +688,23 @@ void TestStatsLog::reactionsLine()
 
 void TestStatsLog::reactionsHistory_data()
 {
-    // The log's text (in a file, one without read permission, or a pipe of
-    // that name) and this run's start; the other runs, newest first, as
-    // start, trials and the two means, the unreadable lines, and the error
-    // reported.
+    // The log's text (or a pipe of that name, or a file that cannot be
+    // read) and this run's start; the other runs, newest first, as start,
+    // trials and the two means, or the error reported; and the unreadable
+    // lines.
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("file"); // "pipe", "unreadable", or "" for a plain file
     QTest::addColumn<QString>("currentStart");
     QTest::addColumn<QStringList>("runs");
     QTest::addColumn<int>("unreadable");
-    QTest::addColumn<QString>("error");
 
     const QByteArray header = ReactionsLog::HeaderLine + QByteArray("\r\n");
     QTest::newRow("runs newest first, each edge's mean over its own tops; later columns, bare LF")
         << header + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,,0,1\r\n"
                     "2026-12-01 20:00:00,3,2026-12-01 20:01:10.000,2.000,0.200,0.400,0,0,x\n"
                     "2026-12-05 08:00:00,1,2026-12-05 08:00:10.000,2.000,,,2,0\r\n"
-        << "file" << "2026-12-08 21:24:05"
-        << QStringList{"2026-12-05 08:00:00|1|-|-", "2026-12-01 20:00:00|2|0.250|0.400"} << 0
-        << "";
+        << "" << "2026-12-08 21:24:05"
+        << QStringList{"2026-12-05 08:00:00|1|-|-", "2026-12-01 20:00:00|2|0.250|0.400"} << 0;
     QTest::newRow("another header's lines and damaged ones skipped and counted; blank lines not")
         << "date,duree_s,reaction_disparition_s,reaction_reapparition_s,tops_anticipes\r\n"
            "2026-12-01T20:00:10.000+01:00,2.000,0.300,,0\r\n"
@@ -724,29 +714,27 @@ void TestStatsLog::reactionsHistory_data()
            "2026-12-01 20:00:00,3,2026-12-01 20:00:30.000,2.000,-0.300,0.200,0,0\r\n"
            "2026-12-01 20:00:00,4,2026-12-01 20:00:40.000,2.000,0.300,0.200,0,\r\n"
                + header
-        << "file" << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 6
-        << "";
+        << "" << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 6;
     QTest::newRow("lines of this run in the log left out: the program has its trials")
         << header + "2026-12-08 21:24:05,1,2026-12-08 21:24:10.000,2.000,0.300,0.300,0,0\r\n"
                     "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.200,0,0\r\n"
-        << "file" << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 0
-        << "";
+        << "" << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 0;
     QTest::newRow("two programs writing at once: each run's lines gathered")
         << header + "2026-12-02 10:00:00,1,2026-12-02 10:00:10.000,2.000,0.400,,0,0\r\n"
                     "2026-12-02 09:59:59,1,2026-12-02 10:00:11.000,2.000,0.200,,0,0\r\n"
                     "2026-12-02 10:00:00,2,2026-12-02 10:00:20.000,2.000,0.600,,0,0\r\n"
-        << "file" << "2026-11-30 00:00:00"
-        << QStringList{"2026-12-02 10:00:00|2|0.500|-", "2026-12-02 09:59:59|1|0.200|-"} << 0
-        << "";
+        << "" << "2026-11-30 00:00:00"
+        << QStringList{"2026-12-02 10:00:00|2|0.500|-", "2026-12-02 09:59:59|1|0.200|-"} << 0;
+    const QString unread = QStringLiteral("Impossible de lire \"reactions.csv\" : ");
     QTest::newRow("a pipe named reactions.csv: said, and no wait for a writer")
-        << QByteArray() << "pipe" << "2026-12-08 21:24:05" << QStringList() << 0
-        << "Impossible de lire \"reactions.csv\" : Le journal n'est pas un fichier ordinaire";
+        << QByteArray() << "pipe" << "2026-12-08 21:24:05"
+        << QStringList{unread + "Le journal n'est pas un fichier ordinaire"} << 0;
     QTest::newRow("a log without read permission: said")
-        << header << "no permission" << "2026-12-08 21:24:05" << QStringList() << 0
-        << "Impossible de lire \"reactions.csv\" : Accès au fichier refusé";
+        << header << "unreadable" << "2026-12-08 21:24:05"
+        << QStringList{unread + "Accès au fichier refusé"} << 0;
     QTest::newRow("carriage returns only, no line of the log: said")
-        << QByteArray(4096, '\r') << "file" << "2026-12-08 21:24:05" << QStringList() << 0
-        << "Impossible de lire \"reactions.csv\" : Aucune ligne n'a la forme du journal";
+        << QByteArray(4096, '\r') << "" << "2026-12-08 21:24:05"
+        << QStringList{unread + "Aucune ligne n'a la forme du journal"} << 0;
 }
 
 void TestStatsLog::reactionsHistory()
@@ -756,7 +744,6 @@ void TestStatsLog::reactionsHistory()
     QFETCH(QString, currentStart);
     QFETCH(QStringList, runs);
     QFETCH(int, unreadable);
-    QFETCH(QString, error);
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("reactions.csv"));
@@ -764,29 +751,26 @@ void TestStatsLog::reactionsHistory()
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     else
         writeFile(path, content);
-    // Permissions do not hold back root: where the tests run as root, the
-    // log is read with an ordinary user's file access.
-    const bool withoutPermission = file == QLatin1String("no permission");
-    if (withoutPermission)
+    if (file == QLatin1String("unreadable"))
         QVERIFY(QFile(path).setPermissions({}));
-    const int fileUser = withoutPermission && ::geteuid() == 0 ? ::setfsuid(65534) : -1;
+    // Permissions do not hold back root, who reads it as an ordinary user.
+    const int root =
+        file == QLatin1String("unreadable") && ::geteuid() == 0 ? ::setfsuid(65534) : -1;
     const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
     QDateTime start = QDateTime::fromString(currentStart, format);
     start.setTimeSpec(Qt::UTC);
     Reactions::History history;
-    QString reported;
+    QStringList shown;
     try {
         history = Reactions::readHistory(path);
-    } catch (const InOutError &failure) {
-        reported = failure.message();
+    } catch (const InOutError &error) {
+        shown.append(error.message());
     }
-    if (fileUser >= 0)
-        ::setfsuid(uid_t(fileUser));
-    QCOMPARE(reported, error);
+    if (root >= 0)
+        ::setfsuid(uid_t(root));
     auto mean = [](std::int32_t count, double value) {
         return count > 0 ? QString::number(value, 'f', 3) : QStringLiteral("-");
     };
-    QStringList shown;
     for (const Reactions::RunFigures &run : Reactions::earlierRuns(history, start.toSecsSinceEpoch()))
         shown.append(QStringLiteral("%1|%2|%3|%4")
                          .arg(QDateTime::fromSecsSinceEpoch(run.startUtcSeconds, Qt::UTC).toString(format))
