@@ -226,6 +226,20 @@ bool Form::eventFilter(QObject *watched, QEvent *event)
         event->ignore();
         return true;
     }
+    if (event->type() == QEvent::KeyPress) {
+        // Return and the keypad's Enter press the push button that has the
+        // focus, as Space does. Only the button's own key: one that another
+        // control passed on (Enter in the entry field, which moved the focus
+        // on) presses nothing.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        auto *button = qobject_cast<QPushButton *>(watched);
+        if (button && button->hasFocus() && button->isEnabled()
+            && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            button->click();
+            return true;
+        }
+    }
     switch (event->type()) {
     case QEvent::Move:
     case QEvent::Resize:
@@ -270,17 +284,7 @@ void Form::keyPressEvent(QKeyEvent *event)
         m_escapeButton->click();
         return;
     }
-    // Return and the keypad's Enter press the push button with the focus,
-    // as Space does; a control that takes them (the entry field) has them
-    // first.
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-        auto *button = qobject_cast<QPushButton *>(QApplication::focusWidget());
-        if (button && button->window() == this && button->isEnabled()) {
-            button->click();
-            return;
-        }
-    }
+
     QScrollArea::keyPressEvent(event);
 }
 

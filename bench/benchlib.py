@@ -204,6 +204,7 @@ class Session:
         self.program = copy
         self.processes = []
         self.display = None
+        self.x_server = None
         self.bus_address = None
 
     def __enter__(self):
@@ -293,6 +294,7 @@ class Session:
             wait_until(f"X server {display}", up, timeout=15)
             if process.poll() is None:
                 self.display = display
+                self.x_server = process
                 return
             self.processes = [(n, p) for n, p in self.processes if p is not process]
         raise BenchError("no free display number")
@@ -324,8 +326,9 @@ class Session:
             shutil.copy(os.path.join(self.data_dir, name), os.path.join(path, name))
         return path
 
-    def start_program(self, command=None, accessibility=None):
+    def start_program(self, command=None, accessibility=None, extra_env=None):
         env = self.env()
+        env.update(extra_env or {})
         if self.accessibility if accessibility is None else accessibility:
             env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
             env["QT_ACCESSIBILITY"] = "1"

@@ -2,19 +2,26 @@
 # SPDX-FileCopyrightText: 2026 The Velmaris developers
 # SPDX-License-Identifier: GPL-2.0-or-later
 """Idle cost of velmaris: the CPU time it uses with its main window shown
-and nothing happening, and while trials run.
+and nothing happening, while trials run, and after them, the star left on
+the field: with the window shown, hidden (unmapped, as a window manager
+does when it minimises it) and shown again.
 
 CPU time is utime + stime from /proc/<pid>/stat (clock ticks of 10 ms) and,
 finer, the threads' run time from /proc/<pid>/task/*/schedstat
-(nanoseconds); wake-ups are the threads' context switches. The program runs
-on a private X server with accessibility off; the place of the start button
-is learnt first from a separate run with accessibility on.
+(nanoseconds); wake-ups are the threads' context switches. After the trials
+the X server's figures are given beside the program's. The program runs
+on a private X server with accessibility off, under the observing
+conditions of a private configuration folder (--scintillation, the others
+at their defaults); the place of the start button is learnt first from a
+separate run with accessibility on.
 
 Usage: /usr/bin/python3 bench/idle.py [--build DIR] [--idle SECONDS] [--trials N]
+       [--scintillation 0-5] [--after SECONDS]
 """
 
 import os
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
@@ -40,12 +47,41 @@ parser.add_argument("--idle", type=float, default=60.0, help="idle seconds (defa
 parser.add_argument("--settle", type=float, default=3.0,
                     help="seconds left after start-up before measuring (default 3)")
 parser.add_argument("--trials", type=int, default=6, help="trials to measure (default 6)")
+parser.add_argument("--scintillation", type=int, default=0, choices=range(6),
+                    help="the twinkle's position for the run (default 0)")
+parser.add_argument("--after", type=float, default=20.0,
+                    help="seconds of each measurement after the trials (default 20)")
 args = parser.parse_args()
 
-print(f"idle cost; {benchlib.load_line()}")
+
+def write_conditions(scratch):
+    """A configuration folder of the run's own: the user's kept conditions
+    are never read."""
+    folder = tempfile.mkdtemp(prefix="config-", dir=scratch)
+    os.makedirs(os.path.join(folder, "velmaris"))
+    with open(os.path.join(folder, "velmaris", "velmaris.conf"), "w") as handle:
+        handle.write(f"[conditions]\neclat=0\nscintillation={args.scintillation}\n"
+                     "fondu=0\nbips=false\n")
+    return folder
+
+
+def measure_after(session, program, title):
+    """The program's and the X server's figures, per second, over --after
+    seconds."""
+    before = sample(program.pid), sample(session.x_server.pid)
+    time.sleep(args.after)
+    after = sample(program.pid), sample(session.x_server.pid)
+    session.check_alive(program, "the program")
+    print(f"{title},")
+    print("  velmaris, per second over " + describe(before[0], after[0], 1.0, "second"))
+    print("  X server, per second over " + describe(before[1], after[1], 1.0, "second"))
+
+
+print(f"idle cost, scintillation {args.scintillation}; {benchlib.load_line()}")
 with benchlib.Session(args.build, args.data, accessibility=True) as session:
     layout = benchlib.learn_layout(session)
-    program = session.start_program(accessibility=False)
+    config = write_conditions(session.scratch)
+    program = session.start_program(accessibility=False, extra_env={"XDG_CONFIG_HOME": config})
     window = session.find_window()
     origin = session.window_origin(window)
     if origin != layout["origin"]:
@@ -88,4 +124,16 @@ with benchlib.Session(args.build, args.data, accessibility=True) as session:
     print("  per second over " + describe(total_before, total_after, 1.0, "second"))
     if worst is not None:
         print(f"  the busiest trial ran {worst * 1000:.2f} ms per second")
+
+    # The star stays on the field after the last trial. The watcher goes,
+    # so that the X server's figures are the program's doing alone.
+    session.end(watcher.process)
+    time.sleep(args.settle)
+    measure_after(session, program, "after the trials, the star on the field, the window shown")
+    session.run("xdotool", "windowunmap", "--sync", str(window))
+    time.sleep(1.0)
+    measure_after(session, program, "the window hidden (unmapped)")
+    session.run("xdotool", "windowmap", "--sync", str(window))
+    time.sleep(1.0)
+    measure_after(session, program, "the window shown again")
 print(f"after the run: {benchlib.load_line()}")

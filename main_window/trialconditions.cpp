@@ -5,7 +5,9 @@
 #include "app/clock.h"
 #include "main_window/starfield.h"
 
+#include <QEvent>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +21,43 @@ TrialConditions::TrialConditions(StarImage *image, QObject *parent)
     m_frames.setSingleShot(true);
     m_frames.setTimerType(Qt::PreciseTimer);
     connect(&m_frames, &QTimer::timeout, this, &TrialConditions::frame);
+    // The field's showing and hiding, its window's minimising included,
+    // and its window's exposure.
+    m_image->installEventFilter(this);
+    watchWindow();
+    m_seen = inSight();
+}
+
+void TrialConditions::watchWindow()
+{
+    // Once shown, the field's window has its native window, whose exposure
+    // says whether any of it is on the screen.
+    if (QWindow *native = m_image->window()->windowHandle())
+        native->installEventFilter(this);
+}
+
+bool TrialConditions::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::Show || type == QEvent::Hide || type == QEvent::Expose
+        || type == QEvent::WindowStateChange) {
+        if (type == QEvent::Show)
+            watchWindow();
+        const bool seen = inSight();
+        if (seen != m_seen) {
+            m_seen = seen;
+            if (m_playing)
+                schedule(Clock::steadyNanoseconds());
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool TrialConditions::inSight() const
+{
+    const QWidget *window = m_image->window();
+    const QWindow *native = window->windowHandle();
+    return m_image->isVisible() && !window->isMinimized() && native && native->isExposed();
 }
 
 int TrialConditions::frameInterval() const
@@ -41,6 +80,7 @@ void TrialConditions::start(const Conditions::ObservingConditions &conditions)
         m_image->drawStar();
         return;
     }
+    m_playing = true;
     const std::int64_t reading = Clock::steadyNanoseconds();
     if (conditions.eclat == 0 && conditions.scintillation == 0)
         m_image->drawStar();
@@ -92,6 +132,7 @@ void TrialConditions::showReturn(std::int64_t reading)
 
 void TrialConditions::stop()
 {
+    m_playing = false;
     m_frames.stop();
     if (m_conditions.bips)
         SecondPips::output().stop();
@@ -123,9 +164,10 @@ bool TrialConditions::drawFrame(double fadeLight, bool shown)
 void TrialConditions::schedule(std::int64_t now)
 {
     // Frames run while the star twinkles in sight and through each fade;
-    // otherwise the next fade's start wakes them, or nothing does.
+    // otherwise the next fade's start wakes them, or nothing does. Where
+    // the field cannot be seen the twinkle waits until it can.
     std::optional<std::int64_t> next = m_fade.nextChange(now);
-    if (m_twinkle.sigma() > 0.0 && m_fadeLight > 0.0)
+    if (m_twinkle.sigma() > 0.0 && m_fadeLight > 0.0 && inSight())
         next = now;
     if (!next) {
         m_frames.stop();

@@ -19,7 +19,9 @@ class StarImage;
 /// by frame, its fading edges and the second pips. The trial's handlers
 /// read the clock at each edge and put the edge's own frame on the screen
 /// through it; with every condition at its default the star is drawn as it
-/// always was, and nothing else runs.
+/// always was, and nothing else runs. While the star field cannot be seen
+/// (its window hidden, minimised or not exposed), the twinkle draws no
+/// frame; it picks up again once the field is seen.
 class TrialConditions : public QObject
 {
     Q_OBJECT
@@ -44,7 +46,14 @@ public:
     /// The interval between two frames, ms: the screen's refresh period.
     int frameInterval() const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    /// Whether the star field can be seen: shown, in a window that is
+    /// neither minimised nor without any part on the screen.
+    bool inSight() const;
+    void watchWindow();
     void frame();
     /// Draws a frame at the fade's light, twinkling, unless the star is
     /// out and was out already; returns whether it drew.
@@ -58,5 +67,9 @@ private:
     /// Where the twinkle's engine is seeded from, trial after trial.
     std::uint64_t m_twinkleSeed;
     double m_fadeLight = 0.0;
+    /// A trial's conditions are being played, from its start to its stop.
+    bool m_playing = false;
+    /// Whether the field could be seen when last looked at.
+    bool m_seen = false;
     QTimer m_frames;
 };

@@ -2,10 +2,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "reactions/history.h"
 
+#include "app/errors.h"
 #include "reactions/reactionslog.h"
+#include "statistics/statslog.h"
 #include "statistics/summary.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <iterator>
@@ -361,17 +364,25 @@ bool readAt(int fd, std::int64_t offset, std::size_t size, std::string &text)
 
 History readHistory(const QString &path, std::int64_t maxBytes)
 {
+    const auto unreadable = [&path](const QString &reason) {
+        return InOutError(QStringLiteral("Impossible de lire \"%1\" : %2")
+                              .arg(QFileInfo(path).fileName(), reason));
+    };
     // Opening a pipe without a writer would wait for one: the file is opened
-    // without waiting, and read only when it is a regular file.
+    // without waiting, and read only when it is a regular file. No log yet
+    // is no error.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0 && errno == ENOENT)
         return {};
+    if (fd < 0)
+        throw unreadable(StatsLog::ioErrorMessage(errno));
     struct stat status;
     std::string text;
-    bool read = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    int error = ::fstat(fd, &status) != 0 ? errno : S_ISREG(status.st_mode) ? 0 : ENXIO;
     bool olderLeftOut = false;
-    if (read) {
+    if (error == 0) {
         const std::int64_t size = status.st_size;
+        bool read = true;
         if (size <= maxBytes) {
             // A log that grows while it is read keeps its new lines for the
             // next start.
@@ -391,12 +402,17 @@ History readHistory(const QString &path, std::int64_t maxBytes)
                 text.append(tail, firstLine + 1, std::string::npos);
             olderLeftOut = true;
         }
+        if (!read)
+            error = errno;
     }
     ::close(fd);
-    if (!read)
-        return {};
+    if (error != 0)
+        throw unreadable(StatsLog::ioErrorMessage(error));
     History history = parseHistory(text.data(), text.size());
     history.olderLeftOut = olderLeftOut;
+    // Lines, and not one of them the log's own: no log that can be read.
+    if (history.runs.empty() && history.unreadableLines > 0)
+        throw unreadable(QStringLiteral("Aucune ligne n'a la forme du journal"));
     return history;
 }
 

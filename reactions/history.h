@@ -54,8 +54,10 @@ constexpr std::int64_t HistoryReadBytes = std::int64_t(64) << 20;
 History parseHistory(const char *data, std::size_t size);
 
 /// Reads the reactions log at path as parseHistory() does, its first line
-/// and its last maxBytes at most. A file that cannot be read, or that is no
-/// regular file (a pipe would wait for a writer), gives no runs.
+/// and its last maxBytes at most. No file gives no runs. Throws InOutError,
+/// naming the file, for one that cannot be read, that is no regular file
+/// (it is not opened in a way that waits for a pipe's writer), or whose
+/// lines are none of them the log's.
 History readHistory(const QString &path, std::int64_t maxBytes = HistoryReadBytes);
 
 /// The log's runs other than the one that started at the given time (whose

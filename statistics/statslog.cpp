@@ -27,8 +27,14 @@ constexpr int MaxLinks = 40;
 constexpr int LockWait = 2000;
 constexpr int LockPoll = 1;
 
+// What an append gives when another writer keeps the log's lock: no error
+// number of the system's, so that it is told apart from any of them.
+constexpr int LockKept = -1;
+
 [[noreturn]] void raise(int errorNumber)
 {
+    if (errorNumber == LockKept)
+        throw InOutError(QStringLiteral("Un autre programme tient le verrou du journal"));
     throw InOutError(ioErrorMessage(errorNumber));
 }
 
@@ -76,7 +82,7 @@ int closeFile(int fd, int error)
 // byte while another's record is half in, and add a line break before its
 // own. A writer that keeps the lock longer than LockWait is an error, as
 // the close must not wait for good; a file system without locks is written
-// without. Returns 0 or the error number.
+// without. Returns 0 or LockKept.
 int lockForAppending(int fd)
 {
     for (int waited = 0;; ++waited) {
@@ -87,7 +93,7 @@ int lockForAppending(int fd)
         if (errno != EWOULDBLOCK)
             return 0;
         if (waited >= LockWait / LockPoll)
-            return EWOULDBLOCK;
+            return LockKept;
         const timespec pause{0, LockPoll * 1000000L};
         ::nanosleep(&pause, nullptr);
     }
@@ -122,8 +128,8 @@ bool endsInsideLine(int fd, const QByteArray &path)
 
 // Appends the record to the log open at fd for appending, found at path,
 // under the lock: a record never sticks to the end of an unfinished line,
-// and one that fails part-way is taken out again. Returns 0 or the error
-// number; the file stays open.
+// and one that fails part-way is taken out again. Returns 0, the error
+// number or LockKept; the file stays open.
 int appendLocked(int fd, const QByteArray &path, const QByteArray &record)
 {
     int error = lockForAppending(fd);
@@ -271,6 +277,10 @@ QString ioErrorMessage(int errorNumber)
     case ENOSPC:
     case EDQUOT:
         return QStringLiteral("Disque plein");
+    case ENXIO:
+        // What opening a pipe without a reader, a socket or a device
+        // without its hardware gives: the log is no file to keep lines in.
+        return QStringLiteral("Le journal n'est pas un fichier ordinaire");
     default:
         return QStringLiteral("Erreur E/S %1").arg(errorNumber);
     }

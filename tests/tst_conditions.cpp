@@ -53,7 +53,8 @@ void TestConditions::eclatPixel_data()
 {
     // The brightest pixel of the star: half the light at each step, as the
     // screen emits it, encoded in sRGB; a twinkling star's changes from
-    // frame to frame.
+    // frame to frame, and none while the field's window is hidden or
+    // minimised.
     QTest::addColumn<int>("step");
     QTest::addColumn<int>("twinkle");
     QTest::addColumn<int>("level"); // -1: more than one level over the frames
@@ -61,7 +62,8 @@ void TestConditions::eclatPixel_data()
     QTest::newRow("1") << 1 << 0 << 188;
     QTest::newRow("3") << 3 << 0 << 99;
     QTest::newRow("5: 3.8 magnitudes fainter") << 5 << 0 << 49;
-    QTest::newRow("3, twinkling") << 3 << 3 << -1;
+    QTest::newRow("3, twinkling; no frame while the window is hidden or minimised")
+        << 3 << 3 << -1;
 }
 
 void TestConditions::eclatPixel()
@@ -74,6 +76,8 @@ void TestConditions::eclatPixel()
     field.fixPictureSize();
     field.computeGeometry();
     field.eraseField();
+    field.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&field));
     TrialConditions trial(&field);
     trial.start({step, twinkle, 0, false});
     auto brightest = [&field] {
@@ -92,6 +96,19 @@ void TestConditions::eclatPixel()
     QCOMPARE(levels.size() > 1, level < 0);
     if (level >= 0)
         QCOMPARE(*levels.begin(), level);
+    // Twinkling, the star draws no frame while its window is hidden or
+    // minimised, and frames again once the window is back.
+    for (const auto &[away, back] : {std::pair(&QWidget::hide, &QWidget::show),
+                                     std::pair(&QWidget::showMinimized, &QWidget::showNormal)}) {
+        if (level >= 0)
+            break;
+        (field.*away)();
+        const QImage still = field.picture();
+        QTest::qWait(8 * trial.frameInterval());
+        QCOMPARE(field.picture(), still);
+        (field.*back)();
+        QTRY_VERIFY(field.picture() != still);
+    }
     QVERIFY(field.starShown());
     trial.stop();
 }

@@ -25,6 +25,8 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <optional>
+#include <sys/file.h>
+#include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -293,7 +295,9 @@ void TestStatsLog::reportsErrorsAndKeepsTheWindow_data()
     QTest::newRow("a link loop") << "loop" << "Nom de fichier incorrect.";
     QTest::newRow("a path through a plain file") << "notdir" << "Nom de fichier incorrect.";
     QTest::newRow("a pipe with no reader: no wait")
-        << "fifo" << QString("Erreur E/S %1.").arg(ENXIO);
+        << "fifo" << "Le journal n'est pas un fichier ordinaire.";
+    QTest::newRow("a lock that another writer keeps: said as such")
+        << "locked" << "Un autre programme tient le verrou du journal.";
     QTest::newRow("a directory named reactions.csv: the run's record first, once")
         << "reactions" << "\"reactions.csv\" : Accès au fichier refusé.";
 }
@@ -306,6 +310,7 @@ void TestStatsLog::reportsErrorsAndKeepsTheWindow()
     Program program;
     const QByteArray log = QFile::encodeName(program.log());
     const QByteArray notes = "keep me\r\n";
+    QFile holder(program.log()); // another writer, keeping the log's lock
     if (setup == QLatin1String("directory")) {
         QVERIFY(QDir(program.path(".")).mkdir(QStringLiteral(".occ")));
         writeFile(program.path(".occ/inside"), notes);
@@ -321,6 +326,10 @@ void TestStatsLog::reportsErrorsAndKeepsTheWindow()
         QCOMPARE(::symlink("plain/log", log.constData()), 0);
     } else if (setup == QLatin1String("fifo")) {
         QCOMPARE(::mkfifo(log.constData(), 0600), 0);
+    } else if (setup == QLatin1String("locked")) {
+        writeFile(program.log(), Header);
+        QVERIFY(holder.open(QIODevice::ReadOnly));
+        QCOMPARE(::flock(holder.handle(), LOCK_EX), 0);
     } else if (setup == QLatin1String("reactions")) {
         QVERIFY(QDir(program.path(".")).mkdir(QStringLiteral("reactions.csv")));
         writeFile(program.log(), Header);
@@ -681,21 +690,23 @@ void TestStatsLog::reactionsLine()
 
 void TestStatsLog::reactionsHistory_data()
 {
-    // The log's text (or a pipe of that name) and this run's start; the
-    // other runs, newest first, as start, trials and the two means, and the
-    // unreadable lines.
+    // The log's text (or a pipe of that name, or a file that cannot be
+    // read) and this run's start; the other runs, newest first, as start,
+    // trials and the two means, or the error reported; and the unreadable
+    // lines.
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("pipe");
+    QTest::addColumn<QString>("file"); // "pipe", "unreadable", or "" for a plain file
     QTest::addColumn<QString>("currentStart");
     QTest::addColumn<QStringList>("runs");
     QTest::addColumn<int>("unreadable");
 
     const QByteArray header = ReactionsLog::HeaderLine + QByteArray("\r\n");
+    const QString unread = QStringLiteral("Impossible de lire \"reactions.csv\" : ");
     QTest::newRow("runs newest first, each edge's mean over its own tops; later columns, bare LF")
         << header + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,,0,1\r\n"
                     "2026-12-01 20:00:00,3,2026-12-01 20:01:10.000,2.000,0.200,0.400,0,0,x\n"
                     "2026-12-05 08:00:00,1,2026-12-05 08:00:10.000,2.000,,,2,0\r\n"
-        << false << "2026-12-08 21:24:05"
+        << "" << "2026-12-08 21:24:05"
         << QStringList{"2026-12-05 08:00:00|1|-|-", "2026-12-01 20:00:00|2|0.250|0.400"} << 0;
     QTest::newRow("another header's lines and damaged ones skipped and counted; blank lines not")
         << "date,duree_s,reaction_disparition_s,reaction_reapparition_s,tops_anticipes\r\n"
@@ -706,76 +717,96 @@ void TestStatsLog::reactionsHistory_data()
            "2026-12-01 20:00:00,3,2026-12-01 20:00:30.000,2.000,-0.300,0.200,0,0\r\n"
            "2026-12-01 20:00:00,4,2026-12-01 20:00:40.000,2.000,0.300,0.200,0,\r\n"
                + header
-        << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 6;
+        << "" << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 6;
     QTest::newRow("the last second of 2000-02-29 read; 1900-02-29 and hour 24 are no dates")
         << header + "2000-02-29 23:59:59,1,2000-02-29 23:59:59.999,2.000,0.300,,0,0\r\n"
                     "1900-02-29 20:00:00,1,1900-02-29 20:00:10.000,2.000,0.300,,0,0\r\n"
                     "2026-12-01 24:00:00,1,2026-12-02 00:00:10.000,2.000,0.300,,0,0\r\n"
-        << false << "2026-12-08 21:24:05" << QStringList{"2000-02-29 23:59:59|1|0.300|-"} << 2;
+        << "" << "2026-12-08 21:24:05" << QStringList{"2000-02-29 23:59:59|1|0.300|-"} << 2;
     QTest::newRow("a byte-order mark before the header passed over")
         << "\xEF\xBB\xBF" + header
                + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.200,0,0\r\n"
-        << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 0;
+        << "" << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 0;
     QTest::newRow("an older log's header of eight columns, a newer one's with a column added")
         << QByteArray(ReactionsLog::HeaderLine).split(',').mid(0, 8).join(',') + "\r\n"
                + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,,0,0\r\n"
                + QByteArray(ReactionsLog::HeaderLine) + ",cible\r\n"
                + "2026-12-01 20:00:00,2,2026-12-01 20:00:20.000,2.000,0.200,0.400,0,0,3,0,0,1,5\r\n"
-        << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|2|0.250|0.400"} << 0;
+        << "" << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|2|0.250|0.400"} << 0;
     QTest::newRow("a header with the reactions' columns swapped: read by their names")
         << QByteArray("seance,essai,date_utc,duree_s,reaction_reapparition_s,"
                       "reaction_disparition_s,anticipations_reapparition,"
                       "anticipations_disparition,eclat\r\n")
                + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.400,0.300,0,1,0\r\n"
-        << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.400"} << 0;
+        << "" << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.400"} << 0;
     QTest::newRow("columns in another order after the log's own lines; back to it at its header")
         << header + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,,0,0\r\n"
                + "reaction_disparition_s,duree_s,essai,seance,date_utc,anticipations_disparition,"
                  "reaction_reapparition_s,anticipations_reapparition\r\n"
                  "0.500,2.000,2,2026-12-01 20:00:00,2026-12-01 20:00:20.000,0,0.600,0\r\n"
                + header + "2026-12-01 20:00:00,3,2026-12-01 20:00:30.000,2.000,0.400,,0,0\r\n"
-        << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|3|0.400|0.600"} << 0;
+        << "" << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|3|0.400|0.600"} << 0;
     QTest::newRow("a header without a reaction column: it and its lines unreadable")
         << QByteArray("seance,essai,date_utc,duree_s,reaction_disparition_s,"
                       "anticipations_disparition,anticipations_reapparition\r\n"
                       "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0,0\r\n")
-        << false << "2026-12-08 21:24:05" << QStringList() << 2;
+        << "" << "2026-12-08 21:24:05"
+        << QStringList{unread + "Aucune ligne n'a la forme du journal"} << 0;
     QTest::newRow("lines of this run in the log left out: the program has its trials")
         << header + "2026-12-08 21:24:05,1,2026-12-08 21:24:10.000,2.000,0.300,0.300,0,0\r\n"
                     "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.200,0,0\r\n"
-        << false << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 0;
+        << "" << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|1|0.300|0.200"} << 0;
     QTest::newRow("two programs writing at once: each run's lines gathered")
         << header + "2026-12-02 10:00:00,1,2026-12-02 10:00:10.000,2.000,0.400,,0,0\r\n"
                     "2026-12-02 09:59:59,1,2026-12-02 10:00:11.000,2.000,0.200,,0,0\r\n"
                     "2026-12-02 10:00:00,2,2026-12-02 10:00:20.000,2.000,0.600,,0,0\r\n"
-        << false << "2026-11-30 00:00:00"
+        << "" << "2026-11-30 00:00:00"
         << QStringList{"2026-12-02 10:00:00|2|0.500|-", "2026-12-02 09:59:59|1|0.200|-"} << 0;
-    QTest::newRow("a pipe named reactions.csv: no runs, and no wait for a writer")
-        << QByteArray() << true << "2026-12-08 21:24:05" << QStringList() << 0;
+    QTest::newRow("a pipe named reactions.csv: said, and no wait for a writer")
+        << QByteArray() << "pipe" << "2026-12-08 21:24:05"
+        << QStringList{unread + "Le journal n'est pas un fichier ordinaire"} << 0;
+    QTest::newRow("a log without read permission: said")
+        << header << "unreadable" << "2026-12-08 21:24:05"
+        << QStringList{unread + "Accès au fichier refusé"} << 0;
+    QTest::newRow("carriage returns only, no line of the log: said")
+        << QByteArray(4096, '\r') << "" << "2026-12-08 21:24:05"
+        << QStringList{unread + "Aucune ligne n'a la forme du journal"} << 0;
 }
 
 void TestStatsLog::reactionsHistory()
 {
     QFETCH(QByteArray, content);
-    QFETCH(bool, pipe);
+    QFETCH(QString, file);
     QFETCH(QString, currentStart);
     QFETCH(QStringList, runs);
     QFETCH(int, unreadable);
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("reactions.csv"));
-    if (pipe)
+    if (file == QLatin1String("pipe"))
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     else
         writeFile(path, content);
+    if (file == QLatin1String("unreadable"))
+        QVERIFY(QFile(path).setPermissions({}));
+    // Permissions do not hold back root, who reads it as an ordinary user.
+    const int root =
+        file == QLatin1String("unreadable") && ::geteuid() == 0 ? ::setfsuid(65534) : -1;
     const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
     QDateTime start = QDateTime::fromString(currentStart, format);
     start.setTimeSpec(Qt::UTC);
-    const Reactions::History history = Reactions::readHistory(path);
+    Reactions::History history;
+    QStringList shown;
+    try {
+        history = Reactions::readHistory(path);
+    } catch (const InOutError &error) {
+        shown.append(error.message());
+    }
+    if (root >= 0)
+        ::setfsuid(uid_t(root));
     auto mean = [](std::int32_t count, double value) {
         return count > 0 ? QString::number(value, 'f', 3) : QStringLiteral("-");
     };
-    QStringList shown;
     for (const Reactions::RunFigures &run : Reactions::earlierRuns(history, start.toSecsSinceEpoch()))
         shown.append(QStringLiteral("%1|%2|%3|%4")
                          .arg(QDateTime::fromSecsSinceEpoch(run.startUtcSeconds, Qt::UTC).toString(format))

@@ -393,8 +393,9 @@ void TestViewer::helpPageMadeWhenShown()
     QVERIFY(reportedErrors().isEmpty());
     showMainWindow();
     clickHelpButton();
-    QCOMPARE(reportedErrors(), QStringList{openErrorText(fixture, "aide.html",
-                                                         "Value too large for defined data type")});
+    const QString refused = QStringLiteral("La page est trop grande ou trop complexe pour être "
+                                           "affichée");
+    QCOMPARE(reportedErrors(), QStringList{openErrorText(fixture, "aide.html", refused)});
     QVERIFY(!Form3->isVisible());
 }
 
@@ -904,7 +905,8 @@ void TestViewer::badDocument_data()
 
     // Pages at the bounds on what the reader and the layout are asked, and
     // one step beyond each.
-    const QString beyond = QStringLiteral("Value too large for defined data type");
+    const QString beyond =
+        QStringLiteral("La page est trop grande ou trop complexe pour être affichée");
     const QByteArray div = "<div>";
     const QByteArray cell = "<table><tr><td>";
     QTest::newRow("elements nested 128 deep, four of them tables")
@@ -1069,7 +1071,7 @@ void TestViewer::startWithUnusableHelpPage_data()
     QTest::newRow("help page is a link to /dev/zero") << "zero" << "No such device or address";
     QTest::newRow("help page one byte above the size limit") << "large" << "File too large";
     QTest::newRow("help page of 10,000 nested tables")
-        << "nested" << "Value too large for defined data type";
+        << "nested" << "La page est trop grande ou trop complexe pour être affichée";
 }
 
 void TestViewer::startWithUnusableHelpPage()

@@ -53,7 +53,7 @@ QString systemErrorText(int error)
     return text;
 }
 
-FileOpenError openError(const QString &name, int error)
+FileOpenError openError(const QString &name, const QString &reason)
 {
     // The working directory joined with the name; a working directory that
     // was removed has no path any more, and the name is then given as it
@@ -61,8 +61,21 @@ FileOpenError openError(const QString &name, int error)
     const QString directory = QDir::currentPath();
     const QString path =
         directory.isEmpty() ? name : QDir::cleanPath(QDir(directory).absoluteFilePath(name));
-    return FileOpenError(QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
-                             .arg(path, systemErrorText(error)));
+    return FileOpenError(
+        QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2").arg(path, reason));
+}
+
+FileOpenError openError(const QString &name, int error)
+{
+    return openError(name, systemErrorText(error));
+}
+
+// A page that would ask more of the reader or the layout than PageBounds
+// allows: the program's own limit, said as such.
+FileOpenError pageTooLargeError(const QString &name)
+{
+    return openError(name, QStringLiteral("La page est trop grande ou trop complexe pour être "
+                                          "affichée"));
 }
 
 // Why a file that is not a regular one is not read: a directory says so; a
@@ -185,12 +198,11 @@ QString TextViewer::readPage(const QString &name)
     if (!readWholeFile(name, bytes))
         throw openError(name, errno);
     // A document that would ask more of the reader or the layout than
-    // PageBounds allows is refused, with the text the system gives for a
-    // file too large for a program's own limits.
+    // PageBounds allows is refused.
     const QString text = decodeLocal8Bit(bytes);
     if (Qt::mightBeRichText(text) ? !PageBounds::markupWithinBounds(text)
                                   : !PageBounds::plainTextWithinBounds(text))
-        throw openError(name, EOVERFLOW);
+        throw pageTooLargeError(name);
     return text;
 }
 
@@ -207,7 +219,7 @@ void TextViewer::showPage(const QString &name, const QString &text)
     read->setDefaultStyleSheet(document()->defaultStyleSheet());
     markup ? read->setHtml(text) : read->setPlainText(text);
     if (!PageBounds::documentWithinBounds(*read))
-        throw openError(name, EOVERFLOW);
+        throw pageTooLargeError(name);
     // The page is read again into the view: quicker than handing it the
     // document read above, which the view would lay out at once, while
     // its own reading is laid out only when the page is shown.
