@@ -3,6 +3,7 @@
 #include "testsupport.h"
 
 #include "app/application.h"
+#include "app/clock.h"
 #include "app/randomsource.h"
 #include "conditions/fade.h"
 #include "conditions/pips.h"
@@ -41,21 +42,25 @@ void TestConditions::eclatPixel_data()
 {
     // The brightest pixel of the star: half the light at each step, as the
     // screen emits it, encoded in sRGB; a twinkling star's changes from
-    // frame to frame.
+    // frame to frame. At the start, and again once the star is back after
+    // an edge each way.
     QTest::addColumn<int>("step");
     QTest::addColumn<int>("twinkle");
+    QTest::addColumn<int>("fondu");
     QTest::addColumn<int>("level"); // -1: more than one level over the frames
-    QTest::newRow("0: the white star") << 0 << 0 << 255;
-    QTest::newRow("1") << 1 << 0 << 188;
-    QTest::newRow("3") << 3 << 0 << 99;
-    QTest::newRow("5: 3.8 magnitudes fainter") << 5 << 0 << 49;
-    QTest::newRow("3, twinkling") << 3 << 3 << -1;
+    QTest::newRow("0: the white star") << 0 << 0 << 0 << 255;
+    QTest::newRow("1") << 1 << 0 << 0 << 188;
+    QTest::newRow("3") << 3 << 0 << 0 << 99;
+    QTest::newRow("5: 3.8 magnitudes fainter") << 5 << 0 << 0 << 49;
+    QTest::newRow("3, twinkling") << 3 << 3 << 0 << -1;
+    QTest::newRow("3, the edges fading: out at the fade's end") << 3 << 0 << 3 << 99;
 }
 
 void TestConditions::eclatPixel()
 {
     QFETCH(int, step);
     QFETCH(int, twinkle);
+    QFETCH(int, fondu);
     QFETCH(int, level);
     StarImage field;
     field.resize(105, 105);
@@ -63,7 +68,7 @@ void TestConditions::eclatPixel()
     field.computeGeometry();
     field.eraseField();
     TrialConditions trial(&field);
-    trial.start({step, twinkle, 0, false});
+    trial.start({step, twinkle, fondu, false});
     auto brightest = [&field] {
         const QImage picture = field.picture();
         int found = 0;
@@ -72,15 +77,25 @@ void TestConditions::eclatPixel()
                 found = std::max(found, qGray(picture.pixel(x, y)));
         return found;
     };
-    QSet<int> levels{brightest()};
-    for (int frame = 0; frame < 8 && level < 0; ++frame) {
-        QTest::qWait(trial.frameInterval());
-        levels.insert(brightest());
+    for (const bool returned : {false, true}) {
+        if (returned) {
+            trial.showDisappearance(Clock::steadyNanoseconds());
+            QVERIFY(!field.starShown());
+            QTRY_COMPARE(brightest(), 0);
+            trial.showReturn(Clock::steadyNanoseconds());
+        }
+        QVERIFY(field.starShown());
+        if (level >= 0) {
+            QTRY_COMPARE(brightest(), level);
+            continue;
+        }
+        QSet<int> levels{brightest()};
+        for (int frame = 0; frame < 8; ++frame) {
+            QTest::qWait(trial.frameInterval());
+            levels.insert(brightest());
+        }
+        QVERIFY(levels.size() > 1);
     }
-    QCOMPARE(levels.size() > 1, level < 0);
-    if (level >= 0)
-        QCOMPARE(*levels.begin(), level);
-    QVERIFY(field.starShown());
     trial.stop();
 }
 
