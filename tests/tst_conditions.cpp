@@ -142,9 +142,11 @@ void TestConditions::scintillation()
 void TestConditions::fadeFrames_data()
 {
     // Events, ms on the steady clock: p the coming edge's half light
-    // planned, f a frame of the fade's own, e the edge's own frame. The
-    // lights shown, in percent of the star's, one per frame: "-" for a
-    // frame that would show the edge before its own frame.
+    // planned, f a frame of the fade's own, e the edge's own frame, n the
+    // next change of the light from then on. The lights shown, in percent
+    // of the star's, one per frame: "-" for a frame that would show the
+    // edge before its own frame; and the next changes, "@" and their time
+    // or "none".
     QTest::addColumn<int>("fadeMs");
     QTest::addColumn<QString>("events");
     QTest::addColumn<QString>("lights");
@@ -156,6 +158,11 @@ void TestConditions::fadeFrames_data()
         << "50 40 50 - 50 70 100";
     QTest::newRow("instant: a step at each edge's own frame")
         << 0 << "p1000 f999 f1001 e1003 p2003 f1500 f2004 e2010 f2011" << "100 - 0 0 - 100 100";
+    QTest::newRow("100 ms: the next change at the fade's start, within it, none at its end")
+        << 100 << "p1000 n900 n1000 n1049 n1050 e1000 p2000 n1010 n1050 n2049 n2050"
+        << "@950 @1000 @1049 none 50 @1010 @1950 @2049 none";
+    QTest::newRow("instant: no change for the frames to wait for")
+        << 0 << "p1000 n900 e1000 p2000 n1500" << "none 0 none";
     QTest::newRow("an edge shown early: the hidden star below half its light")
         << 100 << "p1000 e990 p2000 f995 f2000 e1996" << "50 45 - 50";
 }
@@ -174,6 +181,9 @@ void TestConditions::fadeFrames()
             fade.plan(at);
         } else if (event.front() == QLatin1Char('e')) {
             shown << percent(fade.edge(at));
+        } else if (event.front() == QLatin1Char('n')) {
+            const std::optional<std::int64_t> next = fade.nextChange(at);
+            shown << (next ? QStringLiteral("@%1").arg(*next / 1'000'000) : QStringLiteral("none"));
         } else {
             const std::optional<double> light = fade.frame(at);
             shown << (light ? percent(*light) : QStringLiteral("-"));
