@@ -210,6 +210,9 @@ void TestConditions::pips_data()
     QTest::newRow("44.1 kHz, the trial over at the third second: no pip at it")
         << 44100 << qint64(0) << qint64(88200) << qint64(0) << 100'000
         << QList<qint64>{0, 17640, 44100, 46305};
+    QTest::newRow("the trial over a sample after a pip's start: that pip whole")
+        << 44100 << qint64(0) << qint64(88201) << qint64(0) << 100'000
+        << QList<qint64>{0, 17640, 44100, 46305, 88200, 90405};
     QTest::newRow("rendered from inside a pip")
         << 48000 << qint64(0) << qint64(-1) << qint64(50'000) << 60'000
         << QList<qint64>{50'000, 50'400, 96'000, 98'400};
