@@ -194,7 +194,8 @@ void TestConditions::fadeFrames()
 
 void TestConditions::pips_data()
 {
-    // Sample positions: the tone's spans as first and end sample.
+    // Sample positions: the tone's spans, of a 1 kHz tone, as first and end
+    // sample.
     QTest::addColumn<int>("rate");
     QTest::addColumn<qint64>("start");
     QTest::addColumn<qint64>("end"); // -1: the trial goes on
@@ -242,6 +243,10 @@ void TestConditions::pips()
     };
     std::vector<int> loudest(spans.size() / 2, 0);
     std::vector<qint64> onset(spans.size() / 2, -1);
+    // The tone's rising zero crossings within each span, past its first and
+    // before its last millisecond, each placed between its two samples.
+    std::vector<int> rises(spans.size() / 2, 0);
+    std::vector<double> firstRise(spans.size() / 2), lastRise(spans.size() / 2);
     for (int i = 0; i < count; ++i) {
         const qint64 sample = from + i;
         const int span = inSpan(sample);
@@ -252,11 +257,21 @@ void TestConditions::pips()
         loudest[span] = std::max(loudest[span], std::abs(int(samples[i])));
         if (onset[span] < 0 && std::abs(int(samples[i])) > Conditions::PipTrain::Amplitude / 10)
             onset[span] = sample;
+        const qint64 margin = rate / 1000;
+        if (sample - 1 >= spans[2 * span] + margin && sample < spans[2 * span + 1] - margin
+            && samples[i - 1] < 0 && samples[i] >= 0) {
+            const double rise = sample - 1 + -samples[i - 1] / double(samples[i] - samples[i - 1]);
+            firstRise[span] = rises[span]++ == 0 ? rise : firstRise[span];
+            lastRise[span] = rise;
+        }
     }
     for (std::size_t span = 0; span < loudest.size(); ++span) {
         QVERIFY(loudest[span] > Conditions::PipTrain::Amplitude * 9 / 10);
         // Heard within a millisecond of the span's start.
         QVERIFY2(onset[span] - spans[2 * span] < rate / 1000, qPrintable(QString::number(span)));
+        QVERIFY(rises[span] > 2);
+        const double pitch = (rises[span] - 1) * rate / (lastRise[span] - firstRise[span]);
+        QVERIFY2(std::fabs(pitch - 1000.0) < 0.5, qPrintable(QString::number(pitch)));
     }
 }
 
