@@ -50,8 +50,10 @@ bool WindowKeys::nativeEventFilter(const QByteArray &eventType, void *message, q
 
 qint64 WindowKeys::pressReading(unsigned long timestamp)
 {
-    // The bridge passes the keys on in their order, within its wait of a
-    // tenth of a second, but copied without their timestamp.
+    // The bridge passes the keys on in their order, but copied without
+    // their timestamp, once the screen reader has seen them (Qt's bridge
+    // waits at most a tenth of a second for it). A press read more than
+    // half a second ago is matched no more: room for a busy program.
     constexpr qint64 BridgeWait = 500'000'000;
     const qint64 now = Clock::steadyNanoseconds();
     Press *found = nullptr;
