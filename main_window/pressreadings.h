@@ -14,8 +14,10 @@
 class PressReadings
 {
 public:
-    /// Readings older than this are no longer matched, nanoseconds: the
-    /// bridge passes the keys on, in their order, well within it.
+    /// Readings older than this are no longer matched, nanoseconds. The
+    /// bridge passes the keys on in their order once the screen reader has
+    /// seen them, and waits at most a tenth of a second for it: the rest is
+    /// room for a busy program.
     static constexpr std::int64_t BridgeWait = 500'000'000;
     /// How many presses are kept, the oldest overwritten first.
     static constexpr std::size_t Kept = 16;

@@ -3,6 +3,7 @@
 #include "testsupport.h"
 
 #include "program/application.h"
+#include "app/clock.h"
 #include "app/randomsource.h"
 #include "conditions/fade.h"
 #include "conditions/pips.h"
@@ -54,22 +55,26 @@ void TestConditions::eclatPixel_data()
     // The brightest pixel of the star: half the light at each step, as the
     // screen emits it, encoded in sRGB; a twinkling star's changes from
     // frame to frame, and none while the field's window is hidden or
-    // minimised.
+    // minimised. At the start, and again once the star is back after an
+    // edge each way.
     QTest::addColumn<int>("step");
     QTest::addColumn<int>("twinkle");
+    QTest::addColumn<int>("fondu");
     QTest::addColumn<int>("level"); // -1: more than one level over the frames
-    QTest::newRow("0: the white star") << 0 << 0 << 255;
-    QTest::newRow("1") << 1 << 0 << 188;
-    QTest::newRow("3") << 3 << 0 << 99;
-    QTest::newRow("5: 3.8 magnitudes fainter") << 5 << 0 << 49;
+    QTest::newRow("0: the white star") << 0 << 0 << 0 << 255;
+    QTest::newRow("1") << 1 << 0 << 0 << 188;
+    QTest::newRow("3") << 3 << 0 << 0 << 99;
+    QTest::newRow("5: 3.8 magnitudes fainter") << 5 << 0 << 0 << 49;
     QTest::newRow("3, twinkling; no frame while the window is hidden or minimised")
-        << 3 << 3 << -1;
+        << 3 << 3 << 0 << -1;
+    QTest::newRow("3, the edges fading: out at the fade's end") << 3 << 0 << 3 << 99;
 }
 
 void TestConditions::eclatPixel()
 {
     QFETCH(int, step);
     QFETCH(int, twinkle);
+    QFETCH(int, fondu);
     QFETCH(int, level);
     StarImage field;
     field.resize(105, 105);
@@ -79,7 +84,7 @@ void TestConditions::eclatPixel()
     field.show();
     QVERIFY(QTest::qWaitForWindowExposed(&field));
     TrialConditions trial(&field);
-    trial.start({step, twinkle, 0, false});
+    trial.start({step, twinkle, fondu, false});
     auto brightest = [&field] {
         const QImage picture = field.picture();
         int found = 0;
@@ -88,14 +93,25 @@ void TestConditions::eclatPixel()
                 found = std::max(found, qGray(picture.pixel(x, y)));
         return found;
     };
-    QSet<int> levels{brightest()};
-    for (int frame = 0; frame < 8 && level < 0; ++frame) {
-        QTest::qWait(trial.frameInterval());
-        levels.insert(brightest());
+    for (const bool returned : {false, true}) {
+        if (returned) {
+            trial.showDisappearance(Clock::steadyNanoseconds());
+            QVERIFY(!field.starShown());
+            QTRY_COMPARE(brightest(), 0);
+            trial.showReturn(Clock::steadyNanoseconds());
+        }
+        QVERIFY(field.starShown());
+        if (level >= 0) {
+            QTRY_COMPARE(brightest(), level);
+            continue;
+        }
+        QSet<int> levels{brightest()};
+        for (int frame = 0; frame < 8; ++frame) {
+            QTest::qWait(trial.frameInterval());
+            levels.insert(brightest());
+        }
+        QVERIFY(levels.size() > 1);
     }
-    QCOMPARE(levels.size() > 1, level < 0);
-    if (level >= 0)
-        QCOMPARE(*levels.begin(), level);
     // Twinkling, the star draws no frame while its window is hidden or
     // minimised, and frames again once the window is back.
     for (const auto &[away, back] : {std::pair(&QWidget::hide, &QWidget::show),
@@ -156,9 +172,11 @@ void TestConditions::scintillation()
 void TestConditions::fadeFrames_data()
 {
     // Events, ms on the steady clock: p the coming edge's half light
-    // planned, f a frame of the fade's own, e the edge's own frame. The
-    // lights shown, in percent of the star's, one per frame: "-" for a
-    // frame that would show the edge before its own frame.
+    // planned, f a frame of the fade's own, e the edge's own frame, n the
+    // next change of the light from then on. The lights shown, in percent
+    // of the star's, one per frame: "-" for a frame that would show the
+    // edge before its own frame; and the next changes, "@" and their time
+    // or "none".
     QTest::addColumn<int>("fadeMs");
     QTest::addColumn<QString>("events");
     QTest::addColumn<QString>("lights");
@@ -170,6 +188,11 @@ void TestConditions::fadeFrames_data()
         << "50 40 50 - 50 70 100";
     QTest::newRow("instant: a step at each edge's own frame")
         << 0 << "p1000 f999 f1001 e1003 p2003 f1500 f2004 e2010 f2011" << "100 - 0 0 - 100 100";
+    QTest::newRow("100 ms: the next change at the fade's start, within it, none at its end")
+        << 100 << "p1000 n900 n1000 n1049 n1050 e1000 p2000 n1010 n1050 n2049 n2050"
+        << "@950 @1000 @1049 none 50 @1010 @1950 @2049 none";
+    QTest::newRow("instant: no change for the frames to wait for")
+        << 0 << "p1000 n900 e1000 p2000 n1500" << "none 0 none";
     QTest::newRow("an edge shown early: the hidden star below half its light")
         << 100 << "p1000 e990 p2000 f995 f2000 e1996" << "50 45 - 50";
 }
@@ -188,6 +211,9 @@ void TestConditions::fadeFrames()
             fade.plan(at);
         } else if (event.front() == QLatin1Char('e')) {
             shown << percent(fade.edge(at));
+        } else if (event.front() == QLatin1Char('n')) {
+            const std::optional<std::int64_t> next = fade.nextChange(at);
+            shown << (next ? QStringLiteral("@%1").arg(*next / 1'000'000) : QStringLiteral("none"));
         } else {
             const std::optional<double> light = fade.frame(at);
             shown << (light ? percent(*light) : QStringLiteral("-"));
@@ -198,7 +224,8 @@ void TestConditions::fadeFrames()
 
 void TestConditions::pips_data()
 {
-    // Sample positions: the tone's spans as first and end sample.
+    // Sample positions: the tone's spans, of a 1 kHz tone, as first and end
+    // sample.
     QTest::addColumn<int>("rate");
     QTest::addColumn<qint64>("start");
     QTest::addColumn<qint64>("end"); // -1: the trial goes on
@@ -214,6 +241,9 @@ void TestConditions::pips_data()
     QTest::newRow("44.1 kHz, the trial over at the third second: no pip at it")
         << 44100 << qint64(0) << qint64(88200) << qint64(0) << 100'000
         << QList<qint64>{0, 17640, 44100, 46305};
+    QTest::newRow("the trial over a sample after a pip's start: that pip whole")
+        << 44100 << qint64(0) << qint64(88201) << qint64(0) << 100'000
+        << QList<qint64>{0, 17640, 44100, 46305, 88200, 90405};
     QTest::newRow("rendered from inside a pip")
         << 48000 << qint64(0) << qint64(-1) << qint64(50'000) << 60'000
         << QList<qint64>{50'000, 50'400, 96'000, 98'400};
@@ -243,6 +273,10 @@ void TestConditions::pips()
     };
     std::vector<int> loudest(spans.size() / 2, 0);
     std::vector<qint64> onset(spans.size() / 2, -1);
+    // The tone's rising zero crossings within each span, past its first and
+    // before its last millisecond, each placed between its two samples.
+    std::vector<int> rises(spans.size() / 2, 0);
+    std::vector<double> firstRise(spans.size() / 2), lastRise(spans.size() / 2);
     for (int i = 0; i < count; ++i) {
         const qint64 sample = from + i;
         const int span = inSpan(sample);
@@ -253,11 +287,21 @@ void TestConditions::pips()
         loudest[span] = std::max(loudest[span], std::abs(int(samples[i])));
         if (onset[span] < 0 && std::abs(int(samples[i])) > Conditions::PipTrain::Amplitude / 10)
             onset[span] = sample;
+        const qint64 margin = rate / 1000;
+        if (sample - 1 >= spans[2 * span] + margin && sample < spans[2 * span + 1] - margin
+            && samples[i - 1] < 0 && samples[i] >= 0) {
+            const double rise = sample - 1 + -samples[i - 1] / double(samples[i] - samples[i - 1]);
+            firstRise[span] = rises[span]++ == 0 ? rise : firstRise[span];
+            lastRise[span] = rise;
+        }
     }
     for (std::size_t span = 0; span < loudest.size(); ++span) {
         QVERIFY(loudest[span] > Conditions::PipTrain::Amplitude * 9 / 10);
         // Heard within a millisecond of the span's start.
         QVERIFY2(onset[span] - spans[2 * span] < rate / 1000, qPrintable(QString::number(span)));
+        QVERIFY(rises[span] > 2);
+        const double pitch = (rises[span] - 1) * rate / (lastRise[span] - firstRise[span]);
+        QVERIFY2(std::fabs(pitch - 1000.0) < 0.5, qPrintable(QString::number(pitch)));
     }
 }
 

@@ -942,6 +942,8 @@ void TestViewer::badDocument_data()
                                            << beyond << QString();
     QTest::newRow("10,000 lines of plain text") << "page" << QByteArray("x\n").repeated(10000)
                                                 << beyond << QString();
+    QTest::newRow("a list of 100 items") << "page" << "<ul>" + QByteArray("<li>x").repeated(100)
+                                         << QString() << QString("x\n").repeated(100).chopped(1);
     QTest::newRow("a list of 101 items") << "page" << "<ul>" + QByteArray("<li>x").repeated(101)
                                          << beyond << QString();
     QTest::newRow("500 style rules for 1,001 elements")
@@ -961,6 +963,8 @@ void TestViewer::badDocument_data()
     QTest::newRow("7,500 letters in four nested tables")
         << "page" << cell.repeated(4) + (QByteArray(100, 'x') + ' ').repeated(75) << beyond
         << QString();
+    QTest::newRow("a word of 100 letters") << "page" << "<p>" + QByteArray(100, 'x') << QString()
+                                           << QString(100, u'x');
     QTest::newRow("a word of 101 letters") << "page" << "<p>" + QByteArray(101, 'x') << beyond
                                            << QString();
     QTest::newRow("51 images") << "page" << "<p>" + QByteArray("<img> ").repeated(51) << beyond
