@@ -40,6 +40,8 @@ private slots:
     void keptConditions();
     void audioOutput_data();
     void audioOutput();
+    void outputWatch_data();
+    void outputWatch();
 };
 
 void TestConditions::eclatPixel_data()
@@ -326,15 +328,15 @@ void TestConditions::audioOutput()
     kept.bips = keptOn;
     Conditions::save(kept);
     int asked = 0;
-    KeptConditions conditions([&] {
-        ++asked;
-        return output;
-    });
+    KeptConditions conditions([&] { ++asked; });
     conditions.load();
+    if (asked)
+        conditions.audioOutputFound(output);
     const bool askedAtStart = asked == 1;
     conditions.checkAudioOutput();
     conditions.checkAudioOutput();
     QCOMPARE(asked, 1);
+    conditions.audioOutputFound(output);
     Conditions::ObservingConditions shown;
     shown.bips = ticked;
     conditions.edit(shown);
@@ -343,6 +345,75 @@ void TestConditions::audioOutput()
                           next.bips ? "kept" : "-"})
                  .join(QLatin1Char(' ')),
              outcome);
+}
+
+void TestConditions::outputWatch_data()
+{
+    // What the pips' thread sees, in turn, readings in ms: aN a stream asked
+    // for, tN the server answers, fN the stream fails or the server is given
+    // up, c the stream closed as no longer wanted, s a trial starts, e its
+    // last pip written; ?N says whether the server is given up ("overdue")
+    // or not ("waits") with a stream open, whether a stream may be asked
+    // for ("asks") or not ("later") without, and "quiet" where the server
+    // is to be asked for the stream's timing; ! whether the trial's pips
+    // were all played.
+    QTest::addColumn<QString>("events");
+    QTest::addColumn<QString>("seen");
+    QTest::newRow("a server that does not answer is given up after 5 s")
+        << "a0 ?4999 ?5000" << "waits overdue";
+    QTest::newRow("a stream that plays: the server asked after 250 ms without samples")
+        << "a0 t20 ?269 ?270" << "waits quiet";
+    QTest::newRow("a playing stream given up after 1 s without an answer")
+        << "a0 t20 t1000 ?1249 ?1999 ?2000" << "waits quiet overdue";
+    QTest::newRow("given up: asked again 3 s later, not before")
+        << "a0 f5000 ?7999 ?8000" << "later asks";
+    QTest::newRow("closed as no longer wanted: asked again at once") << "a0 t10 c ?10" << "asks";
+    QTest::newRow("a trial played through: its pips sounded") << "a0 t10 s t20 e !" << "yes";
+    QTest::newRow("a trial started before the stream plays: not all sounded")
+        << "a0 s t10 e !" << "no";
+    QTest::newRow("the server lost during a trial, back before its end: not all sounded")
+        << "a0 t10 s f1010 a4010 t4020 e !" << "no";
+}
+
+void TestConditions::outputWatch()
+{
+    QFETCH(QString, events);
+    QFETCH(QString, seen);
+    Conditions::OutputWatch watch;
+    QStringList told;
+    for (const QString &event : events.split(QLatin1Char(' '))) {
+        const std::int64_t at = event.mid(1).toLongLong() * 1'000'000;
+        switch (event[0].toLatin1()) {
+        case 'a':
+            watch.asked(at);
+            break;
+        case 't':
+            watch.took(at);
+            break;
+        case 'f':
+            watch.failed(at);
+            break;
+        case 'c':
+            watch.closed();
+            break;
+        case 's':
+            watch.trialStarted();
+            break;
+        case 'e':
+            watch.trialOver();
+            break;
+        case '!':
+            told << (watch.sounded() ? "yes" : "no");
+            break;
+        case '?':
+            if (watch.open())
+                told << (watch.overdue(at) ? "overdue" : watch.quiet(at) ? "quiet" : "waits");
+            else
+                told << (watch.mayAsk(at) ? "asks" : "later");
+            break;
+        }
+    }
+    QCOMPARE(told.join(QLatin1Char(' ')), seen);
 }
 
 void TestConditions::keptConditions_data()
@@ -377,7 +448,7 @@ void TestConditions::keptConditions()
     // The sound server is asked once the window is shown.
     QVERIFY(conditionsWindow()->ui.bipsCheck->isEnabled());
     conditionsWindow()->showForm();
-    QVERIFY(!conditionsWindow()->ui.bipsCheck->isEnabled());
+    QTRY_VERIFY(!conditionsWindow()->ui.bipsCheck->isEnabled());
     QCOMPARE(conditionsWindow()->ui.bipsCheck->toolTip(), QStringLiteral("Aucune sortie audio"));
     QVERIFY(reportedErrors().isEmpty());
 
