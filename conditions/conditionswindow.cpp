@@ -35,6 +35,7 @@ void ConditionsWindow::showAudioOutput()
     ui.bipsCheck->setEnabled(output);
     ui.bipsCheck->setToolTip(reason);
     ui.bipsCheck->setAccessibleDescription(reason);
+    ui.audioLine->setVisible(m_conditions.audioOutputLost());
 }
 
 void ConditionsWindow::showEvent(QShowEvent *event)

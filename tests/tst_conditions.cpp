@@ -11,6 +11,7 @@
 #include "conditions/conditionswindow.h"
 #include "conditions/keptconditions.h"
 #include "main_window/starfield.h"
+#include "reactions/tops.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,6 +43,8 @@ private slots:
     void audioOutput();
     void outputWatch_data();
     void outputWatch();
+    void audioNews_data();
+    void audioNews();
 };
 
 void TestConditions::eclatPixel_data()
@@ -414,6 +417,56 @@ void TestConditions::outputWatch()
         }
     }
     QCOMPARE(told.join(QLatin1Char(' ')), seen);
+}
+
+void TestConditions::audioNews_data()
+{
+    // The pips kept on; the sound server's answers in turn (y an output,
+    // n none) while the conditions window is open, and whether the pips of
+    // a trial made then all sounded. Then the pips' box, the line that says
+    // the output was lost, the pips of that trial, and those it is counted
+    // with.
+    QTest::addColumn<QString>("answers");
+    QTest::addColumn<bool>("sounded");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("no answer yet: an output taken to be there")
+        << "" << true << "box - pips counted";
+    QTest::newRow("an output") << "y" << true << "box - pips counted";
+    QTest::newRow("an output, but the trial's pips not all played: counted without")
+        << "y" << false << "box - pips -";
+    QTest::newRow("never an output: no line") << "n" << true << "- - - -";
+    QTest::newRow("lost: said, and trials without pips") << "yn" << true << "- lost - -";
+    QTest::newRow("lost, then back: the pips again") << "yny" << true << "box - pips counted";
+}
+
+void TestConditions::audioNews()
+{
+    QFETCH(QString, answers);
+    QFETCH(bool, sounded);
+    QFETCH(QString, outcome);
+    ProgramFixture program(true, false);
+    Conditions::ObservingConditions kept;
+    kept.bips = true;
+    Conditions::save(kept);
+    KeptConditions conditions([] {});
+    conditions.load();
+    ConditionsWindow window(conditions);
+    for (const QChar answer : answers)
+        conditions.audioOutputFound(answer == QLatin1Char('y'));
+    const QCheckBox *box = window.ui.bipsCheck;
+    QCOMPARE(box->toolTip(), box->isEnabled() ? QString() : QStringLiteral("Aucune sortie audio"));
+    Reactions::TrialTops tops;
+    tops.start(conditions.forTrial());
+    tops.vanished(1'000'000'000);
+    tops.reappeared(3'000'000'000);
+    tops.top(3'300'000'000);
+    tops.pipsSounded(sounded);
+    QCOMPARE(QStringList({box->isEnabled() ? "box" : "-",
+                          window.ui.audioLine->isHidden() ? "-" : "lost",
+                          conditions.forTrial().bips ? "pips" : "-",
+                          tops.counted()->conditions.bips ? "counted" : "-"})
+                 .join(QLatin1Char(' ')),
+             outcome);
 }
 
 void TestConditions::keptConditions_data()

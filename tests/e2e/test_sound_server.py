@@ -3,22 +3,26 @@
 """A sound server that stops answering (a PulseAudio of the test's own,
 suspended with SIGSTOP) holds nothing up: the start with the pips kept on,
 the first "Conditions...", and the close each take a moment, not the sound
-library's 30 s or for ever."""
+library's 30 s or for ever. A trial made once it stopped is logged without
+pips, the conditions window says that the output was lost, and the pips
+come back with the server."""
 
 import os
 import signal
+import subprocess
 import sys
 import time
 import unittest
 
 import harness
-from driver import MainWindow
+from driver import STAR_HIDDEN, STAR_SHOWN, MainWindow
 from harness import wait_until
 
 # Each is far above what the step takes with a server that answers.
 START_LIMIT = 8.0
 CONDITIONS_LIMIT = 3.0
 CLOSE_LIMIT = 3.0
+LOST = "La sortie audio ne répond plus : les essais se font sans bips."
 
 
 class SoundServer(unittest.TestCase):
@@ -81,6 +85,29 @@ class SoundServer(unittest.TestCase):
             self.fail("the close did not end within 15 s")
         return time.monotonic() - began
 
+    def trial_bips(self, main):
+        """Runs a trial, Space at each edge; returns the bips field of its
+        line in reactions.csv."""
+        session, log = self.session, os.path.join(self.session.workdir, "reactions.csv")
+
+        def lines():
+            if not os.path.exists(log):
+                return []
+            with open(log, "rb") as handle:
+                return [line for line in handle.read().decode("ascii").split("\r\n") if line]
+        before = len(lines())
+        session.focus_window(main.window)
+        start, star = main.button("On y va !"), main.star_field
+        session.click_accessible(start)
+        wait_until("the trial to start", lambda: not main.enabled(start), timeout=2, interval=0.01)
+        for edge in (STAR_HIDDEN, STAR_SHOWN):
+            # A short occultation may be over before it is seen.
+            wait_until(edge, lambda: star.description == edge or main.enabled(start),
+                       timeout=8, interval=0.02)
+            session.key("space")
+        wait_until("the trial's line", lambda: len(lines()) > before, timeout=8)
+        return lines()[-1].split(",")[-1]
+
     def test_start_with_pips_kept_on(self):
         self.suspend()
         main, started = self.start(bips=True)
@@ -101,6 +128,34 @@ class SoundServer(unittest.TestCase):
         # The sound server is given up, not waited for.
         self.assert_no_output(box, timeout=10)
         self.assertLess(self.close(main), CLOSE_LIMIT)
+
+    def test_server_stopped_during_the_run(self):
+        main, _ = self.start(bips=True)
+        wait_until("the pips' stream", lambda: subprocess.run(
+            ["pactl", "--server", self.server, "list", "short", "sink-inputs"],
+            capture_output=True, text=True, timeout=5).stdout.strip(), timeout=10)
+        self.assertEqual(self.trial_bips(main), "1")
+        # The next trial's pips do not sound, and its line says so.
+        self.suspend()
+        self.assertEqual(self.trial_bips(main), "0")
+        root, box, _ = self.conditions(main, timeout=CONDITIONS_LIMIT)
+        self.assert_no_output(box, timeout=5)
+        self.session.find(root, role="label", name=LOST)
+        # The server answers again: so do the pips.
+        os.kill(self.pulse.pid, signal.SIGCONT)
+        wait_until("the pips' box enabled",
+                   lambda: "sensitive" in self.session.states(box), timeout=15)
+        wait_until("the line gone", lambda: not any(
+            node.name == LOST and self.session.showing(node)
+            for node in self.session.descendants(root)), timeout=5)
+        self.session.click_accessible(self.session.find(root, role="push button", name="OK"))
+        self.assertEqual(self.trial_bips(main), "1")
+        # Stopped again with the stream open: the close does not wait on it.
+        self.suspend()
+        closed = self.close(main)
+        print(f"close with the stream open on the stopped server: {closed:.2f} s",
+              file=sys.stderr)
+        self.assertLess(closed, CLOSE_LIMIT)
 
 
 if __name__ == "__main__":
