@@ -24,16 +24,19 @@ ConditionsWindow::ConditionsWindow(KeptConditions &conditions)
         bind(slider, &QSlider::valueChanged, &ConditionsWindow::controlChanged);
     bind(ui.bipsCheck, &QCheckBox::toggled, &ConditionsWindow::controlChanged);
     bind(ui.okButton, &QPushButton::clicked, &ConditionsWindow::okClicked);
+    // The sound server answers later, and may stop answering or come back.
+    connect(&conditions, &KeptConditions::changed, this, &ConditionsWindow::showAudioOutput);
 }
 
 void ConditionsWindow::showAudioOutput()
 {
-    if (m_conditions.audioOutput())
-        return;
     // Pips kept from a run with sound stay kept, unheard.
-    ui.bipsCheck->setEnabled(false);
-    ui.bipsCheck->setToolTip(QStringLiteral("Aucune sortie audio"));
-    ui.bipsCheck->setAccessibleDescription(QStringLiteral("Aucune sortie audio"));
+    const bool output = m_conditions.audioOutput();
+    const QString reason = output ? QString() : QStringLiteral("Aucune sortie audio");
+    ui.bipsCheck->setEnabled(output);
+    ui.bipsCheck->setToolTip(reason);
+    ui.bipsCheck->setAccessibleDescription(reason);
+    ui.audioLine->setVisible(m_conditions.audioOutputLost());
 }
 
 void ConditionsWindow::showEvent(QShowEvent *event)

@@ -26,7 +26,8 @@ private:
     void controlChanged(QObject *sender);
     void okClicked(QObject *sender);
     void showValues();
-    /// Disables the pips, with the reason, where no audio output takes them.
+    /// Disables the pips, with the reason, where no audio output takes them,
+    /// and says so where the output stopped answering.
     void showAudioOutput();
     /// Says why the last change was not kept, until one is.
     void showSaveError();

@@ -13,6 +13,7 @@ void KeptConditions::load()
     m_kept = Conditions::load();
     m_audioChecked = false;
     m_audioOutput = true;
+    m_audioFound = false;
     if (m_kept.bips)
         checkAudioOutput();
     emit changed();
@@ -23,7 +24,16 @@ void KeptConditions::checkAudioOutput()
     if (m_audioChecked)
         return;
     m_audioChecked = true;
-    const bool output = m_probe && m_probe();
+    if (m_probe)
+        m_probe();
+    else
+        audioOutputFound(false);
+}
+
+void KeptConditions::audioOutputFound(bool output)
+{
+    m_audioChecked = true;
+    m_audioFound = m_audioFound || output;
     if (output == m_audioOutput)
         return;
     m_audioOutput = output;

@@ -16,8 +16,9 @@ class KeptConditions : public QObject
     Q_OBJECT
 
 public:
-    /// Asks the sound server whether it takes a playback stream.
-    using AudioProbe = std::function<bool()>;
+    /// Asks the sound server whether it takes a playback stream, and
+    /// returns at once: the answer comes later, through audioOutputFound().
+    using AudioProbe = std::function<void()>;
 
     explicit KeptConditions(AudioProbe probe, QObject *parent = nullptr);
 
@@ -27,10 +28,15 @@ public:
     void load();
     /// Asks the sound server once, if not asked yet.
     void checkAudioOutput();
+    /// The sound server's answer, and any news of it later: an output that
+    /// stops answering is lost, and the pips come back with it.
+    void audioOutputFound(bool output);
 
     const Conditions::ObservingConditions &kept() const { return m_kept; }
-    /// Until the server is asked, an output is taken to be there.
+    /// Until the server answers, an output is taken to be there.
     bool audioOutput() const { return m_audioOutput; }
+    /// The output answered, then stopped answering.
+    bool audioOutputLost() const { return !m_audioOutput && m_audioFound; }
     Conditions::ObservingConditions forTrial() const
     {
         return Conditions::forTrial(m_kept, m_audioOutput);
@@ -54,4 +60,6 @@ private:
     bool m_audioChecked = false;
     bool m_audioOutput = true;
     QString m_saveError;
+    /// Whether an output answered during this run.
+    bool m_audioFound = false;
 };

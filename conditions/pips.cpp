@@ -86,4 +86,56 @@ bool PipSchedule::over(std::int64_t written, bool stopped) const
                && written >= m_endSample + PipTrain(m_rate, m_trainStart).pipLength(1));
 }
 
+void OutputWatch::asked(std::int64_t now)
+{
+    m_state = State::Asked;
+    m_since = now;
+}
+
+void OutputWatch::took(std::int64_t now)
+{
+    m_state = State::Playing;
+    m_since = now;
+}
+
+void OutputWatch::failed(std::int64_t now)
+{
+    m_state = State::Closed;
+    m_failed = true;
+    m_failedAt = now;
+    m_trialIntact = false;
+}
+
+void OutputWatch::closed()
+{
+    m_state = State::Closed;
+    m_failed = false;
+    m_trialIntact = false;
+}
+
+std::int64_t OutputWatch::due() const
+{
+    switch (m_state) {
+    case State::Asked:
+        return m_since + OpenLimit;
+    case State::Playing:
+        return m_since + StallLimit;
+    case State::Closed:
+        break;
+    }
+    return m_failed ? m_failedAt + RetryDelay : std::numeric_limits<std::int64_t>::min();
+}
+
+void OutputWatch::trialStarted()
+{
+    m_trialIntact = playing();
+    m_sounded = false;
+}
+
+void OutputWatch::trialOver()
+{
+    if (m_trialIntact)
+        m_sounded = true;
+}
+
 } // namespace Conditions

@@ -81,4 +81,65 @@ private:
     std::int64_t m_endSample = Never;
 };
 
+/// Whether the sound server answers the pips' stream, as the thread that
+/// writes it sees it, and whether a trial's pips were all played. Nothing
+/// waits on the server longer than a limit: a stream that does not play
+/// within OpenLimit of being asked for, or that plays and then leaves the
+/// server silent for StallLimit, gives the server up; it is asked again
+/// RetryDelay later. A server may take no samples for a while and still
+/// answer (a null sink does so for over a second after a stream opens): a
+/// stream that takes nothing for QuietLimit has the server asked for its
+/// timing. Readings are steady clock nanoseconds.
+class OutputWatch
+{
+public:
+    static constexpr std::int64_t OpenLimit = 5'000'000'000;
+    static constexpr std::int64_t QuietLimit = 250'000'000;
+    static constexpr std::int64_t StallLimit = 1'000'000'000;
+    static constexpr std::int64_t RetryDelay = 3'000'000'000;
+
+    /// A stream is asked for now.
+    void asked(std::int64_t now);
+    /// The server answered now: the stream is ready, took samples, or told
+    /// its timing.
+    void took(std::int64_t now);
+    /// The stream failed, or the server was given up, now.
+    void failed(std::int64_t now);
+    /// The stream is closed, no longer wanted.
+    void closed();
+
+    /// Whether a stream is asked for or plays.
+    bool open() const { return m_state != State::Closed; }
+    bool playing() const { return m_state == State::Playing; }
+    /// Whether the playing stream has heard nothing from the server for a
+    /// while: the server is asked whether it still answers.
+    bool quiet(std::int64_t now) const { return playing() && now >= m_since + QuietLimit; }
+    /// Whether the server has kept the stream waiting too long.
+    bool overdue(std::int64_t now) const { return open() && now >= due(); }
+    /// Whether a stream may be asked for now.
+    bool mayAsk(std::int64_t now) const { return !open() && now >= due(); }
+    /// The reading from which overdue() holds, with a stream open, or
+    /// mayAsk(), without.
+    std::int64_t due() const;
+
+    /// A trial's pips start: they can all be played only if the stream
+    /// plays now, and goes on playing.
+    void trialStarted();
+    /// The trial's last pip is written.
+    void trialOver();
+    /// Whether the trial's pips were all played.
+    bool sounded() const { return m_sounded; }
+
+private:
+    enum class State { Closed, Asked, Playing };
+
+    State m_state = State::Closed;
+    /// When the server last answered or was asked; when it was given up.
+    std::int64_t m_since = 0;
+    std::int64_t m_failedAt = 0;
+    bool m_failed = false;
+    bool m_trialIntact = false;
+    bool m_sounded = false;
+};
+
 } // namespace Conditions

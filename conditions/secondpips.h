@@ -2,10 +2,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
+#include <functional>
+#include <memory>
 #include <thread>
 
 /// The second pips of a trial on the desktop's audio output, through
@@ -17,10 +16,15 @@
 /// silent between trials: a stream just opened takes a while before the
 /// latency that the server reports settles, and the first pip of a trial
 /// must be heard at once.
+///
+/// Nothing waits on the sound server: the thread talks to it without
+/// blocking, gives it up when it does not answer in time, and tells of it
+/// through onOutput(); the program's end waits a fraction of a second at
+/// most for the thread.
 class SecondPips
 {
 public:
-    SecondPips() = default;
+    SecondPips();
     ~SecondPips();
     SecondPips(const SecondPips &) = delete;
     SecondPips &operator=(const SecondPips &) = delete;
@@ -28,12 +32,19 @@ public:
     /// The program's audio output for the pips.
     static SecondPips &output();
 
-    /// Whether the sound server takes a playback stream: asked once, and
-    /// the answer kept.
-    static bool outputAvailable();
+    /// Told, from the pips' thread, whether the sound server takes a
+    /// playback stream: once asked (checkOutput()), and each time a stream
+    /// plays, is refused, or is given up. The report is called with a lock
+    /// held, and must return at once; once it is replaced, the one before
+    /// is no longer called.
+    void onOutput(std::function<void(bool)> report);
+    /// Asks whether the sound server takes a playback stream; the answer
+    /// goes to the report.
+    void checkOutput();
 
     /// Whether the next trials will have pips: the stream is opened now, and
-    /// kept open; otherwise it is closed once no trial plays.
+    /// kept open, or asked for again while the server does not answer;
+    /// otherwise it is closed once no trial plays.
     void keepOpen(bool open);
     /// Starts the pips of a trial that started at the steady reading, in
     /// nanoseconds: the long pip then, one on each whole second after it.
@@ -42,27 +53,16 @@ public:
     void end(std::int64_t reading);
     /// The trial is cut short: silence from now on.
     void stop();
+    /// Whether the last trial started had all its pips played: the stream
+    /// played from its start, and took its last pip.
+    bool sounded() const;
 
-    /// The output's latency as last reported, microseconds; -1 before any.
-    std::int64_t latencyUs() const { return m_latencyUs; }
+    /// What the pips' thread shares with the program.
+    struct Shared;
 
 private:
-    struct Trial
-    {
-        std::uint64_t number = 0;
-        std::int64_t start = 0;
-        std::int64_t end = -1; ///< -1 while the trial runs
-        bool stopped = true;
-    };
-
-    void play();
     void startThread();
 
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    Trial m_trial;
-    bool m_keepOpen = false;
-    bool m_quit = false;
+    std::shared_ptr<Shared> m_shared;
     std::thread m_thread;
-    std::atomic<std::int64_t> m_latencyUs{-1};
 };

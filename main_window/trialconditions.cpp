@@ -138,6 +138,11 @@ void TrialConditions::stop()
         SecondPips::output().stop();
 }
 
+bool TrialConditions::pipsSounded() const
+{
+    return !m_conditions.bips || SecondPips::output().sounded();
+}
+
 void TrialConditions::frame()
 {
     const std::int64_t now = Clock::steadyNanoseconds();

@@ -42,6 +42,9 @@ public:
     void showReturn(std::int64_t reading);
     /// The trial is cut short: the frames and the pips stop.
     void stop();
+    /// Whether the trial's pips, if it has any, all sounded: asked once
+    /// the trial is over.
+    bool pipsSounded() const;
 
     /// The interval between two frames, ms: the screen's refresh period.
     int frameInterval() const;

@@ -311,6 +311,8 @@ bool TForm1::closeTops(bool typing)
     m_topsWait.stop();
     if (!m_tops.isOpen())
         return false;
+    // The trial's line says whether its pips were heard, not only wanted.
+    m_tops.pipsSounded(m_conditions->pipsSounded());
     const Reactions::EntryAction action =
         typing ? m_tops.typed() : m_tops.complete(focusPlace(), ui.EditTemps->text().isEmpty());
     // The focus first: a screen reader says the field with the trial's

@@ -92,11 +92,17 @@ void displayConnected()
 void createForms()
 {
     run = std::make_unique<Reactions::Run>(Clock::utcMilliseconds());
-    conditions = std::make_unique<KeptConditions>(&SecondPips::outputAvailable);
-    // The audio stream stays open while the next trials will have pips.
-    QObject::connect(conditions.get(), &KeptConditions::changed, [] {
-        SecondPips::output().keepOpen(conditions->forTrial().bips);
+    conditions = std::make_unique<KeptConditions>([] { SecondPips::output().checkOutput(); });
+    // The pips' thread tells of the sound server through the event loop:
+    // nothing on this thread waits on it.
+    SecondPips::output().onOutput([model = conditions.get()](bool output) {
+        QMetaObject::invokeMethod(
+            model, [model, output] { model->audioOutputFound(output); }, Qt::QueuedConnection);
     });
+    // The audio stream stays open while the pips are kept on, and is asked
+    // for again while the output does not answer.
+    QObject::connect(conditions.get(), &KeptConditions::changed,
+                     [] { SecondPips::output().keepOpen(conditions->kept().bips); });
     buildWindow(Form1, *run, *conditions);
     buildWindow(Form2);
     buildWindow(Form3);
@@ -133,6 +139,8 @@ void destroyForms()
     destroyForm(Form4);
     destroyForm(builtReactions);
     destroyForm(builtConditions);
+    // What the pips' thread still has to say goes with the conditions.
+    SecondPips::output().onOutput(nullptr);
     conditions.reset();
     run.reset();
 }

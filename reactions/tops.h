@@ -102,6 +102,10 @@ public:
     /// duration filled in: it must not (a time has no blanks).
     bool guardsFill(const QString &entryText) const { return m_filled && entryText == *m_filled; }
 
+    /// Whether the trial's pips all sounded, as the audio output says once
+    /// the trial is over: a trial whose pips did not is counted without.
+    void pipsSounded(bool sounded) { m_conditions.bips = m_conditions.bips && sounded; }
+
     /// Between a start and the completion of its tops.
     bool isOpen() const { return m_open; }
     std::int32_t trialNumber() const { return m_trial; }

@@ -12,6 +12,7 @@
 #include "conditions/conditionswindow.h"
 #include "conditions/keptconditions.h"
 #include "main_window/starfield.h"
+#include "reactions/tops.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,8 @@
 #include <QTest>
 
 #include <cmath>
+#include <functional>
+#include <map>
 #include <cstdlib>
 #include <fcntl.h>
 #include <future>
@@ -48,6 +51,10 @@ private slots:
     void keptFile();
     void audioOutput_data();
     void audioOutput();
+    void outputWatch_data();
+    void outputWatch();
+    void audioNews_data();
+    void audioNews();
 };
 
 void TestConditions::eclatPixel_data()
@@ -394,21 +401,117 @@ void TestConditions::audioOutput()
     kept.bips = keptOn;
     Conditions::save(kept);
     int asked = 0;
-    KeptConditions conditions([&] {
-        ++asked;
-        return output;
-    });
+    KeptConditions conditions([&] { ++asked; });
     conditions.load();
     const bool askedAtStart = asked == 1;
     conditions.checkAudioOutput();
     conditions.checkAudioOutput();
     QCOMPARE(asked, 1);
+    conditions.audioOutputFound(output);
     Conditions::ObservingConditions shown;
     shown.bips = ticked;
     conditions.edit(shown);
     Conditions::ObservingConditions next = Conditions::load();
     QCOMPARE(QStringList({askedAtStart ? "asked" : "-", conditions.forTrial().bips ? "heard" : "-",
                           next.bips ? "kept" : "-"})
+                 .join(QLatin1Char(' ')),
+             outcome);
+}
+
+void TestConditions::outputWatch_data()
+{
+    // What the pips' thread sees, readings in ms: aN a stream asked for, tN
+    // the server answers, fN the stream fails or is given up, c it is closed
+    // as no longer wanted, s a trial starts, e its last pip is written. ?N:
+    // with a stream open, whether the server is given up, is to be asked for
+    // the timing ("quiet") or not; without, whether a stream may be asked
+    // for; ! whether the trial's pips were all played.
+    QTest::addColumn<QString>("events");
+    QTest::addColumn<QString>("seen");
+    QTest::newRow("a server that does not answer is given up after 5 s")
+        << "a0 ?4999 ?5000" << "waits overdue";
+    QTest::newRow("a playing stream: the server asked after 250 ms, given up after 1 s")
+        << "a0 t20 t1000 ?1249 ?1250 ?1999 ?2000" << "waits quiet quiet overdue";
+    QTest::newRow("given up: asked again 3 s later, not before")
+        << "a0 f5000 ?7999 ?8000" << "later asks";
+    QTest::newRow("closed as no longer wanted: asked again at once") << "a0 t10 c ?10" << "asks";
+    QTest::newRow("a trial played through: its pips sounded") << "a0 t10 s t20 e !" << "yes";
+    QTest::newRow("a trial started before the stream plays: not all sounded")
+        << "a0 s t10 e !" << "no";
+    QTest::newRow("the server lost during a trial, back before its end: not all sounded")
+        << "a0 t10 s f1010 a4010 t4020 e !" << "no";
+}
+
+void TestConditions::outputWatch()
+{
+    QFETCH(QString, events);
+    QFETCH(QString, seen);
+    Conditions::OutputWatch watch;
+    QStringList told;
+    const std::map<char, std::function<void(std::int64_t)>> step{
+        {'a', [&](std::int64_t at) { watch.asked(at); }},
+        {'t', [&](std::int64_t at) { watch.took(at); }},
+        {'f', [&](std::int64_t at) { watch.failed(at); }},
+        {'c', [&](std::int64_t) { watch.closed(); }},
+        {'s', [&](std::int64_t) { watch.trialStarted(); }},
+        {'e', [&](std::int64_t) { watch.trialOver(); }},
+        {'!', [&](std::int64_t) { told << (watch.sounded() ? "yes" : "no"); }},
+        {'?', [&](std::int64_t at) {
+             if (watch.open())
+                 told << (watch.overdue(at) ? "overdue" : watch.quiet(at) ? "quiet" : "waits");
+             else
+                 told << (watch.mayAsk(at) ? "asks" : "later");
+         }}};
+    for (const QString &event : events.split(QLatin1Char(' ')))
+        step.at(event[0].toLatin1())(event.mid(1).toLongLong() * 1'000'000);
+    QCOMPARE(told.join(QLatin1Char(' ')), seen);
+}
+
+void TestConditions::audioNews_data()
+{
+    // The pips kept on; the sound server's answers (y an output, n none)
+    // with the conditions window built, and whether a trial's pips all
+    // sounded. Then the pips' box, the line that says the output was lost,
+    // the next trial's pips, and those the trial is counted with.
+    QTest::addColumn<QString>("answers");
+    QTest::addColumn<bool>("sounded");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("no answer yet: an output taken to be there")
+        << "" << true << "box - pips counted";
+    QTest::newRow("an output") << "y" << true << "box - pips counted";
+    QTest::newRow("an output, but the trial's pips not all played: counted without")
+        << "y" << false << "box - pips -";
+    QTest::newRow("never an output: no line") << "n" << true << "- - - -";
+    QTest::newRow("lost: said, and trials without pips") << "yn" << true << "- lost - -";
+    QTest::newRow("lost, then back: the pips again") << "yny" << true << "box - pips counted";
+}
+
+void TestConditions::audioNews()
+{
+    QFETCH(QString, answers);
+    QFETCH(bool, sounded);
+    QFETCH(QString, outcome);
+    ProgramFixture program(true, false);
+    Conditions::ObservingConditions kept;
+    kept.bips = true;
+    Conditions::save(kept);
+    KeptConditions conditions([] {});
+    conditions.load();
+    ConditionsWindow window(conditions);
+    for (const QChar answer : answers)
+        conditions.audioOutputFound(answer == QLatin1Char('y'));
+    const QCheckBox *box = window.ui.bipsCheck;
+    QCOMPARE(box->toolTip(), box->isEnabled() ? QString() : QStringLiteral("Aucune sortie audio"));
+    Reactions::TrialTops tops;
+    tops.start(conditions.forTrial());
+    tops.vanished(1'000'000'000);
+    tops.reappeared(3'000'000'000);
+    tops.top(3'300'000'000);
+    tops.pipsSounded(sounded);
+    QCOMPARE(QStringList({box->isEnabled() ? "box" : "-",
+                          window.ui.audioLine->isHidden() ? "-" : "lost",
+                          conditions.forTrial().bips ? "pips" : "-",
+                          tops.counted()->conditions.bips ? "counted" : "-"})
                  .join(QLatin1Char(' ')),
              outcome);
 }
@@ -454,7 +557,7 @@ void TestConditions::keptConditions()
     // The sound server is asked once the window is shown.
     QVERIFY(conditionsWindow()->ui.bipsCheck->isEnabled());
     conditionsWindow()->showForm();
-    QVERIFY(!conditionsWindow()->ui.bipsCheck->isEnabled());
+    QTRY_VERIFY(!conditionsWindow()->ui.bipsCheck->isEnabled());
     QCOMPARE(conditionsWindow()->ui.bipsCheck->toolTip(), QStringLiteral("Aucune sortie audio"));
     QVERIFY(reportedErrors().isEmpty());
 

@@ -524,6 +524,28 @@ class Session:
         self.click(rect.center)
 
 
+def start_pulseaudio(session, sink="e2e_null"):
+    """A PulseAudio server of the session's own with a null sink, on a socket
+    in the session's scratch space; the program started after this call
+    talks to it. Returns the server's process and address."""
+    runtime = os.path.join(session.scratch, "pulse")
+    os.makedirs(runtime, mode=0o700)
+    server = f"unix:{os.path.join(runtime, 'native')}"
+    env = session.base_env()
+    env.update({"HOME": runtime, "XDG_RUNTIME_DIR": runtime, "XDG_CONFIG_HOME": runtime})
+    process = session._spawn("pulseaudio", [
+        "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+        "-F", "/dev/null", f"--load=module-null-sink sink_name={sink} rate=48000",
+        f"--load=module-native-protocol-unix socket={runtime}/native auth-anonymous=1"],
+        env=env)
+    wait_until("the PulseAudio server", lambda: subprocess.run(
+        ["pactl", "--server", server, "info"], capture_output=True,
+        timeout=5).returncode == 0, timeout=15)
+    # The program's environment is taken from this process's.
+    os.environ["PULSE_SERVER"] = server
+    return process, server
+
+
 class WaylandSession(Session):
     """A session whose display is a headless Weston compositor instead of an
     X server: the program runs on Qt's native Wayland platform, and is read

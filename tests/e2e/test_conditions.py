@@ -8,7 +8,6 @@ reactions.csv. The star's light is tst_conditions' subject."""
 
 import array
 import os
-import subprocess
 import sys
 import time
 
@@ -47,21 +46,7 @@ class Conditions(harness.ProgramTest):
         os.makedirs(config)
         with open(os.path.join(config, "velmaris.conf"), "w") as handle:
             handle.write(KEPT)
-        runtime = os.path.join(session.scratch, "pulse")
-        os.makedirs(runtime, mode=0o700)
-        cls.server = f"unix:{os.path.join(runtime, 'native')}"
-        env = session.base_env()
-        env.update({"HOME": runtime, "XDG_RUNTIME_DIR": runtime, "XDG_CONFIG_HOME": runtime})
-        session._spawn("pulseaudio", [
-            "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-            "-F", "/dev/null", "--load=module-null-sink sink_name=e2e_null rate=48000",
-            f"--load=module-native-protocol-unix socket={runtime}/native auth-anonymous=1"],
-            env=env)
-        wait_until("the PulseAudio server", lambda: subprocess.run(
-            ["pactl", "--server", cls.server, "info"], capture_output=True,
-            timeout=5).returncode == 0, timeout=15)
-        # The program's environment is taken from this process's.
-        os.environ["PULSE_SERVER"] = cls.server
+        cls.server = harness.start_pulseaudio(session)[1]
 
     @classmethod
     def started(cls):
