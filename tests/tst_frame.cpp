@@ -103,9 +103,9 @@ void TestFrame::windows_data()
     QTest::newRow("main") << 1 << "Velmaris" << QRect(204, 145, 287, 419) << QPoint() << QPoint()
                           << "Button2" << QPoint();
     // Beside the main window's frame, which reaches 290 across and 422 down,
-    // narrowed to the screen.
+    // all of it on the screen.
     QTest::newRow("personal equation, beside the main window")
-        << 5 << "Équation personnelle" << QRect(500, 145, 838, 431) << QPoint() << QPoint(293, 2)
+        << 5 << "Équation personnelle" << QRect(500, 145, 430, 440) << QPoint() << QPoint(293, 2)
         << "figuresTable" << QPoint(2, 2);
     // The main window's frame reaches 492 across and from 298 to 722 down.
     QTest::newRow("statistics, over the main window, beside it")
@@ -128,8 +128,8 @@ void TestFrame::windows_data()
         << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint(176, -40) << QPoint(176, 2)
         << "TrackBar1" << QPoint();
     QTest::newRow("personal equation, beyond the right edge")
-        << 5 << "Équation personnelle" << QRect(500, 145, 838, 431) << QPoint()
-        << QPoint(2, 145) << "figuresTable" << QPoint();
+        << 5 << "Équation personnelle" << QRect(500, 145, 430, 440) << QPoint()
+        << QPoint(368, 145) << "figuresTable" << QPoint();
 }
 
 void TestFrame::windows()
