@@ -183,8 +183,8 @@ QRect placeFrame(const QRect &area, const QRect &mainFrame, const QList<QRect> &
             const QRect place(QPoint(left, top), wanted.size());
             if (!area.contains(place))
                 continue;
-            qint64 score[3] = {coveredBy(place, mainFrame), 0,
-                               qint64(std::abs(left - wanted.left())) + std::abs(top - wanted.top())};
+            const qint64 distance = qint64(std::abs(left - wanted.left())) + std::abs(top - wanted.top());
+            qint64 score[3] = {coveredBy(place, mainFrame), 0, distance};
             for (const QRect &other : others)
                 score[1] += coveredBy(place, other);
             if (bestScore[0] < 0 || std::lexicographical_compare(score, score + 3, bestScore,

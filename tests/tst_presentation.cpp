@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/presentation.h"
 #include "main_window/unit1.h"
+#include "program/application.h"
+#include "reactions/reactionswindow.h"
 #include "settings/unit2.h"
 #include "testsupport.h"
 
@@ -276,6 +278,17 @@ void TestPresentation::largerFontScalesWindowAndControls()
         QVERIFY2(QRect(QPoint(0, 0), Form1->size()).contains(control->geometry()),
                  qPrintable(control->objectName()));
     }
+    // The controls on a window's tabs are scaled with it: the figures still
+    // span nearly all their tab's width, as at the design font, each tab
+    // holds its controls, and nothing needs scrolling across.
+    ReactionsWindow *reactions = reactionsWindow();
+    QVERIFY(reactions->ui.figuresTable->width() > reactions->ui.pages->width() * 9 / 10);
+    reactions->showForm();
+    QVERIFY(QTest::qWaitForWindowExposed(reactions));
+    for (QWidget *page : {reactions->ui.thisRunPage, reactions->ui.runsPage})
+        for (QWidget *control : page->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+            QVERIFY2(page->rect().contains(control->geometry()), qPrintable(control->objectName()));
+    QVERIFY(!reactions->horizontalScrollBar()->isVisible());
     QApplication::setFont(dejaVu(11));
 }
 
