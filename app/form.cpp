@@ -329,7 +329,8 @@ void Form::placeOnScreen()
     if (m_placement != Placement::Stored) {
         for (QWidget *window : QApplication::topLevelWidgets()) {
             auto *form = qobject_cast<Form *>(window);
-            if (!form || form == this || !form->isVisible() || !form->windowHandle())
+            if (!form || form == this || !form->isVisible() || form->isMinimized()
+                || !form->windowHandle())
                 continue;
             if (form->endsProgramOnClose())
                 main = form;
