@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSizeGrip>
+#include <QTabWidget>
 #include <QTimer>
 #include <QWindow>
 
@@ -25,6 +26,20 @@ int intProperty(const QObject *object, const char *name, int fallback = 0)
 QList<QWidget *> controlsOf(QWidget *contents)
 {
     return contents->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+// The controls that the layout places: the window's own, and those on the
+// pages of its tab widgets, each placed within its page.
+QList<QWidget *> placedControls(QWidget *contents)
+{
+    QList<QWidget *> controls = controlsOf(contents);
+    for (QWidget *control : controlsOf(contents)) {
+        if (auto *tabs = qobject_cast<QTabWidget *>(control)) {
+            for (int page = 0; page < tabs->count(); ++page)
+                controls += controlsOf(tabs->widget(page));
+        }
+    }
+    return controls;
 }
 
 // A size, or size limits, scaled like the layout; no limit stays none.
@@ -61,7 +76,7 @@ void Form::finishBuild()
     root->setMinimumSize(0, 0);
     root->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 
-    for (QWidget *control : controlsOf(root)) {
+    for (QWidget *control : placedControls(root)) {
         applyFonts(control);
         applyHintRule(control);
     }
@@ -76,7 +91,10 @@ void Form::finishBuild()
     // The labels are measured when the window is first shown: their fonts
     // are loaded and their texts laid out then, not for a window that the
     // user may never open.
-    m_labelsToMeasure = root->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget *control : placedControls(root)) {
+        if (auto *label = qobject_cast<QLabel *>(control))
+            m_labelsToMeasure.append(label);
+    }
 
     setMinimumSize(minimum);
     setMaximumSize(maximum);
@@ -169,7 +187,7 @@ void Form::applyFonts(QWidget *control)
 
 void Form::scaleLayout()
 {
-    for (QWidget *control : controlsOf(m_contents)) {
+    for (QWidget *control : placedControls(m_contents)) {
         const QRect scaled = scaleRect(control->geometry(), m_runtime, m_design);
         // A control's size limits follow the layout, as the window's own do:
         // a control held to a width keeps to the scaled width.
@@ -218,7 +236,7 @@ bool Form::eventFilter(QObject *watched, QEvent *event)
         // Framed, once: the frame too goes within the screen. The window is
         // never framed where no window manager runs.
         m_fitFrame = false;
-        placeOnScreen(false);
+        placeOnScreen();
     }
     if (m_closing && event->type() == QEvent::Close && watched == windowHandle()) {
         // Were it let through, it would take the native window away while
@@ -298,7 +316,7 @@ void Form::showForm()
             // A maximized window that keeps its fixed size stays where it
             // is placed, like any other: it too must be on the screen.
             if (!maximized || minimumSize() == maximumSize()) {
-                placeOnScreen(true);
+                placeOnScreen();
                 // The frame is known once the window manager has put the
                 // window into it: see eventFilter().
                 m_fitFrame = true;
@@ -325,42 +343,46 @@ bool Form::maximizeRefused() const
            && QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-void Form::placeOnScreen(bool firstShow)
+void Form::placeOnScreen()
 {
     // A stored place made for a larger screen or a smaller font may put
     // part of the window beyond the edges of this one, or over the main
-    // window: move it just enough to show all of it, frame included as far
-    // as it is known, or at least its top-left part when it is larger than
-    // the screen.
+    // window or another one: move it just enough to show all of it, frame
+    // included as far as it is known, or at least its top-left part when it
+    // is larger than the screen.
     const QScreen *screen = QGuiApplication::screenAt(geometry().topLeft());
     const QRect area = (screen ? screen : this->screen())->availableGeometry();
     const Form *main = nullptr;
+    QList<const Form *> others;
     if (m_placement != Placement::Stored) {
         for (QWidget *window : QApplication::topLevelWidgets()) {
             auto *form = qobject_cast<Form *>(window);
-            if (form && form->endsProgramOnClose() && form->isVisible() && form->windowHandle())
+            if (!form || form == this || !form->isVisible() || form->isMinimized()
+                || !form->windowHandle())
+                continue;
+            if (form->endsProgramOnClose())
                 main = form;
+            else
+                others.append(form);
         }
     }
+    const auto frameOf = [](const Form *form) {
+        return form->geometry().marginsAdded(form->windowHandle()->frameMargins());
+    };
     QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
     // Before its first showing, the window's frame is taken to be the main
     // window's: one window manager frames both.
     if (frame.isNull() && main)
         frame = main->windowHandle()->frameMargins();
-    const QRect mainFrame =
-        main ? main->geometry().marginsAdded(main->windowHandle()->frameMargins()) : QRect();
+    QList<QRect> otherFrames;
+    for (const Form *other : std::as_const(others))
+        otherFrames.append(frameOf(other));
     // A window system may give a maximized window the whole screen for a
     // moment, whatever its size limits; it takes them back at once.
     const QSize size = geometry().size().expandedTo(minimumSize()).boundedTo(maximumSize());
     const QRect framed = QRect(geometry().topLeft(), size).marginsAdded(frame);
-    QRect placed = placeFrame(area, mainFrame, framed, m_placement);
-    if (placed.isNull()) {
-        if (firstShow) {
-            setAttribute(Qt::WA_Moved, false); // the window manager places it
-            return;
-        }
-        placed = keptWithin(framed, area);
-    }
+    const QRect placed =
+        placeFrame(area, main ? frameOf(main) : QRect(), otherFrames, framed, m_placement);
     if (placed != framed)
         setGeometry(placed.marginsRemoved(frame));
 }

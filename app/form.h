@@ -21,7 +21,8 @@ class QLabel;
 ///   initialFocus            name of the control that first takes the focus
 ///   placement               "clearOfMain" or "besideMain": where the window
 ///                           is first shown with respect to the main window
-///                           (see placeFrame()); otherwise its stored place
+///                           and the other windows shown (see placeFrame());
+///                           otherwise its stored place
 ///   escapeButton            name of the button that Escape presses
 /// and each control may carry:
 ///   fontHeight              pixel size of a font of its own
@@ -79,10 +80,9 @@ private:
     void scaleLayout();
     void applyHintRule(QWidget *control);
     void updateScrollRange();
-    /// Moves the window to where placeFrame() puts it, its frame included
-    /// as far as it is known; the first time, a null place leaves it to the
-    /// window manager.
-    void placeOnScreen(bool firstShow);
+    /// Moves the window to where placeFrame() puts it with respect to the
+    /// other windows shown, its frame included as far as it is known.
+    void placeOnScreen();
     bool maximizeRefused() const;
 
     QWidget *m_contents;

@@ -9,6 +9,9 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 TextMetrics measureFont(const QFont &font)
 {
     // Every window is built with the same font as a rule: it is measured
@@ -160,32 +163,64 @@ QRect keptWithin(const QRect &frame, const QRect &area)
     return placed;
 }
 
-QRect placeFrame(const QRect &area, const QRect &mainFrame, const QRect &frame,
-                 Placement placement)
+namespace {
+
+// How much of a frame another one covers, in square pixels.
+qint64 coveredBy(const QRect &frame, const QRect &other)
+{
+    const QRect covered = frame & other;
+    return covered.isEmpty() ? 0 : qint64(covered.width()) * covered.height();
+}
+
+} // namespace
+
+QRect placeFrame(const QRect &area, const QRect &mainFrame, const QList<QRect> &others,
+                 const QRect &frame, Placement placement)
 {
     const QRect kept = keptWithin(frame, area);
     if (placement == Placement::Stored || mainFrame.isNull())
         return kept;
+    QRect wanted = kept;
     if (placement == Placement::BesideMain) {
-        QRect beside = frame;
-        beside.moveTopLeft(QPoint(mainFrame.right() + 1, mainFrame.top()));
-        if (beside.bottom() > area.bottom())
-            beside.moveBottom(area.bottom());
-        if (beside.top() < area.top())
-            beside.moveTop(area.top());
-        // Such a window scrolls: where the room is a little short, it is
-        // narrowed (or lowered) to the room rather than laid over the main
-        // window; half its width is the least that is worth reading.
-        beside.setBottom(std::min(beside.bottom(), area.bottom()));
-        if (beside.right() > area.right() && area.right() - beside.left() + 1 >= frame.width() / 2)
-            beside.setRight(area.right());
-        return area.contains(beside) ? beside : QRect();
+        // Such a window scrolls: only where the screen itself is smaller
+        // is it narrowed or shortened, so that all of it shows.
+        wanted.setSize(frame.size().boundedTo(area.size()));
+        wanted.moveTopLeft(QPoint(mainFrame.right() + 1, mainFrame.top()));
+        wanted = keptWithin(wanted, area);
     }
-    if (!kept.intersects(mainFrame))
+    QList<QRect> windows{mainFrame};
+    for (const QRect &other : others)
+        if (!other.isNull())
+            windows.append(other);
+    // A place clear of every window, where there is one, lies against the
+    // area's edges or the windows' edges: the places tried are those.
+    QList<int> lefts{wanted.left(), area.left(), area.right() + 1 - wanted.width()};
+    QList<int> tops{wanted.top(), area.top(), area.bottom() + 1 - wanted.height()};
+    for (const QRect &window : std::as_const(windows)) {
+        lefts << window.right() + 1 << window.left() - wanted.width();
+        tops << window.bottom() + 1 << window.top() - wanted.height() << window.top();
+    }
+    // The best place covers the least of the main window, then of the
+    // others, then lies nearest the wanted place.
+    QRect best = wanted;
+    qint64 bestScore[3] = {-1, 0, 0};
+    for (const int left : std::as_const(lefts)) {
+        for (const int top : std::as_const(tops)) {
+            const QRect place(QPoint(left, top), wanted.size());
+            if (!area.contains(place))
+                continue;
+            const qint64 distance = qint64(std::abs(left - wanted.left())) + std::abs(top - wanted.top());
+            qint64 score[3] = {coveredBy(place, mainFrame), 0, distance};
+            for (const QRect &other : others)
+                score[1] += coveredBy(place, other);
+            if (bestScore[0] < 0 || std::lexicographical_compare(score, score + 3, bestScore,
+                                                                 bestScore + 3)) {
+                best = place;
+                std::copy(score, score + 3, bestScore);
+            }
+        }
+    }
+    if (placement == Placement::ClearOfMain && bestScore[0] != 0)
         return kept;
-    QRect right = kept;
-    right.moveLeft(mainFrame.right() + 1);
-    QRect left = kept;
-    left.moveRight(mainFrame.left() - 1);
-    return area.contains(right) ? right : area.contains(left) ? left : kept;
+    return best;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QColor>
+#include <QList>
 #include <QPalette>
 #include <QRect>
 #include <QString>
@@ -80,11 +81,12 @@ void autoSizeLabel(QLabel *label);
 /// Sets a label's text and sizes it to it.
 void setLabelText(QLabel *label, const QString &text);
 
-/// Where a window is first shown, with respect to the main window.
+/// Where a window is first shown, with respect to the main window and the
+/// other windows on the screen.
 enum class Placement {
     Stored,      ///< at its stored place
-    ClearOfMain, ///< at its stored place, or beside the main window where that covers it
-    BesideMain,  ///< beside the main window, on its right
+    ClearOfMain, ///< at its stored place, or near it where that covers another window
+    BesideMain,  ///< beside the main window, on its right, or near there
 };
 
 /// The frame moved just enough to lie within the area, or at least its
@@ -93,13 +95,17 @@ QRect keptWithin(const QRect &frame, const QRect &area);
 
 /// Where a window's frame goes when it is first shown: area is the
 /// screen's available area, mainFrame the main window's frame (null while
-/// the main window is not shown) and frame the window's at its stored place.
+/// the main window is not shown), others the frames of the other windows
+/// shown, and frame the window's at its stored place.
 /// The stored place is kept within the area. A window clear of the main
-/// window that would cover it goes beside it, to its right, else to its
-/// left, where the area has room for it; with no room, it stays. A window
-/// beside the main window goes to its right, level with its top as far as
-/// the area allows, narrowed and lowered to the room there while that is at
-/// least half its width; a null rectangle where it does not fit there
-/// leaves the place to the window manager.
-QRect placeFrame(const QRect &area, const QRect &mainFrame, const QRect &frame,
-                 Placement placement);
+/// window stays there unless it covers another window; a window beside the
+/// main window goes to its right, level with its top, shortened or
+/// narrowed only where the area itself is smaller than the window. Where
+/// that place covers another window, the window goes, whole within the
+/// area, to the nearest place that covers none; with no such place, to the
+/// one that covers the least of the other windows without covering the
+/// main window, and with none of those either, a window clear of the main
+/// window stays at its stored place, and a window beside it goes where it
+/// covers the least of the main window.
+QRect placeFrame(const QRect &area, const QRect &mainFrame, const QList<QRect> &others,
+                 const QRect &frame, Placement placement);

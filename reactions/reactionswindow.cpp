@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "reactions/reactionswindow.h"
 
 #include "app/common.h"

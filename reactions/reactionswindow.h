@@ -10,13 +10,13 @@
 #include <memory>
 #include <vector>
 
-/// The personal-equation window: the run's reaction times at the
-/// disappearance and at the reappearance, as figures in a small grid, the
-/// anticipated tops, what the difference does to a timed duration, a line
-/// to copy into a report, and a chart of every trial's two reaction times;
-/// beside them, the runs that the reactions log holds, with this one, as a
-/// table and a chart of their means. It is built when it is first wanted,
-/// and follows the run's trials from then on.
+/// The personal-equation window, in two tabs. "Cette séance": the run's
+/// reaction times at the disappearance and at the reappearance, as figures
+/// in a small grid, the anticipated tops, what the difference does to a
+/// timed duration, a line to copy into a report, and a chart of every
+/// trial's two reaction times. "Séances": the runs that the reactions log
+/// holds, with this one, as a table and a chart of their means. It is built
+/// when it is first wanted, and follows the run's trials from then on.
 class ReactionsWindow : public Form
 {
     Q_OBJECT

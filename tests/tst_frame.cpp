@@ -101,38 +101,44 @@ void TestFrame::windows_data()
     QTest::addColumn<QPoint>("shownAt");
     QTest::addColumn<QString>("focus");
     QTest::addColumn<QPoint>("mainAt");
+    QTest::addColumn<QPoint>("settingsAt"); // the settings window shown there first
     // The test screen is 800 x 800; its windows have a frame of 2 pixels
     // on each side, which goes within the screen too.
     QTest::newRow("main") << 1 << "Velmaris" << QRect(204, 145, 287, 419) << QPoint() << QPoint()
-                          << "Button2" << QPoint();
+                          << "Button2" << QPoint() << QPoint();
     // Beside the main window's frame, which reaches 290 across and 422 down,
-    // narrowed to the screen.
+    // all of it on the screen.
     QTest::newRow("personal equation, beside the main window")
-        << 5 << "Équation personnelle" << QRect(500, 145, 838, 431) << QPoint() << QPoint(293, 2)
-        << "figuresTable" << QPoint(2, 2);
+        << 5 << "Équation personnelle" << QRect(500, 145, 430, 440) << QPoint() << QPoint(293, 2)
+        << "figuresTable" << QPoint(2, 2) << QPoint();
+    // Clear of the main window and of the settings window, whose frame
+    // reaches from 298 to 504 across and from 8 to 168 down: below it.
+    QTest::newRow("personal equation, beside the main window, settings window there")
+        << 5 << "Équation personnelle" << QRect(500, 145, 430, 440) << QPoint() << QPoint(293, 171)
+        << "figuresTable" << QPoint(2, 2) << QPoint(300, 10);
     // The main window's frame reaches 492 across and from 298 to 722 down.
     QTest::newRow("statistics, over the main window, beside it")
         << 4 << "Statistiques" << QRect(200, 673, 288, 226) << QPoint() << QPoint(495, 572)
-        << "StringGrid1" << QPoint(204, 300);
+        << "StringGrid1" << QPoint(204, 300) << QPoint();
     // Laid out for 20 by 8: position kept, inside scaled by 6/8 and 13/20.
     QTest::newRow("settings, fits where stored")
         << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint() << QPoint(176, 313)
-        << "TrackBar1" << QPoint();
+        << "TrackBar1" << QPoint() << QPoint();
     QTest::newRow("viewer, beyond the right edge")
         << 3 << "Aide" << QRect(584, 231, 403, 438) << QPoint() << QPoint(395, 231) << "Button1"
-        << QPoint();
+        << QPoint() << QPoint();
     QTest::newRow("statistics, beyond the bottom edge")
         << 4 << "Statistiques" << QRect(200, 673, 288, 226) << QPoint() << QPoint(200, 572)
-        << "StringGrid1" << QPoint();
+        << "StringGrid1" << QPoint() << QPoint();
     QTest::newRow("settings, placed beyond the left edge")
         << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint(-60, 313) << QPoint(2, 313)
-        << "TrackBar1" << QPoint();
+        << "TrackBar1" << QPoint() << QPoint();
     QTest::newRow("settings, placed beyond the top edge")
         << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint(176, -40) << QPoint(176, 2)
-        << "TrackBar1" << QPoint();
+        << "TrackBar1" << QPoint() << QPoint();
     QTest::newRow("personal equation, beyond the right edge")
-        << 5 << "Équation personnelle" << QRect(500, 145, 838, 431) << QPoint()
-        << QPoint(2, 145) << "figuresTable" << QPoint();
+        << 5 << "Équation personnelle" << QRect(500, 145, 430, 440) << QPoint()
+        << QPoint(368, 145) << "figuresTable" << QPoint() << QPoint();
 }
 
 void TestFrame::windows()
@@ -144,11 +150,17 @@ void TestFrame::windows()
     QFETCH(QPoint, shownAt);
     QFETCH(QString, focus);
     QFETCH(QPoint, mainAt);
+    QFETCH(QPoint, settingsAt);
     ProgramFixture program;
     if (!mainAt.isNull()) {
         Form1->showForm();
         QVERIFY(QTest::qWaitForWindowActive(Form1));
         Form1->setGeometry(QRect(mainAt, QSize(287, 419)));
+    }
+    if (!settingsAt.isNull()) {
+        Form2->setGeometry(QRect(settingsAt, Form2->size()));
+        Form2->showForm();
+        QVERIFY(QTest::qWaitForWindowActive(Form2));
     }
     Form *const forms[] = {Form1, Form2, Form3, Form4, reactionsWindow()};
     Form *form = forms[index - 1];

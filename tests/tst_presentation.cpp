@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/presentation.h"
 #include "main_window/unit1.h"
+#include "program/application.h"
+#include "reactions/reactionswindow.h"
 #include "settings/unit2.h"
 #include "statistics/unit4.h"
 #include "testsupport.h"
@@ -236,46 +238,70 @@ void TestPresentation::placeFrame_data()
     QTest::addColumn<int>("placement");
     QTest::addColumn<QRect>("screen");
     QTest::addColumn<QRect>("mainFrame");
+    QTest::addColumn<QList<QRect>>("others");
     QTest::addColumn<QRect>("frame");
     QTest::addColumn<QRect>("placed");
     const int clear = int(Placement::ClearOfMain), beside = int(Placement::BesideMain);
     const QRect wide(0, 0, 1366, 768), small(0, 0, 800, 600);
     const QRect main96(204, 126, 334, 470), main120(204, 124, 430, 601);
     const QRect main144(204, 67, 478, 701); // its bottom moved up to 767
+    const QList<QRect> none;
     QTest::newRow("statistics, 96 dpi, 1920 x 1080: the stored place")
-        << clear << QRect(0, 0, 1920, 1080) << main96 << QRect(200, 654, 336, 262)
+        << clear << QRect(0, 0, 1920, 1080) << main96 << none << QRect(200, 654, 336, 262)
         << QRect(200, 654, 336, 262);
     QTest::newRow("statistics, 96 dpi, 1366 x 768: over the main window, to its right")
-        << clear << wide << main96 << QRect(200, 654, 336, 262) << QRect(538, 506, 336, 262);
+        << clear << wide << main96 << none << QRect(200, 654, 336, 262) << QRect(538, 506, 336, 262);
     QTest::newRow("statistics, 96 dpi, 800 x 600: no room beside, kept on the screen")
-        << clear << small << main96 << QRect(200, 654, 336, 262) << QRect(200, 338, 336, 262);
+        << clear << small << main96 << none << QRect(200, 654, 336, 262) << QRect(200, 338, 336, 262);
     QTest::newRow("statistics, 120 dpi, 1366 x 768")
-        << clear << wide << main120 << QRect(200, 652, 432, 333) << QRect(634, 435, 432, 333);
+        << clear << wide << main120 << none << QRect(200, 652, 432, 333) << QRect(634, 435, 432, 333);
     QTest::newRow("statistics, 144 dpi, 1366 x 768")
-        << clear << wide << main144 << QRect(200, 648, 480, 390) << QRect(682, 378, 480, 390);
+        << clear << wide << main144 << none << QRect(200, 648, 480, 390) << QRect(682, 378, 480, 390);
     QTest::newRow("statistics, 144 dpi, 1366 x 768, main window moved right: to its left")
-        << clear << wide << main144.translated(596, 0) << QRect(700, 648, 480, 390)
+        << clear << wide << main144.translated(596, 0) << none << QRect(700, 648, 480, 390)
         << QRect(320, 378, 480, 390);
     QTest::newRow("statistics, 144 dpi, 800 x 600: no room")
-        << clear << small << main144.translated(0, -67) << QRect(200, 648, 480, 390)
+        << clear << small << main144.translated(0, -67) << none << QRect(200, 648, 480, 390)
         << QRect(200, 210, 480, 390);
     QTest::newRow("viewer, 144 dpi, 1366 x 768")
-        << clear << wide << main144 << QRect(584, 206, 672, 733) << QRect(682, 35, 672, 733);
+        << clear << wide << main144 << none << QRect(584, 206, 672, 733) << QRect(682, 35, 672, 733);
     QTest::newRow("personal equation, 96 dpi, 1366 x 768: level with the main window")
-        << beside << wide << main96 << QRect(500, 126, 490, 428) << QRect(538, 126, 490, 428);
-    QTest::newRow("personal equation, 96 dpi, 800 x 600: narrowed to the room")
-        << beside << small << main96 << QRect(500, 126, 490, 428) << QRect(538, 126, 262, 428);
-    QTest::newRow("personal equation, 96 dpi, 800 x 600, less than half: the window manager's")
-        << beside << small << main96.translated(246, 0) << QRect(500, 126, 490, 428) << QRect();
+        << beside << wide << main96 << none << QRect(500, 126, 490, 428) << QRect(538, 126, 490, 428);
+    QTest::newRow("personal equation, 96 dpi, 800 x 600: no room beside, over the least of the main window")
+        << beside << small << main96 << none << QRect(500, 126, 490, 428) << QRect(310, 0, 490, 428);
+    QTest::newRow("personal equation, 96 dpi, 800 x 600, main window on the right: whole, on its left")
+        << beside << small << main96.translated(246, 0) << none << QRect(500, 126, 490, 428)
+        << QRect(0, 0, 490, 428);
     QTest::newRow("personal equation, 96 dpi, 1366 x 768, main window dragged above the top")
-        << beside << wide << main96.translated(0, -226) << QRect(500, 126, 490, 428)
+        << beside << wide << main96.translated(0, -226) << none << QRect(500, 126, 490, 428)
         << QRect(538, 0, 490, 428);
-    QTest::newRow("personal equation, 144 dpi, 1366 x 768: narrowed by 1 pixel")
-        << beside << wide << main144.translated(-15, 0) << QRect(500, 120, 700, 638)
-        << QRect(667, 67, 699, 638);
-    QTest::newRow("personal equation, 144 dpi, 800 x 600: lowered and narrowed")
-        << beside << small << main144.translated(-204, -67) << QRect(500, 120, 600, 638)
-        << QRect(478, 0, 322, 600);
+    QTest::newRow("personal equation, 144 dpi, 1366 x 768: 1 pixel short, whole, over a column of the main window")
+        << beside << wide << main144.translated(-15, 0) << none << QRect(500, 120, 700, 638)
+        << QRect(666, 0, 700, 638);
+    QTest::newRow("personal equation, 144 dpi, 800 x 600: shortened to the screen, whole across")
+        << beside << small << main144.translated(-204, -67) << none << QRect(500, 120, 600, 638)
+        << QRect(200, 0, 600, 600);
+
+    // Scaled by the desktop (1, 1.25, 1.5 device pixels a pixel), the
+    // 1366 x 768 screen is 1366 x 768, 1093 x 614, 911 x 512 pixels. The
+    // frames: main window 336 x 471, 468, 468; personal equation 503 x 499,
+    // 494, 494; observing conditions 282 x 228, 223, 223.
+    const QRect main1(203, 126, 336, 471), main125(203, 129, 336, 468), main15(203, 44, 336, 468);
+    QTest::newRow("personal equation, 96 dpi, 1366 x 768, conditions beside the main window: beyond them")
+        << beside << wide << main1 << QList<QRect>{{559, 139, 282, 228}}
+        << QRect(499, 126, 503, 499) << QRect(841, 126, 503, 499);
+    QTest::newRow("conditions, 96 dpi, 1366 x 768, over the personal equation: beyond it")
+        << clear << wide << main1 << QList<QRect>{{539, 126, 503, 499}}
+        << QRect(559, 139, 282, 228) << QRect(1042, 139, 282, 228);
+    QTest::newRow("personal equation, 120 dpi, 1366 x 768: beside the main window, raised to the screen")
+        << beside << QRect(0, 0, 1093, 614) << main125 << none << QRect(499, 145, 503, 494)
+        << QRect(539, 120, 503, 494);
+    QTest::newRow("conditions, 120 dpi, 1366 x 768, no room: clear of the main window, over the least of the other")
+        << clear << QRect(0, 0, 1093, 614) << main125 << QList<QRect>{{539, 120, 503, 494}}
+        << QRect(559, 144, 282, 223) << QRect(811, 0, 282, 223);
+    QTest::newRow("personal equation, 144 dpi, 1366 x 768, no room: whole, over the least of the main window")
+        << beside << QRect(0, 0, 911, 512) << main15 << QList<QRect>{{0, 0, 282, 223}}
+        << QRect(499, 145, 503, 494) << QRect(408, 0, 503, 494);
 }
 
 void TestPresentation::placeFrame()
@@ -283,9 +309,10 @@ void TestPresentation::placeFrame()
     QFETCH(int, placement);
     QFETCH(QRect, screen);
     QFETCH(QRect, mainFrame);
+    QFETCH(QList<QRect>, others);
     QFETCH(QRect, frame);
     QFETCH(QRect, placed);
-    QCOMPARE(::placeFrame(screen, mainFrame, frame, Placement(placement)), placed);
+    QCOMPARE(::placeFrame(screen, mainFrame, others, frame, Placement(placement)), placed);
 }
 
 void TestPresentation::designFontLeavesMainWindowAsStored()
@@ -333,6 +360,17 @@ void TestPresentation::largerFontScalesWindowAndControls()
         QVERIFY2(QRect(QPoint(0, 0), Form1->size()).contains(control->geometry()),
                  qPrintable(control->objectName()));
     }
+    // The controls on a window's tabs are scaled with it: the figures still
+    // span nearly all their tab's width, as at the design font, each tab
+    // holds its controls, and nothing needs scrolling across.
+    ReactionsWindow *reactions = reactionsWindow();
+    QVERIFY(reactions->ui.figuresTable->width() > reactions->ui.pages->width() * 9 / 10);
+    reactions->showForm();
+    QVERIFY(QTest::qWaitForWindowExposed(reactions));
+    for (QWidget *page : {reactions->ui.thisRunPage, reactions->ui.runsPage})
+        for (QWidget *control : page->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+            QVERIFY2(page->rect().contains(control->geometry()), qPrintable(control->objectName()));
+    QVERIFY(!reactions->horizontalScrollBar()->isVisible());
     QApplication::setFont(dejaVu(11));
 }
 

@@ -19,6 +19,7 @@
 
 #include <QClipboard>
 #include <QFile>
+#include <QTabBar>
 #include <QtTest>
 #include <QtCharts/QChartView>
 #include <QtCharts/QValueAxis>
@@ -518,9 +519,9 @@ void TestReactions::windowFigures_data()
     QTest::addColumn<QStringList>("runs");
     QTest::addColumn<int>("fontPixels"); // 0: the default font
 
-    const QStringList figuresOnly{"figuresTable", "anticipationsLabel", "runsTable", "okButton"};
+    const QStringList figuresOnly{"figuresTable", "anticipationsLabel", "runsTable", "okButton", "pages"};
     const QStringList withReport{"figuresTable", "anticipationsLabel", "effectLabel", "reportLabel",
-                                 "copyButton", "runsTable", "okButton"};
+                                 "copyButton", "runsTable", "okButton", "pages"};
     QTest::newRow("one edge tapped once: no deviation, no effect, names fit a large font")
         << QList<QList<int>>{{1, 250, -1, 2, 0}} << QStringList{" 0.25", " 0.25", "", " 0.25", " 0.25", "1"}
         << QStringList{"", "", "", "", "", "0"} << "Anticipations : 2 à la disparition, 0 à la réapparition"
@@ -542,7 +543,7 @@ void TestReactions::windowFigures_data()
         << "Pour vos rapports : disparition 0.48 s ± 0.08 s (3 essais), réapparition 0.46 s ± 0.04 s (3 essais)."
         << "0.35 to 0.60" << "Essais 1 à 3. Disparition : 3 temps, moyenne 0.48 s. Réapparition : 3 temps, moyenne 0.46 s."
         << QStringList{"figuresTable", "anticipationsLabel", "effectLabel", "reportLabel", "copyButton",
-                       "runsTable", "unreadableLabel", "okButton"}
+                       "runsTable", "unreadableLabel", "okButton", "pages"}
         << QByteArray("date,duree_s,reaction_disparition_s,reaction_reapparition_s,tops_anticipes\r\n"
                       "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.250,0,0\r\n"
                       "2026-12-05 19:30:00,1,2026-12-05 19:30:10.000,2.000,,0.400,0,0\r\n"
@@ -629,12 +630,16 @@ void TestReactions::windowFigures()
         QTest::mouseClick(reactionsWindow()->ui.copyButton, Qt::LeftButton);
         QCOMPARE(QGuiApplication::clipboard()->text(), report);
     }
-    // The figures are read in this order; the charts are passed over.
+    // The figures are read in this order, both tabs' own, then the tabs;
+    // the charts are passed over. The tab bar goes by its tab widget's name.
+    const Ui::ReactionsWindow &ui = reactionsWindow()->ui;
+    const QList<QWidget *> places{reactionsWindow()->contents(), ui.pages, ui.thisRunPage, ui.runsPage};
     QStringList chain;
     for (QWidget *w = reactionsWindow()->ui.figuresTable; chain.size() < 20; w = w->nextInFocusChain()) {
-        if (w->parentWidget() == reactionsWindow()->contents() && w->isVisibleTo(reactionsWindow())
-            && (w->focusPolicy() & Qt::TabFocus) && !chain.contains(w->objectName()))
-            chain.append(w->objectName());
+        const QString name = qobject_cast<QTabBar *>(w) ? w->parentWidget()->objectName() : w->objectName();
+        if (places.contains(w->parentWidget()) && !w->isHidden() && (w->focusPolicy() & Qt::TabFocus)
+            && !chain.contains(name))
+            chain.append(name);
         if (w->nextInFocusChain() == reactionsWindow()->ui.figuresTable)
             break;
     }
