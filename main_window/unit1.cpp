@@ -272,11 +272,10 @@ bool TForm1::windowKey(QKeyEvent *key, qint64 steadyReading)
                                ui.EditTemps->text());
     else if (press)
         outcome = m_keys.typed(key->text(), m_tops, focusPlace());
-    if (outcome.endsWait) {
-        closeTops(true);
-        if (outcome.insertIntoEntry)
-            ui.EditTemps->insert(key->text());
-        runGuarded([this] { writeReactions(); });
+    // The time goes into the entry; the return's top is still awaited.
+    if (outcome.insertIntoEntry) {
+        ui.EditTemps->setFocus();
+        ui.EditTemps->insert(key->text());
     }
     // Taken even where logging it fails: it is no blank to type.
     if (outcome.top)
@@ -306,7 +305,7 @@ void TForm1::completeTops()
         writeReactions();
 }
 
-bool TForm1::closeTops(bool typing)
+bool TForm1::closeTops()
 {
     m_topsWait.stop();
     if (!m_tops.isOpen())
@@ -314,7 +313,7 @@ bool TForm1::closeTops(bool typing)
     // The trial's line says whether its pips were heard, not only wanted.
     m_tops.pipsSounded(m_conditions->pipsSounded());
     const Reactions::EntryAction action =
-        typing ? m_tops.typed() : m_tops.complete(focusPlace(), ui.EditTemps->text().isEmpty());
+        m_tops.complete(focusPlace(), ui.EditTemps->text().isEmpty());
     // The focus first: a screen reader says the field with the trial's
     // result, then its new text.
     if (action.focusEntry)

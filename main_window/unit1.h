@@ -80,7 +80,7 @@ private:
     /// Ends the wait for the trial's tops: the entry field as the tops say,
     /// and a trial with a top that counts joins the run. Returns whether the
     /// tops were open.
-    bool closeTops(bool typing = false);
+    bool closeTops();
     /// Writes the run's reactions lines not written yet.
     void writeReactions();
     /// A key pressed or released in the window, wherever the focus is.

@@ -68,7 +68,7 @@ TopKind TrialTops::top(std::int64_t at)
     return TopKind::Reappearance;
 }
 
-bool TrialTops::typingEndsWait() const
+bool TrialTops::typingGoesToEntry() const
 {
     return m_open && m_reappeared && m_disappearanceTop;
 }
@@ -89,14 +89,6 @@ EntryAction TrialTops::complete(Focus focus, bool entryEmpty)
             action.fill = m_filled = SecondsText(*tapped).trimmed();
         action.selectAll = true;
     }
-    return action;
-}
-
-EntryAction TrialTops::typed()
-{
-    m_open = false;
-    EntryAction action;
-    action.focusEntry = true;
     return action;
 }
 
@@ -171,9 +163,8 @@ KeyOutcome KeyRouting::space(bool press, unsigned long timestamp, bool flaggedRe
 KeyOutcome KeyRouting::typed(const QString &text, const TrialTops &tops, Focus focus) const
 {
     KeyOutcome outcome;
-    if (!tops.typingEndsWait() || text.isEmpty() || !startsTime(text.front()))
+    if (!tops.typingGoesToEntry() || text.isEmpty() || !startsTime(text.front()))
         return outcome;
-    outcome.endsWait = true;
     outcome.insertIntoEntry = focus != Focus::Entry;
     outcome.taken = outcome.insertIntoEntry;
     return outcome;

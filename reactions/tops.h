@@ -86,18 +86,16 @@ public:
     /// Classifies the top read at the given time and keeps it if it counts.
     /// A reappearance top completes the tops: call complete() next.
     TopKind top(std::int64_t at);
-    /// Whether a key that can start a typed time, pressed now, ends the wait
-    /// for the return's top: once the star is back after a tapped
-    /// disappearance. Call typed() then.
-    bool typingEndsWait() const;
+    /// Whether a key that can start a typed time, pressed now, goes into the
+    /// entry field, wherever the focus is: once the star is back after a
+    /// tapped disappearance, while the return's top is awaited. The wait
+    /// goes on: a Space within it is still the return's top.
+    bool typingGoesToEntry() const;
     /// Completes the tops (the return's top came, its wait is over, a new
     /// trial starts or the window closes). Says what to do with the entry,
     /// given where the focus is and whether the entry holds any text: a
     /// tapped duration goes into an empty entry, never over typed text.
     EntryAction complete(Focus focus, bool entryEmpty);
-    /// Completes the tops because the user started to type a time: the
-    /// entry takes the focus, with nothing filled in.
-    EntryAction typed();
     /// Whether a Space typed into the entry field would change the tapped
     /// duration filled in: it must not (a time has no blanks).
     bool guardsFill(const QString &entryText) const { return m_filled && entryText == *m_filled; }
@@ -162,11 +160,7 @@ bool startsTime(QChar character);
 /// focus is; the window does it in this order.
 struct KeyOutcome
 {
-    /// The tops are complete because the user started to type a time:
-    /// call TrialTops::typed().
-    bool endsWait = false;
-    /// The key's text goes into the entry field, which does not have the
-    /// focus.
+    /// The key's text goes into the entry field, which takes the focus.
     bool insertIntoEntry = false;
     /// A top, read as the key was pressed.
     bool top = false;
@@ -175,9 +169,10 @@ struct KeyOutcome
 };
 
 /// Routes the main window's keys before any control sees them. While a
-/// trial's tops are open Space is a top, wherever the focus is; a held
-/// Space is one top, and its repeats go nowhere. A time typed while the
-/// return's top is awaited ends the wait.
+/// trial's tops are open Space is a top, wherever the focus is, and never a
+/// blank in a typed time; a held Space is one top, and its repeats go
+/// nowhere. A time typed while the return's top is awaited goes into the
+/// entry field.
 class KeyRouting
 {
 public:

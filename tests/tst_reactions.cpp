@@ -138,9 +138,9 @@ void TestReactions::classification_data()
     QTest::newRow("the focus moved elsewhere: the entry is left alone")
         << 3000 << QList<int>{1500, 3300} << "elsewhere" << "disappearance reappearance"
         << "0.500 0.300 1.800" << "0 0" << "|";
-    QTest::newRow("a time typed during the wait ends it, nothing filled")
+    QTest::newRow("a time typed during the wait: nothing filled over it")
         << 3000 << QList<int>{1500} << "typing" << "disappearance" << "0.500 - -" << "0 0"
-        << "|focus";
+        << "|";
     QTest::newRow("no top: the entry focused at the return, no line")
         << 3000 << QList<int>{} << "star" << "" << "- - -" << "none" << "focus|";
 }
@@ -172,10 +172,12 @@ void TestReactions::classification()
     auto focus = [&] {
         if (end == QLatin1String("elsewhere"))
             return Reactions::Focus::Elsewhere;
+        if (end == QLatin1String("typing"))
+            return Reactions::Focus::Entry;
         return atReturn == QLatin1String("focus") ? Reactions::Focus::Entry
                                                   : Reactions::Focus::StarField;
     };
-    const bool entryEmpty = end != QLatin1String("typed text");
+    const bool entryEmpty = end != QLatin1String("typed text") && end != QLatin1String("typing");
     Reactions::EntryAction action;
     for (int top : tops) {
         edgesUntil(top);
@@ -185,10 +187,9 @@ void TestReactions::classification()
             action = trial.complete(focus(), entryEmpty);
     }
     edgesUntil(back);
-    if (end == QLatin1String("typing")) {
-        QVERIFY(trial.typingEndsWait());
-        action = trial.typed();
-    } else if (trial.isOpen()) {
+    if (end == QLatin1String("typing"))
+        QVERIFY(trial.typingGoesToEntry());
+    if (trial.isOpen()) {
         action = trial.complete(focus(), entryEmpty);
     }
     QVERIFY(!trial.isOpen());
@@ -221,8 +222,8 @@ void TestReactions::keyRouting_data()
     // duration filled in), "closed" (none open). The keys, in order: S a
     // press of Space, A one flagged as a repeat, P one with the timestamp of
     // the release before it (an X repeat), R a release, L the window left;
-    // any other character a press typing it. For each key: t a top, w the
-    // wait ended, i its text put in the entry, k taken, - none of these.
+    // any other character a press typing it. For each key: t a top, i its
+    // text put in the entry, k taken, - none of these.
     QTest::addColumn<QString>("tops");
     QTest::addColumn<QString>("focus"); // star, entry, elsewhere
     QTest::addColumn<QString>("keys");
@@ -239,12 +240,13 @@ void TestReactions::keyRouting_data()
         << "closed" << "elsewhere" << "SR" << "- -";
     QTest::newRow("no blank in the tapped duration filled in")
         << "filled" << "entry" << "S" << "k";
-    QTest::newRow("a digit during the return's wait ends it, typed into the entry")
-        << "waiting" << "star" << "2" << "wik";
-    QTest::newRow("a digit in the focused entry ends the wait and stays there")
-        << "waiting" << "entry" << "2" << "w";
-    QTest::newRow("a sign starts a time too") << "waiting" << "star" << "+" << "wik";
-    QTest::newRow("a decimal comma starts a time too") << "waiting" << "star" << "," << "wik";
+    QTest::newRow("a digit during the return's wait goes into the entry")
+        << "waiting" << "star" << "2" << "ik";
+    QTest::newRow("a digit in the focused entry stays there") << "waiting" << "entry" << "2" << "-";
+    QTest::newRow("a digit, then Space within the return's wait: still its top")
+        << "waiting" << "entry" << "2S" << "- tk";
+    QTest::newRow("a sign starts a time too") << "waiting" << "star" << "+" << "ik";
+    QTest::newRow("a decimal comma starts a time too") << "waiting" << "star" << "," << "ik";
     QTest::newRow("a letter does not") << "waiting" << "star" << "x" << "-";
     QTest::newRow("a digit while the star is out is no answer yet")
         << "hidden" << "star" << "2" << "-";
@@ -297,8 +299,8 @@ void TestReactions::keyRouting()
         default:
             result = routing.typed(QString(key), trial, where);
         }
-        QString done = QString(result.top ? "t" : "") + (result.endsWait ? "w" : "")
-                       + (result.insertIntoEntry ? "i" : "") + (result.taken ? "k" : "");
+        QString done = QString(result.top ? "t" : "") + (result.insertIntoEntry ? "i" : "")
+                       + (result.taken ? "k" : "");
         seen << (done.isEmpty() ? QStringLiteral("-") : done);
     }
     QCOMPARE(seen.join(QLatin1Char(' ')), outcome);
@@ -382,12 +384,15 @@ void TestReactions::trialEnd_data()
     QTest::newRow("Space on the prefilled entry leaves it whole")
         << "hsbss" << QList<int>{1000, 1250, 3000, 3200, 3500} << "EditTemps" << "1.95|1.95"
         << "2.000,0.250,0.200,0,0" << 1;
-    QTest::newRow("a digit during the wait goes into the entry and ends it")
-        << "hsb5" << QList<int>{1000, 1250, 3000, 3300} << "EditTemps" << "5|"
+    QTest::newRow("a digit during the wait goes into the entry, the wait then ends")
+        << "hsb5w" << QList<int>{1000, 1250, 3000, 3300} << "EditTemps" << "5|"
         << "2.000,0.250,,0,0" << 1;
-    QTest::newRow("a sign during the wait goes into the entry and ends it")
-        << "hsb+" << QList<int>{1000, 1250, 3000, 3300} << "EditTemps" << "+|"
+    QTest::newRow("a sign during the wait goes into the entry, the wait then ends")
+        << "hsb+w" << QList<int>{1000, 1250, 3000, 3300} << "EditTemps" << "+|"
         << "2.000,0.250,,0,0" << 1;
+    QTest::newRow("a digit, then Space within the return's wait: the Space is its top")
+        << "hsb5s" << QList<int>{1000, 1250, 3000, 3060, 3300} << "EditTemps" << "5|"
+        << "2.000,0.250,0.300,0,0" << 1;
     QTest::newRow("a held Space is one top")
         << "hHbn" << QList<int>{1000, 1250, 1300, 1350, 3000} << "Image1" << "|"
         << "2.000,0.250,,0,0" << 1;
@@ -464,11 +469,16 @@ void TestReactions::trialEnd()
         case 't':
             QTest::keyClick(window, Qt::Key_Tab);
             break;
-        case 'w':
+        case 'w': {
+            // The focus stays where it is while the return's top is awaited.
+            const QString waiting = focusName();
             QTest::qWait(1500);
-            QCOMPARE(focusName(), QStringLiteral("Image1"));
+            QCOMPARE(focusName(), waiting);
+            // Past the end of the wait, 2 s after the return.
+            QTest::qWait(700);
             QTRY_COMPARE_WITH_TIMEOUT(focusName(), QStringLiteral("EditTemps"), 2000);
             break;
+        }
         case 'n':
             QTest::mouseClick(Form1->ui.Button2, Qt::LeftButton);
             break;
