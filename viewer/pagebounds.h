@@ -62,6 +62,23 @@ constexpr int maxImages = 50;
 /// laid out, and one four breaks long overflows.
 constexpr double maxExtent = 4000000;
 
+/// Fonts that the page's letters are drawn in, a font (family, size,
+/// weight and style) counted once for each script whose letters it draws:
+/// the first page to use a font loads it, and for a script that it lacks
+/// looks through the installed fonts for one that has it, at up to some
+/// milliseconds each; the fonts stay loaded for later pages.
+constexpr int maxFonts = 40;
+
+/// Changes, within a paragraph, of font, of script (of letters: blanks,
+/// digits and punctuation take the script around them) and of direction
+/// (between left-to-right and right-to-left letters, into and out of
+/// numbers in right-to-left text, and each mark that opens or closes an
+/// embedding): each begins a run of text that is shaped, and placed on its
+/// line, on its own, at every opening, at some microseconds each.
+constexpr int maxFontChanges = 20000;
+constexpr int maxScriptChanges = 10000;
+constexpr int maxDirectionChanges = 10000;
+
 /// Whether the markup, before it is read, nests within maxNesting and
 /// maxTableNesting as Qt's reader builds it, and holds at most maxElements
 /// elements and lines, maxListItems items in a list, maxCells cells and
@@ -72,8 +89,10 @@ bool markupWithinBounds(QStringView markup);
 bool plainTextWithinBounds(QStringView text);
 
 /// Whether the document, read but not yet laid out, holds at most maxLines
-/// lines and no word longer than maxWord, and reaches at most maxExtent
-/// pixels.
+/// lines and no word longer than maxWord, reaches at most maxExtent
+/// pixels, draws its letters in at most maxFonts fonts, and changes font,
+/// script and direction within maxFontChanges, maxScriptChanges and
+/// maxDirectionChanges.
 bool documentWithinBounds(const QTextDocument &document);
 
 } // namespace PageBounds
