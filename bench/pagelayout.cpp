@@ -267,8 +267,8 @@ const std::vector<Page> &pages()
         {"max-words-bold", "100-letter words of bold and plain letters in turn, then plain ones",
          [] {
              const int half = PageBounds::maxWord / 2;
-             return fill("<p>" + (QByteArray("<b>x</b>x").repeated(half) + ' ')
-                                     .repeated(PageBounds::maxElements / half - 1),
+             const int words = PageBounds::maxFontChanges / PageBounds::maxWord;
+             return fill("<p>" + (QByteArray("<b>x</b>x").repeated(half) + ' ').repeated(words),
                          word(PageBounds::maxWord) + ' ');
          }},
         {"max-images", "50 images in one paragraph, then long words",
@@ -321,24 +321,26 @@ const std::vector<Page> &pages()
                              + "<p>",
                          word(PageBounds::maxWord) + ' ');
          }},
-        {"max-all-2", "near several bounds at once: a row of 1,000 cells, 170 words of bold and "
+        {"max-all-2", "near several bounds at once: a row of 1,000 cells, 99 words of bold and "
                       "plain letters in turn, 50 images after them, and the rest in long words",
          [] {
              return fill("<table><tr>" + ("<td>" + word(28)).repeated(1000) + "</table><p>"
                              + (QByteArray("<b>x</b>x").repeated(PageBounds::maxWord / 2) + ' ')
-                                   .repeated(170)
+                                   .repeated(PageBounds::maxFontChanges / PageBounds::maxWord
+                                             - 1)
                              + QByteArray("<img src=a.png> ").repeated(PageBounds::maxImages),
                          word(PageBounds::maxWord) + ' ');
          }},
         {"max-all-4", "max-all-2 with Hebrew words in 37 fonts of their own and 9,998 letters "
-                      "of Latin and Hebrew in turn: 40 fonts with the scripts they draw, 17,000 "
+                      "of Latin and Hebrew in turn: 40 fonts with the scripts they draw, 9,940 "
                       "changes of font, 10,000 of script and of direction",
          [] {
              const int fonts = PageBounds::maxFonts - 3; // the page's font plain and bold
              const int letters = PageBounds::maxScriptChanges - 2;
              return fill("<table><tr>" + ("<td>" + word(28)).repeated(1000) + "</table><p>"
                              + (QByteArray("<b>x</b>x").repeated(PageBounds::maxWord / 2) + ' ')
-                                   .repeated(170)
+                                   .repeated(PageBounds::maxFontChanges / PageBounds::maxWord
+                                             - 1)
                              + QByteArray("<img src=a.png> ").repeated(PageBounds::maxImages)
                              + fontSpans(fonts, QByteArray("\xd7\x90").repeated(10) + ' ')
                              + (mixedWord(PageBounds::maxWord) + ' ')

@@ -75,7 +75,7 @@ constexpr int maxFonts = 40;
 /// numbers in right-to-left text, and each mark that opens or closes an
 /// embedding): each begins a run of text that is shaped, and placed on its
 /// line, on its own, at every opening, at some microseconds each.
-constexpr int maxFontChanges = 20000;
+constexpr int maxFontChanges = 10000;
 constexpr int maxScriptChanges = 10000;
 constexpr int maxDirectionChanges = 10000;
 
