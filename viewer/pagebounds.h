@@ -67,7 +67,7 @@ constexpr double maxExtent = 4000000;
 /// the first page to use a font loads it, and for a script that it lacks
 /// looks through the installed fonts for one that has it, at up to some
 /// milliseconds each; the fonts stay loaded for later pages.
-constexpr int maxFonts = 40;
+constexpr int maxFonts = 30;
 
 /// Changes, within a paragraph, of font, of script (of letters: blanks,
 /// digits and punctuation take the script around them) and of direction
@@ -76,8 +76,8 @@ constexpr int maxFonts = 40;
 /// embedding): each begins a run of text that is shaped, and placed on its
 /// line, on its own, at every opening, at some microseconds each.
 constexpr int maxFontChanges = 10000;
-constexpr int maxScriptChanges = 10000;
-constexpr int maxDirectionChanges = 10000;
+constexpr int maxScriptChanges = 5000;
+constexpr int maxDirectionChanges = 5000;
 
 /// Whether the markup, before it is read, nests within maxNesting and
 /// maxTableNesting as Qt's reader builds it, and holds at most maxElements
