@@ -729,7 +729,8 @@ private:
             height *= pointSize(font) / m_baseSize;
         if (format.hasProperty(QTextFormat::FontSizeAdjustment))
             height *= 2.5;
-        const QString key = font.families().join(u',') + u'/' + QString::number(pointSize(font))
+        const QString key = font.family() + u',' + font.families().join(u',') + u'/'
+                            + QString::number(pointSize(font))
                             + u'/' + QString::number(font.weight()) + u'/'
                             + QString::number(font.style()) + u'/'
                             + QString::number(format.intProperty(QTextFormat::FontSizeAdjustment));
