@@ -967,6 +967,36 @@ void TestViewer::badDocument_data()
                                            << QString(100, u'x');
     QTest::newRow("a word of 101 letters") << "page" << "<p>" + QByteArray(101, 'x') << beyond
                                            << QString();
+    // Fonts, each with the scripts it draws, and changes of font, script and
+    // direction within a paragraph.
+    const auto fonts = [](int count) {
+        QByteArray page;
+        for (int size = 1; size <= count; ++size)
+            page += "<p style=\"font-size: " + QByteArray::number(size) + "px\">x";
+        return page;
+    };
+    QTest::newRow("30 fonts") << "page" << fonts(PageBounds::maxFonts) << QString()
+                              << QStringList(PageBounds::maxFonts, QStringLiteral("x")).join('\n');
+    QTest::newRow("31 fonts") << "page" << fonts(PageBounds::maxFonts + 1) << beyond << QString();
+    QTest::newRow("30 fonts, the last drawing Greek letters too")
+        << "page" << fonts(PageBounds::maxFonts) + "\xce\xb1" << beyond << QString();
+    const QByteArray fontChanges = "<p>" + QByteArray("x <b>x</b> ").repeated(5000) + 'x';
+    QTest::newRow("10,000 changes of font")
+        << "page" << fontChanges << QString() << QString("x ").repeated(10000) + 'x';
+    QTest::newRow("10,001 changes of font") << "page" << fontChanges + "<b>x</b>" << beyond
+                                            << QString();
+    const QByteArray scriptChanges = "<p>" + QByteArray("x\xce\xb1 ").repeated(2500) + 'x';
+    QTest::newRow("5,000 changes between Latin and Greek")
+        << "page" << scriptChanges << QString()
+        << QStringLiteral("x\u03b1 ").repeated(2500) + 'x';
+    QTest::newRow("5,001 changes between Latin and Greek")
+        << "page" << scriptChanges + "\xce\xb1" << beyond << QString();
+    const QByteArray directionChanges = "<p>" + QByteArray("\xd7\x90" "1 ").repeated(2500);
+    QTest::newRow("5,000 changes of direction: Hebrew and numbers in turn, an embedding")
+        << "page" << directionChanges + "\xe2\x80\xab" << QString()
+        << QStringLiteral("\u05d01 ").repeated(2500) + u'\u202b';
+    QTest::newRow("5,001 changes of direction: Hebrew and numbers in turn, an embedding")
+        << "page" << directionChanges + "\xd7\x90\xe2\x80\xab" << beyond << QString();
     QTest::newRow("51 images") << "page" << "<p>" + QByteArray("<img> ").repeated(51) << beyond
                                << QString();
     QTest::newRow("a cell padding of 2^31 - 1")

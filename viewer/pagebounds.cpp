@@ -4,6 +4,7 @@
 
 #include <QFontMetricsF>
 #include <QHash>
+#include <QSet>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -597,12 +598,15 @@ private:
         const double lines = (tables > 0 ? characters : words) + breaks + 1;
         m_lines += tables > 0 ? lines * (1 << (tables - 1)) : lines;
 
-        double height = lineHeight(-1, QTextCharFormat());
+        double height = lineHeight(-1, QTextCharFormat()).height;
+        Shaping shaping;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const QTextCharFormat f = fragment.charFormat();
-            const double line = lineHeight(fragment.charFormatIndex(), f);
+            const FormatFont known = lineHeight(fragment.charFormatIndex(), f);
+            const double line = known.height;
             height = std::max(height, line);
+            shape(shaping, known.font, fragment.text());
             if (f.isImageFormat()) {
                 const QTextImageFormat image = f.toImageFormat();
                 m_extent += (std::fabs(image.width()) + std::fabs(image.height()))
@@ -629,12 +633,92 @@ private:
         m_extent += lines * height;
     }
 
-    // The height of a line in the format's font, for each format once. A
-    // size set as a step (<font size>, <big>) counts at the largest step.
-    double lineHeight(int index, const QTextCharFormat &format)
+    // Where the shaping of a block has come to: the font, script and
+    // direction of the text so far.
+    struct Shaping
     {
-        const auto known = m_lineHeights.constFind(index);
-        if (known != m_lineHeights.constEnd())
+        int font = -1;
+        QChar::Script script = QChar::Script_Unknown;
+        int direction = -1; // of the letters so far: 0 left to right, 1 right to left, 2 numbers
+        qint64 drawn = -1; // the font and script of the last letter, as kept in m_fonts
+    };
+
+    // Counts the changes of font, of script and of direction that the text
+    // in font brings to a block, and the fonts with each script they draw.
+    void shape(Shaping &shaping, int font, const QString &text)
+    {
+        if (shaping.font >= 0 && font != shaping.font)
+            ++m_fontChanges;
+        shaping.font = font;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            char32_t c = text[i].unicode();
+            if (text[i].isHighSurrogate() && i + 1 < text.size()
+                && text[i + 1].isLowSurrogate()) {
+                c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+                ++i;
+            }
+            const QChar::Script script = QChar::script(c);
+            if (script != QChar::Script_Common && script != QChar::Script_Inherited
+                && script != QChar::Script_Unknown) {
+                if (shaping.script != QChar::Script_Unknown && script != shaping.script)
+                    ++m_scriptChanges;
+                shaping.script = script;
+                const qint64 drawn = (qint64(font) << 16) | script;
+                if (drawn != shaping.drawn) {
+                    m_fonts.insert(drawn);
+                    shaping.drawn = drawn;
+                }
+            }
+            int direction = -1;
+            switch (QChar::direction(c)) {
+            case QChar::DirL:
+                direction = 0;
+                break;
+            case QChar::DirR:
+            case QChar::DirAL:
+                direction = 1;
+                break;
+            case QChar::DirEN:
+            case QChar::DirAN:
+                // Numbers take the level of left-to-right text before them,
+                // or of the paragraph's start.
+                direction = shaping.direction >= 1 ? 2 : shaping.direction;
+                break;
+            case QChar::DirLRE:
+            case QChar::DirRLE:
+            case QChar::DirLRO:
+            case QChar::DirRLO:
+            case QChar::DirPDF:
+            case QChar::DirLRI:
+            case QChar::DirRLI:
+            case QChar::DirFSI:
+            case QChar::DirPDI:
+                ++m_directionChanges; // an embedding or an isolate opened or closed
+                break;
+            default:
+                break;
+            }
+            if (direction >= 0) {
+                if (shaping.direction >= 0 && direction != shaping.direction)
+                    ++m_directionChanges;
+                shaping.direction = direction;
+            }
+        }
+    }
+
+    struct FormatFont
+    {
+        double height;
+        int font; // the same number for the same family, size, weight and style
+    };
+
+    // The height of a line in the format's font, and the font, for each
+    // format once. A size set as a step (<font size>, <big>) counts at the
+    // largest step.
+    FormatFont lineHeight(int index, const QTextCharFormat &format)
+    {
+        const auto known = m_formatFonts.constFind(index);
+        if (known != m_formatFonts.constEnd())
             return *known;
         // From the default font's line spacing, in proportion to the size,
         // with room for another face: reading each face's own metrics would
@@ -645,13 +729,25 @@ private:
             height *= pointSize(font) / m_baseSize;
         if (format.hasProperty(QTextFormat::FontSizeAdjustment))
             height *= 2.5;
-        m_lineHeights.insert(index, height);
-        return height;
+        const QString key = font.family() + u',' + font.families().join(u',') + u'/'
+                            + QString::number(pointSize(font))
+                            + u'/' + QString::number(font.weight()) + u'/'
+                            + QString::number(font.style()) + u'/'
+                            + QString::number(format.intProperty(QTextFormat::FontSizeAdjustment));
+        auto number = m_fontNumbers.constFind(key);
+        if (number == m_fontNumbers.constEnd())
+            number = m_fontNumbers.insert(key, int(m_fontNumbers.size()));
+        const FormatFont result{height, *number};
+        m_formatFonts.insert(index, result);
+        return result;
     }
 
     bool within() const
     {
-        return m_within && m_lines <= maxLines && m_extent <= maxExtent;
+        return m_within && m_lines <= maxLines && m_extent <= maxExtent
+               && m_fonts.size() <= maxFonts && m_fontChanges <= maxFontChanges
+               && m_scriptChanges <= maxScriptChanges
+               && m_directionChanges <= maxDirectionChanges;
     }
 
     // A font's size in points, pixels taken at 96 to the inch.
@@ -663,7 +759,12 @@ private:
     const QTextDocument &m_document;
     const double m_baseSpacing;
     const double m_baseSize;
-    QHash<int, double> m_lineHeights;
+    QHash<int, FormatFont> m_formatFonts; // by format index
+    QHash<QString, int> m_fontNumbers;
+    QSet<qint64> m_fonts; // a font's number and a script that it draws
+    qint64 m_fontChanges = 0;
+    qint64 m_scriptChanges = 0;
+    qint64 m_directionChanges = 0;
     bool m_within = true; // no word too long
     double m_lines = 0;
     double m_extent = 0;

@@ -8,10 +8,11 @@
 class QTextDocument;
 
 /// What a document may ask of Qt's rich-text reader and layout before the
-/// viewer shows it. Reading and laying out grow steeply, or without end,
-/// with some of what a page can ask for; these bounds keep every page of at
-/// most TextViewer::maxFileSize bytes within a second on a two-core x86_64
-/// machine (Qt 6.4, Debian 12), or have it refused. The figures behind each
+/// viewer shows it. Reading, shaping and laying out grow steeply, or
+/// without end, with some of what a page can ask for; these bounds keep
+/// every page of at most TextViewer::maxFileSize bytes within a second at
+/// its first opening on a two-core x86_64 machine (Qt 6.4, Debian 12), or
+/// have it refused. The figures behind each
 /// bound are in bench/RESULTS.md ("Help pages"), from bench/pagelayout.cpp.
 /// The bundled pages stay far within all of them.
 namespace PageBounds {
@@ -62,6 +63,27 @@ constexpr int maxImages = 50;
 /// laid out, and one four breaks long overflows.
 constexpr double maxExtent = 4000000;
 
+/// Fonts that the page's letters are drawn in, a font (family, size,
+/// weight and style) counted once for each script whose letters it draws:
+/// the first page to use a font loads it, and for a script that it lacks
+/// looks through the installed fonts for one that has it, at up to some
+/// milliseconds each (2,000 fonts held the first opening 16 s); they stay
+/// loaded for later pages.
+constexpr int maxFonts = 30;
+
+/// Changes, within a paragraph, of font, of script (of letters: blanks,
+/// digits and punctuation take the script around them) and of direction
+/// (between left-to-right and right-to-left letters, from right-to-left
+/// letters into numbers and back, and each mark that opens or closes an
+/// embedding or an isolate): each begins a run of text that is shaped, and
+/// placed on its line, on its own, at every opening, at some microseconds
+/// each (a mebibyte of words of Hebrew and Latin letters in turn, 690,000
+/// changes of both, took 3.4 s). The elements alone would allow some
+/// 20,000 changes of font.
+constexpr int maxFontChanges = 10000;
+constexpr int maxScriptChanges = 5000;
+constexpr int maxDirectionChanges = 5000;
+
 /// Whether the markup, before it is read, nests within maxNesting and
 /// maxTableNesting as Qt's reader builds it, and holds at most maxElements
 /// elements and lines, maxListItems items in a list, maxCells cells and
@@ -72,8 +94,10 @@ bool markupWithinBounds(QStringView markup);
 bool plainTextWithinBounds(QStringView text);
 
 /// Whether the document, read but not yet laid out, holds at most maxLines
-/// lines and no word longer than maxWord, and reaches at most maxExtent
-/// pixels.
+/// lines and no word longer than maxWord, reaches at most maxExtent
+/// pixels, draws its letters in at most maxFonts fonts, and changes font,
+/// script and direction within maxFontChanges, maxScriptChanges and
+/// maxDirectionChanges.
 bool documentWithinBounds(const QTextDocument &document);
 
 } // namespace PageBounds
