@@ -41,7 +41,9 @@ void ConditionsWindow::showAudioOutput()
 
 void ConditionsWindow::showEvent(QShowEvent *event)
 {
-    m_conditions.checkAudioOutput();
+    // Asked at every showing, without waiting for the answer: a server
+    // started since the last look is seen, one gone is said.
+    m_conditions.askAudioOutputAgain();
     showAudioOutput();
     Form::showEvent(event);
 }

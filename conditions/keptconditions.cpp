@@ -30,6 +30,12 @@ void KeptConditions::checkAudioOutput()
         audioOutputFound(false);
 }
 
+void KeptConditions::askAudioOutputAgain()
+{
+    m_audioChecked = false;
+    checkAudioOutput();
+}
+
 void KeptConditions::audioOutputFound(bool output)
 {
     m_audioChecked = true;

@@ -28,6 +28,9 @@ public:
     void load();
     /// Asks the sound server once, if not asked yet.
     void checkAudioOutput();
+    /// Asks the sound server again, whatever it said before: each time the
+    /// conditions are shown, so that a server started since is seen.
+    void askAudioOutputAgain();
     /// The sound server's answer, and any news of it later: an output that
     /// stops answering is lost, and the pips come back with it.
     void audioOutputFound(bool output);

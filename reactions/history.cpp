@@ -277,7 +277,13 @@ History parseHistory(const char *data, std::size_t size)
     const char *const end = data + size;
     if (size >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0)
         p += 3;
+    std::int64_t lineNumber = 0;
+    const auto unreadable = [&history, &lineNumber] {
+        if (history.unreadableLines++ == 0)
+            history.firstUnreadableLine = lineNumber;
+    };
     while (p < end) {
+        ++lineNumber;
         const char *lineEnd = static_cast<const char *>(std::memchr(p, '\n', std::size_t(end - p)));
         if (!lineEnd)
             lineEnd = end;
@@ -296,21 +302,21 @@ History parseHistory(const char *data, std::size_t size)
             const std::optional<ColumnPlaces> named = placesOf(line, lineEnd);
             places = named ? *named : ColumnPlaces();
             if (!named)
-                ++history.unreadableLines;
+                unreadable();
             continue;
         }
 
         Field fields[ColumnCount];
         std::optional<double> reactions[2];
         if (!readLine(line, lineEnd, places, fields, reactions)) {
-            ++history.unreadableLines;
+            unreadable();
             continue;
         }
         const Field &start = fields[Start];
         if (!lastStart || start.size() != 19 || std::memcmp(start.begin, lastStart, 19) != 0) {
             std::int64_t startUtcSeconds = 0;
             if (!readUtc(start, false, startUtcSeconds)) {
-                ++history.unreadableLines;
+                unreadable();
                 continue;
             }
             const auto found = runIndex.emplace(startUtcSeconds, runs.size());

@@ -33,6 +33,8 @@ struct History
     std::vector<RunFigures> runs; ///< in the order of their first lines
     /// Lines that are not the log's lines: another header's, damaged ones.
     std::int32_t unreadableLines = 0;
+    /// The first of them, from 1 in what was read; 0 without any.
+    std::int64_t firstUnreadableLine = 0;
     /// The log is longer than what is read of it: its older runs are left
     /// out.
     bool olderLeftOut = false;

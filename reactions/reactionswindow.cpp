@@ -40,10 +40,10 @@ void showText(QLabel *label, const QString &text)
     label->setVisible(!text.isEmpty());
 }
 
-// A run's start as the user's clock showed it.
-QString localText(std::int64_t utcSeconds)
+// A run's start in UTC, as the log and the report line give it.
+QString utcText(std::int64_t utcSeconds)
 {
-    return QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::LocalTime)
+    return QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::UTC)
         .toString(QStringLiteral("dd/MM/yyyy HH:mm"));
 }
 
@@ -90,7 +90,7 @@ void ReactionsWindow::writeHeaders()
     grid->fitColumnToTexts(0);
 
     StringGrid *runs = ui.runsTable;
-    const char *const runColumns[] = {"Séance", "Disparition", "Réapparition", "Nb."};
+    const char *const runColumns[] = {"Séance (TU)", "Disparition", "Réapparition", "Nb."};
     for (int column = 0; column < 4; ++column)
         runs->setCell(column, 0, QString::fromUtf8(runColumns[column]));
     ui.trialsChart->setAccessibleName(QStringLiteral("Temps de réaction par essai"));
@@ -102,20 +102,27 @@ void ReactionsWindow::showLogState()
 {
     const int unreadable = m_run.unreadableLines();
     QStringList state;
+    // Which file and where: the line number counts in the whole log only
+    // where all of it was read.
+    const QString where = m_run.olderLeftOut()
+                              ? QString()
+                              : QString::number(m_run.firstUnreadableLine());
     if (unreadable == 1)
-        state << QStringLiteral("1 ligne illisible");
+        state << (where.isEmpty() ? QStringLiteral("reactions.csv : 1 ligne illisible, mise de côté")
+                                  : QStringLiteral("reactions.csv : ligne %1 illisible, mise de côté")
+                                        .arg(where));
     else if (unreadable > 1)
-        state << QStringLiteral("%1 lignes illisibles").arg(CountText(unreadable));
+        state << QStringLiteral("reactions.csv : %1 lignes illisibles%2, mises de côté")
+                     .arg(CountText(unreadable),
+                          where.isEmpty() ? QString()
+                                          : QStringLiteral(" (la première ligne %1)").arg(where));
     if (m_run.olderLeftOut())
-        state << QStringLiteral("les séances les plus anciennes ne sont pas lues");
+        state << QStringLiteral("Les séances les plus anciennes ne sont pas lues");
     const int runs = int(m_run.earlierRuns().size());
     if (runs > MaxRunsShown)
         state << QStringLiteral("%1 séances plus anciennes non montrées")
                      .arg(CountText(runs - MaxRunsShown));
-    QString text = state.join(QStringLiteral(" ; "));
-    if (!text.isEmpty())
-        text[0] = text[0].toUpper();
-    showText(ui.unreadableLabel, text);
+    showText(ui.unreadableLabel, state.join(QStringLiteral(" ; ")));
 }
 
 void ReactionsWindow::okClicked(QObject *)
@@ -178,7 +185,7 @@ void ReactionsWindow::showEarlierRuns()
     for (int i = 0; i < count; ++i) {
         const RunFigures &earlier = runs[std::size_t(i)];
         const int row = i + 1;
-        grid->setCell(0, row, localText(earlier.startUtcSeconds));
+        grid->setCell(0, row, utcText(earlier.startUtcSeconds));
         grid->setCell(1, row, earlier.disappearanceCount > 0
                                   ? SecondsText(earlier.disappearanceMean)
                                   : QString());
@@ -198,7 +205,7 @@ void ReactionsWindow::showThisRun(const EdgeFigures (&figures)[2])
     const int row = std::min(m_run.newerRuns(), shown) + 1;
     if (grid->rowCount() == shown + 1) {
         grid->insertRow(row);
-        grid->setCell(0, row, localText(m_run.startUtcSeconds()));
+        grid->setCell(0, row, utcText(m_run.startUtcSeconds()));
         grid->fitColumnToTexts(0);
     }
     grid->setCell(1, row, figures[0].count > 0 ? SecondsText(figures[0].mean) : QString());

@@ -71,6 +71,7 @@ void Run::takeEarlierRuns(Reading reading)
 {
     m_readError = reading.error;
     m_unreadableLines = reading.history.unreadableLines;
+    m_firstUnreadableLine = reading.history.firstUnreadableLine;
     m_olderLeftOut = reading.history.olderLeftOut;
     m_earlierRuns = Reactions::earlierRuns(reading.history, startUtcSeconds());
     m_newerRuns = newerRunCount(m_earlierRuns, startUtcSeconds());

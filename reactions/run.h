@@ -54,6 +54,8 @@ public:
     /// the clock was set back. This run's row goes after them.
     int newerRuns() const { return m_newerRuns; }
     int unreadableLines() const { return m_unreadableLines; }
+    /// The first of them, from 1 in what was read of the log.
+    std::int64_t firstUnreadableLine() const { return m_firstUnreadableLine; }
     /// Whether there is anything to show: earlier runs or trials.
     bool hasReactions() const { return !m_earlierRuns.empty() || !m_trials.empty(); }
 
@@ -92,6 +94,7 @@ private:
     std::vector<RunFigures> m_earlierRuns;
     int m_newerRuns = 0;
     int m_unreadableLines = 0;
+    std::int64_t m_firstUnreadableLine = 0;
     bool m_olderLeftOut = false;
     std::exception_ptr m_readError;
     std::thread m_reader;

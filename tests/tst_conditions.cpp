@@ -416,6 +416,13 @@ void TestConditions::audioOutput()
                           next.bips ? "kept" : "-"})
                  .join(QLatin1Char(' ')),
              outcome);
+    // Asked again at each showing of the window: a server started since
+    // the last look is seen.
+    ConditionsWindow window(conditions);
+    window.showForm();
+    window.hideForm();
+    window.showForm();
+    QCOMPARE(asked, 3);
 }
 
 void TestConditions::outputWatch_data()

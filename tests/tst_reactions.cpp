@@ -536,7 +536,7 @@ void TestReactions::windowFigures_data()
         << QList<QList<int>>{{1, 250, -1, 2, 0}} << QStringList{" 0.25", " 0.25", "", " 0.25", " 0.25", "1"}
         << QStringList{"", "", "", "", "", "0"} << "Anticipations : 2 à la disparition, 0 à la réapparition"
         << "" << "" << "0.22 to 0.28" << "Essai 1. Disparition : 1 temps, moyenne 0.25 s. Réapparition : aucun temps."
-        << figuresOnly << QByteArray() << QStringList{"08/12/2026 22:24| 0.25||1"} << 20;
+        << figuresOnly << QByteArray() << QStringList{"08/12/2026 21:24| 0.25||1"} << 20;
     QTest::newRow("later returns: durations lengthened, medians between two")
         << QList<QList<int>>{{1, 200, 300, 0, 0}, {3, 300, 400, 1, 2}}
         << QStringList{" 0.25", " 0.25", " 0.07", " 0.20", " 0.30", "2"}
@@ -544,7 +544,7 @@ void TestReactions::windowFigures_data()
         << "Anticipations : 1 à la disparition, 2 à la réapparition" << "Vos durées sont allongées de 0.10 s."
         << "Pour vos rapports : disparition 0.25 s ± 0.07 s (2 essais), réapparition 0.35 s ± 0.07 s (2 essais)."
         << "0.10 to 0.50" << "Essais 1 à 3. Disparition : 2 temps, moyenne 0.25 s. Réapparition : 2 temps, moyenne 0.35 s."
-        << withReport << QByteArray() << QStringList{"08/12/2026 22:24| 0.25| 0.35|2"} << 0;
+        << withReport << QByteArray() << QStringList{"08/12/2026 21:24| 0.25| 0.35|2"} << 0;
     QTest::newRow("reactions from 0.40 to 0.56 s: the axis fitted to them; earlier runs in the log")
         << QList<QList<int>>{{1, 400, 450, 0, 0}, {2, 560, 500, 0, 0}, {3, 480, 420, 0, 0}}
         << QStringList{" 0.48", " 0.48", " 0.08", " 0.40", " 0.56", "3"}
@@ -559,8 +559,8 @@ void TestReactions::windowFigures_data()
                       "2026-12-05 19:30:00,1,2026-12-05 19:30:10.000,2.000,,0.400,0,0\r\n"
                       "2026-12-01 20:00:00,2,2026-12-01 20:00:20.000,2.000,0.200,,1,0\r\n"
                       "2026-12-08 21:24:05,1,2026-12-08 21:24:10.000,2.000,0.900,0.900,0,0\r\n")
-        << QStringList{"08/12/2026 22:24| 0.48| 0.46|3", "05/12/2026 20:30|| 0.40|1",
-                       "01/12/2026 21:00| 0.25| 0.25|2"}
+        << QStringList{"08/12/2026 21:24| 0.48| 0.46|3", "05/12/2026 19:30|| 0.40|1",
+                       "01/12/2026 20:00| 0.25| 0.25|2"}
         << 0;
     QTest::newRow("less than 5 ms apart: neither")
         << QList<QList<int>>{{1, 300, 304, 0, 0}} << QStringList{" 0.30", " 0.30", "", " 0.30", " 0.30", "1"}
@@ -569,7 +569,7 @@ void TestReactions::windowFigures_data()
         << "Vos durées ne sont ni allongées ni raccourcies."
         << "Pour vos rapports : disparition 0.30 s (1 essai), réapparition 0.30 s (1 essai)."
         << "0.26 to 0.34" << "Essai 1. Disparition : 1 temps, moyenne 0.30 s. Réapparition : 1 temps, moyenne 0.30 s."
-        << withReport << QByteArray() << QStringList{"08/12/2026 22:24| 0.30| 0.30|1"} << 0;
+        << withReport << QByteArray() << QStringList{"08/12/2026 21:24| 0.30| 0.30|1"} << 0;
     QTest::newRow("5 ms apart: shows in two decimals; one value each, without its deviation")
         << QList<QList<int>>{{1, 305, 300, 0, 0}} << QStringList{" 0.30", " 0.30", "", " 0.30", " 0.30", "1"}
         << QStringList{" 0.30", " 0.30", "", " 0.30", " 0.30", "1"}
@@ -577,7 +577,7 @@ void TestReactions::windowFigures_data()
         << "Vos durées sont raccourcies de 0.01 s."
         << "Pour vos rapports : disparition 0.30 s (1 essai), réapparition 0.30 s (1 essai)."
         << "0.26 to 0.34" << "Essai 1. Disparition : 1 temps, moyenne 0.30 s. Réapparition : 1 temps, moyenne 0.30 s."
-        << withReport << QByteArray() << QStringList{"08/12/2026 22:24| 0.30| 0.30|1"} << 0;
+        << withReport << QByteArray() << QStringList{"08/12/2026 21:24| 0.30| 0.30|1"} << 0;
 }
 
 void TestReactions::windowFigures()
@@ -662,7 +662,7 @@ void TestReactions::windowFigures()
         shownRuns.append(cells.join(QLatin1Char('|')));
     }
     QCOMPARE(shownRuns, runs);
-    QCOMPARE(reactionsWindow()->ui.unreadableLabel->text(), log.isEmpty() ? "" : "1 ligne illisible");
+    QCOMPARE(reactionsWindow()->ui.unreadableLabel->text(), log.isEmpty() ? "" : "reactions.csv : ligne 1 illisible, mise de côté");
 
     // The chart holds each reaction as a point, each trial's anticipations
     // at an edge as a point, and each edge's mean as a line once the edge
