@@ -54,6 +54,33 @@ void operator delete(void *memory, std::size_t) noexcept
     std::free(memory);
 }
 
+namespace {
+
+// The windows by their number: the main window, settings, viewer,
+// statistics, personal equation, conditions.
+Form *window(int index)
+{
+    switch (index) {
+    case 1: return Form1;
+    case 2: return Form2;
+    case 3: return Form3;
+    case 4: return Form4;
+    case 5: return reactionsWindow();
+    default: return conditionsWindow();
+    }
+}
+
+// The main window shown, then the window of that number.
+Form *shownBesideMain(int index)
+{
+    Form1->showForm();
+    Form *form = window(index);
+    form->showForm();
+    return form;
+}
+
+} // namespace
+
 // Start-up, the windows, show, hide and close requests, and the end of
 // the program. The default font matches the main window's design metrics,
 // so the main and statistics windows come up exactly as stored.
@@ -209,10 +236,7 @@ void TestFrame::escapeHidesSecondaryWindow()
     QFETCH(int, index);
     QFETCH(QString, focus);
     ProgramFixture program;
-    Form1->showForm();
-    Form *const forms[] = {Form1, Form2, Form3, Form4, reactionsWindow(), conditionsWindow()};
-    Form *form = forms[index - 1];
-    form->showForm();
+    Form *form = shownBesideMain(index);
     QVERIFY(QTest::qWaitForWindowActive(form));
     auto *control = form->contents()->findChild<QWidget *>(focus);
     control->setFocus();
@@ -250,10 +274,7 @@ void TestFrame::enterPressesFocusedButton()
     QFETCH(bool, keypad);
     QFETCH(QString, shown);
     ProgramFixture program;
-    Form1->showForm();
-    Form *const forms[] = {Form1, Form2, Form3, Form4, reactionsWindow(), conditionsWindow()};
-    Form *form = forms[index - 1];
-    form->showForm();
+    Form *form = shownBesideMain(index);
     QVERIFY(QTest::qWaitForWindowActive(form));
     // The focus shows from the start, before any Tab.
     QVERIFY(form->testAttribute(Qt::WA_KeyboardFocusChange));
@@ -263,9 +284,9 @@ void TestFrame::enterPressesFocusedButton()
     QTest::keyClick(pressed, keypad ? Qt::Key_Enter : Qt::Key_Return,
                     keypad ? Qt::KeypadModifier : Qt::NoModifier);
     QStringList visible;
-    for (int i = 0; i < 6; ++i)
-        if (forms[i]->isVisible())
-            visible << QString::number(i + 1);
+    for (int i = 1; i <= 6; ++i)
+        if (window(i)->isVisible())
+            visible << QString::number(i);
     QCOMPARE(visible.join(QLatin1Char(' ')), shown);
 }
 
