@@ -89,8 +89,19 @@ void fitSecondsAxis(QValueAxis *axis, double low, double high, int ticks)
 
 void showMarker(QChart *chart, QAbstractSeries *series, bool shown)
 {
-    for (QLegendMarker *marker : chart->legend()->markers(series))
+    QLegend *legend = chart->legend();
+    bool changed = false;
+    for (QLegendMarker *marker : legend->markers(series)) {
+        changed = changed || marker->isVisible() != shown;
         marker->setVisible(shown);
+    }
+    // A marker shown in a legend already laid out is drawn at the legend's
+    // first place, over another, until the legend is laid out anew: hidden
+    // and shown, it is.
+    if (changed && legend->isVisible()) {
+        legend->hide();
+        legend->show();
+    }
 }
 
 class QtCharts final : public Reactions::Charts

@@ -88,6 +88,7 @@ private slots:
     void runLog();
     void windowFigures_data();
     void windowFigures();
+    void legendAsInALaterWindow();
 };
 
 void TestReactions::classification_data()
@@ -815,6 +816,26 @@ void TestReactions::runLog()
     const int lines = log.open(QIODevice::ReadOnly) ? int(log.readAll().count('\n')) - 1 : 0;
     QCOMPARE(std::max(lines, 0), written);
     QCOMPARE(int(run.trials().size()), trial);
+}
+
+void TestReactions::legendAsInALaterWindow()
+{
+    // An anticipation that comes while the window is shown gets its place
+    // in the legend, as in a window opened after it.
+    ProgramFixture program;
+    currentRun().addTrial({1, 0.3, 0.35, 0, 0}, 0, 2.0);
+    ReactionsWindow *window = reactionsWindow();
+    window->showForm();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    currentRun().addTrial({2, 0.28, 0.33, 1, 0}, 0, 2.0);
+    ReactionsWindow later(currentRun());
+    later.showForm();
+    QVERIFY(QTest::qWaitForWindowExposed(&later));
+    QCoreApplication::processEvents();
+    const auto chart = [](ReactionsWindow *shown) {
+        return shown->ui.trialsChart->findChild<QChartView *>()->grab().toImage();
+    };
+    QCOMPARE(chart(window), chart(&later));
 }
 
 QTEST_MAIN(TestReactions)
