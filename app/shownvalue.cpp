@@ -12,9 +12,11 @@ namespace {
 
 const char quantitiesProperty[] = "shownQuantities";
 
-// A slider read as the quantities its positions stand for. A screen reader
-// speaks the accessible value when the slider moves, and its description
-// (the shown text) when it takes the focus.
+// A slider read as the quantities its positions stand for, or as its
+// positions when it has none. A screen reader speaks the accessible value
+// when the slider moves, and its description (the shown text) when it takes
+// the focus. It reads the quantities as it is asked, so that a slider whose
+// interface was made before it had them is read by them all the same.
 class AccessibleShownSlider : public QAccessibleWidget, public QAccessibleValueInterface
 {
 public:
@@ -32,8 +34,10 @@ public:
 
     QString text(QAccessible::Text kind) const override
     {
-        if (kind == QAccessible::Value)
-            return slider()->accessibleDescription();
+        if (kind == QAccessible::Value) {
+            const QString shown = slider()->accessibleDescription();
+            return shown.isEmpty() ? QString::number(currentValue().toDouble()) : shown;
+        }
         return QAccessibleWidget::text(kind);
     }
 
@@ -41,16 +45,20 @@ public:
     QVariant maximumValue() const override
     {
         const QList<double> all = quantities();
-        return all.isEmpty() ? 0.0 : *std::max_element(all.begin(), all.end());
+        return all.isEmpty() ? double(slider()->maximum())
+                             : *std::max_element(all.begin(), all.end());
     }
     QVariant minimumValue() const override
     {
         const QList<double> all = quantities();
-        return all.isEmpty() ? 0.0 : *std::min_element(all.begin(), all.end());
+        return all.isEmpty() ? double(slider()->minimum())
+                             : *std::min_element(all.begin(), all.end());
     }
     QVariant minimumStepSize() const override
     {
         const QList<double> all = quantities();
+        if (all.isEmpty())
+            return double(slider()->singleStep());
         double step = 0;
         for (qsizetype i = 1; i < all.size(); ++i) {
             const double gap = std::abs(all[i] - all[i - 1]);
@@ -64,8 +72,10 @@ public:
     void setCurrentValue(const QVariant &value) override
     {
         const QList<double> all = quantities();
-        if (all.isEmpty())
+        if (all.isEmpty()) {
+            slider()->setValue(value.toInt());
             return;
+        }
         const double wanted = value.toDouble();
         qsizetype nearest = 0;
         for (qsizetype i = 1; i < all.size(); ++i) {
@@ -91,8 +101,7 @@ private:
 
 QAccessibleInterface *accessibleShownSlider(const QString &className, QObject *object)
 {
-    if (className == QLatin1String("QSlider") && object
-        && object->property(quantitiesProperty).isValid())
+    if (className == QLatin1String("QSlider") && object && object->isWidgetType())
         return new AccessibleShownSlider(static_cast<QSlider *>(object));
     return nullptr;
 }

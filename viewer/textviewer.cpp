@@ -178,14 +178,16 @@ TextViewer::~TextViewer()
     QAccessible::removeActivationObserver(this);
 }
 
-void TextViewer::accessibilityActiveChanged(bool)
+void TextViewer::accessibilityActiveChanged(bool active)
 {
+    m_reportedActive = active;
     followAssistiveTechnology();
 }
 
 void TextViewer::followAssistiveTechnology()
 {
-    const bool reader = QAccessible::isActive();
+    // What the last report said; before any, what the platform says now.
+    const bool reader = m_reportedActive.value_or(QAccessible::isActive());
     if (reader == readsWithCaret())
         return;
     if (reader) {

@@ -86,4 +86,6 @@ private:
     Qt::FocusPolicy m_plainFocusPolicy = Qt::ClickFocus;
     Qt::TextInteractionFlags m_plainInteraction;
     bool m_readsWithCaret = false;
+    /// Whether an assistive technology is active, as last reported.
+    std::optional<bool> m_reportedActive;
 };
