@@ -12,7 +12,7 @@ class QSlider;
 /// the slider's minimum up; the slider's accessible value is the quantity of
 /// its position, and its text value its accessible description, which the
 /// window keeps to the text shown for the position (e.g. "20 ms").
-/// Every slider made after the first call is read so, by its positions when
-/// it has no quantities: call it as the first window with such a slider is
-/// built, before the sliders of later windows are made.
+/// The first call makes every slider asked for its accessible interface from
+/// then on read so, by its positions when it has no quantities: it is made
+/// as the first window with such a slider is built.
 void setShownQuantities(QSlider *slider, const QList<double> &quantities);
