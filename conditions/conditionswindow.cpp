@@ -4,12 +4,17 @@
 
 #include "app/common.h"
 #include "app/presentation.h"
+#include "app/shownvalue.h"
 
 ConditionsWindow::ConditionsWindow(KeptConditions &conditions)
     : m_conditions(conditions)
 {
     ui.setupUi(contents());
     finishBuild();
+
+    // The fade is read in milliseconds, as shown.
+    const auto &fades = Conditions::FadeDurationsMs;
+    setShownQuantities(ui.fadeSlider, QList<double>(fades.begin(), fades.end()));
 
     const Conditions::ObservingConditions &kept = conditions.kept();
     ui.eclatSlider->setValue(kept.eclat);

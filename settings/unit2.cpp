@@ -3,6 +3,7 @@
 #include "settings/unit2.h"
 
 #include "app/common.h"
+#include "app/shownvalue.h"
 
 TForm2 *Form2 = nullptr;
 
@@ -11,6 +12,10 @@ TForm2::TForm2()
     Form2 = this;
     ui.setupUi(contents());
     finishBuild();
+    QList<double> bounds;
+    for (int position = ui.TrackBar1->minimum(); position <= ui.TrackBar1->maximum(); ++position)
+        bounds.append(maxDelayAt(position));
+    setShownQuantities(ui.TrackBar1, bounds);
     // Connected only now, so that building the window reports no change:
     // MaxDelay keeps its start value until the user moves the slider.
     bind(ui.TrackBar1, &QSlider::valueChanged, &TForm2::TrackBar1Change);
@@ -21,8 +26,9 @@ TForm2::TForm2()
 void TForm2::TrackBar1Change(QObject *)
 {
     const int position = ui.TrackBar1->value();
-    MaxDelay = 20000 - 1000 * position;
+    MaxDelay = maxDelayAt(position);
     setLabelText(ui.LabelRapidite, CountText(MaxDelay));
+    ui.TrackBar1->setAccessibleDescription(ui.LabelRapidite->text());
 }
 
 void TForm2::Button1Click(QObject *)

@@ -113,6 +113,29 @@ void StringGrid::setCell(int column, int row, const QString &text)
         horizontalHeaderItem(column)->setText(text);
     if (column == 0)
         verticalHeaderItem(row)->setText(text);
+    // The headers hidden, a screen reader reads a value cell's own
+    // description after its text: its row's and its column's names.
+    const int firstRow = row == 0 ? 1 : row;
+    const int lastRow = row == 0 ? rowCount() - 1 : row;
+    const int firstColumn = column == 0 ? 1 : column;
+    const int lastColumn = column == 0 ? columnCount() - 1 : column;
+    for (int r = firstRow; r <= lastRow; ++r) {
+        for (int c = firstColumn; c <= lastColumn; ++c)
+            describeCell(c, r);
+    }
+}
+
+void StringGrid::describeCell(int column, int row)
+{
+    QTableWidgetItem *it = item(row, column);
+    if (!it || isFixed(column, row))
+        return;
+    QStringList names;
+    for (const QString &name : {cell(0, row), cell(column, 0)}) {
+        if (!name.trimmed().isEmpty())
+            names.append(name.trimmed());
+    }
+    it->setData(Qt::AccessibleDescriptionRole, names.join(QStringLiteral(", ")));
 }
 
 void StringGrid::prepareCells()

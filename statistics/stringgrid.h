@@ -7,8 +7,9 @@
 /// A grid of text cells addressed as (column, row). Column 0 and row 0 are
 /// fixed header cells, painted in the button colour, that can be neither
 /// selected nor made current, and whose texts are also the table's header
-/// texts, for screen readers; the other cells can be selected, one at a time
-/// or as a dragged range, but not edited. A cell that was never written holds
+/// texts, for screen readers, and part of each value cell's accessible
+/// description; the other cells can be selected, one at a time or as a
+/// dragged range, but not edited. A cell that was never written holds
 /// the empty text. Columns are ColumnWidth wide unless widened to their
 /// texts, rows RowHeight high; the current cell starts at (1, 1), not
 /// selected.
@@ -35,4 +36,7 @@ public:
 
 private:
     void prepareCells();
+    /// Gives a value cell its row's and its column's header texts as its
+    /// accessible description.
+    void describeCell(int column, int row);
 };

@@ -14,6 +14,7 @@
 #include "main_window/starfield.h"
 #include "reactions/tops.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
@@ -561,6 +562,14 @@ void TestConditions::keptConditions()
              shown);
     QVERIFY(!conditionsWindowBuilt()); // built when first wanted
     QCOMPARE(conditionsWindow()->ui.fadeSlider->value(), shown[2]);
+    // A screen reader reads the fade in milliseconds, as shown.
+    QAccessibleInterface *fade =
+        QAccessible::queryAccessibleInterface(conditionsWindow()->ui.fadeSlider);
+    const QString fadeText = conditionsWindow()->ui.fadeValue->text();
+    QCOMPARE(fade->text(QAccessible::Value), fadeText);
+    QCOMPARE(QString::number(fade->valueInterface()->currentValue().toDouble())
+                 + QStringLiteral(" ms"),
+             fadeText);
     // The sound server is asked once the window is shown.
     QVERIFY(conditionsWindow()->ui.bipsCheck->isEnabled());
     conditionsWindow()->showForm();

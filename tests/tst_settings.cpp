@@ -7,6 +7,7 @@
 #include "settings/unit2.h"
 #include "testsupport.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QScopeGuard>
@@ -164,6 +165,10 @@ void TestSettings::sliderSetsMaxDelay()
         // The label is sized to its text.
         QLabel *label = Form2->ui.LabelRapidite;
         QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(texts.last()));
+        // A screen reader reads the bound, not the slider's position.
+        QAccessibleInterface *slider = QAccessible::queryAccessibleInterface(Form2->ui.TrackBar1);
+        QCOMPARE(slider->valueInterface()->currentValue().toDouble(), double(maxDelay));
+        QCOMPARE(slider->text(QAccessible::Value), texts.last());
     }
     QCOMPARE(reportedErrors(), QStringList());
 }

@@ -7,6 +7,7 @@
 #include "statistics/unit4.h"
 #include "testsupport.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QHeaderView>
@@ -112,6 +113,12 @@ void TestStatistics::headersAfterCreation()
     // The header texts by which a screen reader names a cell's column and row.
     QCOMPARE(grid()->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Sigma"));
     QCOMPARE(grid()->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("Erreur"));
+    // The headers are hidden: each value cell says them itself.
+    QAccessibleTableInterface *table =
+        QAccessible::queryAccessibleInterface(grid())->tableInterface();
+    QCOMPARE(table->cellAt(2, 2)->text(QAccessible::Description),
+             QStringLiteral("Erreur, Sigma"));
+    QCOMPARE(table->cellAt(1, 3)->text(QAccessible::Description), QStringLiteral("Occult., Nb."));
     QCOMPARE(reportedErrors(), QStringList());
 }
 

@@ -9,6 +9,7 @@
 #include "viewer/pagebounds.h"
 #include "viewer/unit3.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -330,6 +331,8 @@ private slots:
     void okHidesAndKeepsDocument();
     void keysOnOkScrollText_data();
     void keysOnOkScrollText();
+    void screenReaderReadsTheText_data();
+    void screenReaderReadsTheText();
     void reopeningReadsFileAgain_data();
     void reopeningReadsFileAgain();
 
@@ -576,6 +579,47 @@ void TestViewer::keysOnOkScrollText()
     QCOMPARE(bar->value(), position);
     QVERIFY(Form3->isVisible());
     QVERIFY(!(viewer()->focusPolicy() & Qt::TabFocus));
+}
+
+void TestViewer::screenReaderReadsTheText_data()
+{
+    // Whether an assistive technology is active as the window shows, and
+    // once it is on the screen.
+    QTest::addColumn<bool>("activeAtShow");
+    QTest::addColumn<bool>("activeAfter");
+    QTest::newRow("none: OK has the focus, the text is out of the tab chain") << false << false;
+    QTest::newRow("active: the text has the focus and a caret") << true << true;
+    QTest::newRow("started with the window open: the text joins the tab chain")
+        << false << true;
+    QTest::newRow("stopped with the window open: the text leaves the tab chain")
+        << true << false;
+}
+
+void TestViewer::screenReaderReadsTheText()
+{
+    QFETCH(bool, activeAtShow);
+    QFETCH(bool, activeAfter);
+    ProgramFixture fixture;
+    auto inactive = qScopeGuard([] { QAccessible::setActive(false); });
+    showMainWindow();
+    QAccessible::setActive(activeAtShow);
+    clickHelpButton();
+    QVERIFY(QTest::qWaitForWindowActive(Form3));
+    QWidget *focus = activeAtShow ? static_cast<QWidget *>(viewer()) : Form3->ui.Button1;
+    QTRY_COMPARE(QApplication::focusWidget(), focus);
+    QAccessible::setActive(activeAfter);
+
+    TextViewer *view = viewer();
+    QCOMPARE(bool(view->focusPolicy() & Qt::TabFocus), activeAfter);
+    QCOMPARE(bool(view->textInteractionFlags() & Qt::TextSelectableByKeyboard), activeAfter);
+    QVERIFY(view->isReadOnly());
+    if (activeAtShow && activeAfter) {
+        // The keys move the caret through the text, line by line.
+        QCOMPARE(view->textCursor().position(), 0);
+        QTest::keyClick(view, Qt::Key_Down);
+        QVERIFY(view->textCursor().position() > 0);
+    }
+    QVERIFY(reportedErrors().isEmpty());
 }
 
 void TestViewer::reopeningReadsFileAgain_data()

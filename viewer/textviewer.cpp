@@ -169,6 +169,39 @@ TextViewer::TextViewer(QWidget *parent)
     document()->setDefaultStyleSheet(
         QStringLiteral("a { color: #0000ff; text-decoration: underline; }"));
     applyDefaultTextColor();
+    m_plainInteraction = textInteractionFlags();
+    QAccessible::installActivationObserver(this);
+}
+
+TextViewer::~TextViewer()
+{
+    QAccessible::removeActivationObserver(this);
+}
+
+void TextViewer::accessibilityActiveChanged(bool active)
+{
+    m_reportedActive = active;
+    followAssistiveTechnology();
+}
+
+void TextViewer::followAssistiveTechnology()
+{
+    // What the last report said; before any, what the platform says now.
+    const bool reader = m_reportedActive.value_or(QAccessible::isActive());
+    if (reader == readsWithCaret())
+        return;
+    if (reader) {
+        // The focus policy the layout gave, kept for when the reader leaves.
+        m_plainFocusPolicy = focusPolicy();
+        setFocusPolicy(Qt::StrongFocus);
+        // A caret the keys move, which the screen reader follows; links
+        // are not stepped through with Tab, which leaves the view.
+        setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    } else {
+        setFocusPolicy(m_plainFocusPolicy);
+        setTextInteractionFlags(m_plainInteraction);
+    }
+    m_readsWithCaret = reader;
 }
 
 void TextViewer::setFileName(const QString &name)
@@ -186,6 +219,7 @@ void TextViewer::setFileNameWhenShown(const QString &name)
 void TextViewer::showEvent(QShowEvent *event)
 {
     QTextBrowser::showEvent(event);
+    followAssistiveTechnology();
     if (m_textToShow) {
         const QString text = *std::exchange(m_textToShow, std::nullopt);
         runGuarded([&] { showPage(m_fileName, text); });

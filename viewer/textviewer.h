@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <QAccessible>
 #include <QTextBrowser>
 
 #include <optional>
@@ -10,7 +11,11 @@
 /// on white in a sunken frame, links drawn blue and underlined but never
 /// followed. Only the document's own text is shown: nothing it refers to
 /// (images, style sheets, anything else) is ever read.
-class TextViewer : public QTextBrowser
+///
+/// With an assistive technology active, the view is read as a document: it
+/// is in the tab chain and shows a caret that the keys move line by line,
+/// still read-only. Without one, it stays out of the tab chain.
+class TextViewer : public QTextBrowser, private QAccessible::ActivationObserver
 {
     Q_OBJECT
 
@@ -24,6 +29,14 @@ public:
     static constexpr qint64 maxFileSize = 1024 * 1024;
 
     explicit TextViewer(QWidget *parent = nullptr);
+    ~TextViewer() override;
+
+    /// Whether the view is read with a caret, from the tab chain: while an
+    /// assistive technology is active.
+    bool readsWithCaret() const { return m_readsWithCaret; }
+    /// Reads with a caret or not, as an assistive technology is active or
+    /// not; done as the view is shown and whenever that activity changes.
+    void followAssistiveTechnology();
 
     QString fileName() const { return m_fileName; }
     /// Loads the named file (relative to the working directory), also when
@@ -63,9 +76,16 @@ private:
     /// within bounds; throws as setFileName() does.
     void showPage(const QString &name, const QString &text);
     void applyDefaultTextColor();
+    void accessibilityActiveChanged(bool active) override;
 
     QString m_fileName;
     /// Read by setFileNameWhenShown(), not yet shown.
     std::optional<QString> m_textToShow;
     QList<QObject *> m_keySources;
+    /// How the view is used without an assistive technology.
+    Qt::FocusPolicy m_plainFocusPolicy = Qt::ClickFocus;
+    Qt::TextInteractionFlags m_plainInteraction;
+    bool m_readsWithCaret = false;
+    /// Whether an assistive technology is active, as last reported.
+    std::optional<bool> m_reportedActive;
 };

@@ -16,6 +16,15 @@ TForm3::TForm3()
     loadStoredDocument();
 }
 
+void TForm3::showEvent(QShowEvent *event)
+{
+    TextViewer *viewer = ui.TextViewer1;
+    viewer->followAssistiveTechnology();
+    if (viewer->readsWithCaret())
+        viewer->setFocus(Qt::OtherFocusReason);
+    Form::showEvent(event);
+}
+
 void TForm3::Button1Click(QObject *)
 {
     Form3->hideForm();

@@ -24,6 +24,11 @@ public:
     void showHelp();
     void showLicence();
 
+protected:
+    /// With an assistive technology active, the text takes the focus, so
+    /// that the screen reader reads it; otherwise OK keeps it.
+    void showEvent(QShowEvent *event) override;
+
 private:
     void loadStoredDocument();
 };

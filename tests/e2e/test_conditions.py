@@ -58,9 +58,13 @@ class Conditions(harness.ProgramTest):
         session.click_accessible(main.button("Conditions..."))
         window = session.wait_window("^Conditions d'observation$")
         root = session.top_level("Conditions d'observation")
-        values = {name: session.find(root, role="slider", name=name).queryValue().currentValue
-                  for name in ("Éclat", "Scintillation", "Fondu")}
-        self.assertEqual(values, {"Éclat": 3, "Scintillation": 3, "Fondu": 5})
+        sliders = {name: session.find(root, role="slider", name=name)
+                   for name in ("Éclat", "Scintillation", "Fondu")}
+        # A screen reader reads the fade as shown, in milliseconds.
+        self.assertEqual({name: slider.queryValue().currentValue
+                          for name, slider in sliders.items()},
+                         {"Éclat": 3, "Scintillation": 3, "Fondu": 500})
+        self.assertEqual(sliders["Fondu"].description, "500 ms")
         session.find(root, role="label", name="500 ms")
         bips = session.find(root, role="check box", name="Bips des secondes")
         self.assertIn("sensitive", session.states(bips), "the null sink is an audio output")

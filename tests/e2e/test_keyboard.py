@@ -95,6 +95,10 @@ class Keyboard(harness.ProgramTest):
         root = session.top_level("Statistiques")
         self.assert_focus("table", None, root=root)
         cells = read_grid(session, root)
+        # Each value cell tells a screen reader its row and its column.
+        table = session.find(root, role="table").queryTable()
+        self.assertEqual(table.getAccessibleAt(1, 1).description, "Occult., Moy.")
+        self.assertEqual(table.getAccessibleAt(2, 3).description, "Erreur, Nb.")
         self.assertEqual((cells[(3, 1)], cells[(3, 2)]), ("1", "1"))
         self.assertEqual(seconds_value(cells[(1, 1)]), seconds_value(result))
         self.assertAlmostEqual(seconds_value(cells[(1, 2)]), abs(2.5 - duration), delta=0.0051)

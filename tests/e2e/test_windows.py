@@ -73,7 +73,8 @@ class SecondaryWindows(harness.ProgramTest):
         speed, visibility = sorted(sliders, key=lambda node: session.extents(node).y)
         self.assertTrue(self.main.enabled(speed))
         self.assertFalse(self.main.enabled(visibility), "the Visibilité slider is disabled")
-        self.assertEqual(speed.queryValue().currentValue, 0)
+        # A screen reader reads the delay bound, not the slider's position.
+        self.assertEqual(speed.queryValue().currentValue, 20000)
         self.assertEqual(self.speed_label(root).name.strip(), "")
         box = session.find(root, role="check box", name="Sauver les statisitiques")
         self.assertIn("checked", session.states(box))
@@ -87,7 +88,8 @@ class SecondaryWindows(harness.ProgramTest):
             session.key(key)
             wait_until(f"the label {text} after {key}",
                        lambda: self.speed_label(root).name == text, timeout=5)
-            self.assertEqual(speed.queryValue().currentValue, position)
+            self.assertEqual(speed.queryValue().currentValue, int(text))
+            self.assertEqual(speed.description, text)
         session.screenshot("settings-speed-19000", window)
 
         # OK hides the window; showing it again brings back the same state.
@@ -96,7 +98,7 @@ class SecondaryWindows(harness.ProgramTest):
         session.click_accessible(main.button("Réglages..."))
         session.wait_window("^Réglages$")
         self.assertEqual(self.speed_label(root).name, "19000")
-        self.assertEqual(speed.queryValue().currentValue, 1)
+        self.assertEqual(speed.queryValue().currentValue, 19000)
         self.assertIn("checked", session.states(box))
         # Closing it from outside hides it too, and the program goes on.
         session.close_request(session.wait_window("^Réglages$"))
@@ -141,8 +143,22 @@ class SecondaryWindows(harness.ProgramTest):
         session.screenshot("viewer-help", window)
         help_text = self.viewer_text("Aide")
         self.assertIn(longest_paragraph(os.path.join(session.workdir, "aide.html")), help_text)
-        # The focus is on OK when the viewer first shows.
+        # A screen reader is active: the text has the focus, read-only, with
+        # a caret that Down moves to the next line.
         root = session.top_level("Aide")
+        wait_until("the focus on the text", lambda: (focused(session, root) is not None
+                   and focused(session, root).queryText().characterCount > 100), timeout=5)
+        document = focused(session, root)
+        self.assertTrue({"focusable", "read only"} <= session.states(document))
+        caret = document.queryText()
+        self.assertEqual(caret.caretOffset, 0)
+        session.key("Down")
+        wait_until("the caret on the next line", lambda: caret.caretOffset > 0, timeout=5)
+        _, start, _ = caret.getTextAtOffset(caret.caretOffset,
+                                            session.atspi().TEXT_BOUNDARY_LINE_START)
+        self.assertEqual(start, caret.caretOffset)
+        # Tab goes on to OK.
+        session.key("Tab")
         wait_until("the focus on OK", lambda: describe(focused(session, root))
                    == "push button 'OK'", timeout=5)
 
