@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <cctype>
 #include <set>
 #include <string>
 
@@ -26,10 +28,41 @@ namespace {
     std::abort();
 }
 
-// The lines that are neither empty nor the log's header.
+// Whether the line is a header that names the log's eight first columns,
+// in any order: a line of lower-case names only.
+bool namesTheColumns(const std::string &line)
+{
+    std::set<std::string> names;
+    std::size_t begin = 0;
+    for (;;) {
+        const std::size_t end = std::min(line.find(',', begin), line.size());
+        const std::string name = line.substr(begin, end - begin);
+        if (name.empty() || !(std::islower(static_cast<unsigned char>(name[0])) || name[0] == '_'))
+            return false;
+        for (const char c : name) {
+            if (!(std::islower(static_cast<unsigned char>(c)) || c == '_'
+                  || std::isdigit(static_cast<unsigned char>(c))))
+                return false;
+        }
+        names.insert(name);
+        if (end == line.size())
+            break;
+        begin = end + 1;
+    }
+    const std::string header = ReactionsLog::HeaderLine;
+    std::size_t begin8 = 0;
+    for (int column = 0; column < 8; ++column) {
+        const std::size_t end = header.find(',', begin8);
+        if (!names.count(header.substr(begin8, end - begin8)))
+            return false;
+        begin8 = end + 1;
+    }
+    return true;
+}
+
+// The lines that are neither empty nor a header naming the log's columns.
 std::int64_t dataLines(const std::string &text)
 {
-    const std::string header = ReactionsLog::HeaderLine;
     std::size_t begin = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     std::int64_t lines = 0;
     while (begin < text.size()) {
@@ -40,9 +73,7 @@ std::int64_t dataLines(const std::string &text)
         begin = end + 1;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        const bool isHeader = line.compare(0, header.size(), header) == 0
-                              && (line.size() == header.size() || line[header.size()] == ',');
-        lines += !line.empty() && !isHeader;
+        lines += !line.empty() && !namesTheColumns(line);
     }
     return lines;
 }
