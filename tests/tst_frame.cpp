@@ -147,6 +147,9 @@ void TestFrame::windows_data()
     QTest::newRow("statistics, over the main window, beside it")
         << 4 << "Statistiques" << QRect(200, 673, 288, 226) << QPoint() << QPoint(495, 572)
         << "StringGrid1" << QPoint(204, 300) << QPoint();
+    QTest::newRow("settings, over the main window, moved up clear of it")
+        << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint() << QPoint(176, 139)
+        << "TrackBar1" << QPoint(204, 300) << QPoint();
     // Laid out for 20 by 8: position kept, inside scaled by 6/8 and 13/20.
     QTest::newRow("settings, fits where stored")
         << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint() << QPoint(176, 313)
