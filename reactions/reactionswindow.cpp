@@ -201,7 +201,7 @@ void ReactionsWindow::showEarlierRuns()
 void ReactionsWindow::showThisRun(const EdgeFigures (&figures)[2])
 {
     StringGrid *grid = ui.runsTable;
-    const int shown = int(shownRuns(m_run.earlierRuns()).size());
+    const int shown = std::min(int(m_run.earlierRuns().size()), MaxRunsShown);
     const int row = std::min(m_run.newerRuns(), shown) + 1;
     if (grid->rowCount() == shown + 1) {
         grid->insertRow(row);

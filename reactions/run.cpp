@@ -18,17 +18,6 @@ Run::~Run()
         m_reader.join();
 }
 
-void Run::readEarlierRuns(const QString &path)
-{
-    Reading reading;
-    try {
-        reading.history = readHistory(path);
-    } catch (...) {
-        reading.error = std::current_exception();
-    }
-    takeEarlierRuns(std::move(reading));
-}
-
 void Run::readEarlierRunsAside(const QString &path)
 {
     m_reader = std::thread([this, path] {

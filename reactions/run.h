@@ -35,11 +35,10 @@ public:
 
     ~Run() override;
 
-    /// Reads the runs of the reactions log at path, once: they do not change
-    /// during this run, whose lines come from its own trials.
-    void readEarlierRuns(const QString &path);
-    /// The same on a thread of its own, so that the windows need not wait
-    /// for it: earlierRunsRead() tells when the runs are there.
+    /// Reads the runs of the reactions log at path, once (they do not change
+    /// during this run, whose lines come from its own trials), on a thread
+    /// of its own so that the windows need not wait for it:
+    /// earlierRunsRead() tells when the runs are there.
     void readEarlierRunsAside(const QString &path);
     /// Waits for a reading started aside, and takes its runs now.
     void waitForEarlierRuns();

@@ -31,6 +31,18 @@
 #include <unistd.h>
 #include <vector>
 
+namespace {
+
+// The conditions kept from a last run: the defaults, the pips on or off.
+void keepPips(bool on)
+{
+    Conditions::ObservingConditions kept;
+    kept.bips = on;
+    Conditions::save(kept);
+}
+
+} // namespace
+
 class TestConditions : public QObject
 {
     Q_OBJECT
@@ -398,9 +410,7 @@ void TestConditions::audioOutput()
     QFETCH(bool, ticked);
     QFETCH(QString, outcome);
     ProgramFixture program(true, false);
-    Conditions::ObservingConditions kept;
-    kept.bips = keptOn;
-    Conditions::save(kept);
+    keepPips(keptOn);
     int asked = 0;
     KeptConditions conditions([&] { ++asked; });
     conditions.load();
@@ -500,9 +510,7 @@ void TestConditions::audioNews()
     QFETCH(bool, sounded);
     QFETCH(QString, outcome);
     ProgramFixture program(true, false);
-    Conditions::ObservingConditions kept;
-    kept.bips = true;
-    Conditions::save(kept);
+    keepPips(true);
     KeptConditions conditions([] {});
     conditions.load();
     ConditionsWindow window(conditions);
