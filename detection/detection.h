@@ -1,0 +1,157 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+/// The detection exercise: blocks of windows in which the star's light may
+/// drop by some magnitudes for a moment, a two-down, one-up staircase on
+/// the drop, and the threshold it converges on (the drop seen 70.7 % of the
+/// time). Times are milliseconds from the window's start unless named
+/// otherwise.
+namespace Detection {
+
+constexpr int WindowsPerBlock = 40;
+constexpr std::int64_t WindowMs = 6000;
+constexpr std::int64_t DropMs = 1000;
+/// A drop starts between these, from the window's start.
+constexpr std::int64_t EarliestDropMs = 1000;
+constexpr std::int64_t LatestDropMs = 4000;
+/// A press counts as a hit from this after the drop's first frame to
+/// HitAfterLastMs after its last.
+constexpr std::int64_t HitFromMs = 100;
+constexpr std::int64_t HitAfterLastMs = 1000;
+/// Presses closer than this count once.
+constexpr std::int64_t SamePressMs = 100;
+
+constexpr double StartDropMag = 2.0;
+constexpr double CoarseStepMag = 0.4;
+constexpr double FineStepMag = 0.1;
+constexpr double SmallestDropMag = 0.1;
+constexpr double LargestDropMag = 3.0;
+
+/// What one window holds before it is shown.
+struct WindowPlan
+{
+    bool hasDrop = false;
+    std::int64_t dropStartMs = 0; ///< planned start of the drop
+};
+
+/// The windows of a block from a seed: one in five without a drop (drawn
+/// uniformly), never more than two in a row; each drop's start uniform in
+/// EarliestDropMs..LatestDropMs.
+std::vector<WindowPlan> planWindows(std::uint64_t seed, int count = WindowsPerBlock);
+
+/// The star's light during a drop of dropMag magnitudes, as a factor on
+/// its linear light: 10^(-0.4 dropMag).
+double dropFactor(double dropMag);
+
+/// How one finished window was answered.
+struct WindowOutcome
+{
+    int window = 0;              ///< from 1
+    std::int64_t startUtcMs = 0; ///< the window's start
+    bool hasDrop = false;
+    double dropMag = 0;               ///< when hasDrop
+    std::int64_t dropFirstFrameMs = 0; ///< when hasDrop: as shown
+    bool seen = false;                 ///< a hit
+    std::optional<double> reactionS;   ///< the hit's reaction, from the first frame
+    int falseAlarms = 0;
+};
+
+/// The two-down, one-up staircase on the drop.
+class Staircase
+{
+public:
+    double dropMag() const { return m_dropMag; }
+    /// Records the answer to a window with a drop at dropMag().
+    void record(bool seen);
+    /// The drops of the windows that turned the staircase's direction.
+    const std::vector<double> &reversals() const { return m_reversals; }
+
+private:
+    double m_dropMag = StartDropMag;
+    int m_hitsInRow = 0;
+    int m_direction = 0; ///< -1 going down, +1 going up, 0 not yet
+    std::vector<double> m_reversals;
+};
+
+/// The result of a block.
+struct Threshold
+{
+    bool enough = false;    ///< at least four reversals after the first two
+    int reversalsUsed = 0;
+    double meanMag = 0;     ///< mean drop at the reversals after the first two
+    double sigmaMag = 0;    ///< their standard deviation
+};
+Threshold thresholdFrom(const std::vector<double> &reversals);
+
+/// One block as it runs: the windows' plan, the presses classified, the
+/// staircase moved at each window's end.
+class Block
+{
+public:
+    Block(std::uint64_t seed, std::int64_t startUtcMs);
+
+    std::int64_t startUtcMs() const { return m_startUtcMs; }
+    int windowCount() const { return int(m_plan.size()); }
+    /// The window being shown, from 0; windowCount() once all are done.
+    int current() const { return int(m_outcomes.size()); }
+    bool finished() const { return current() >= windowCount(); }
+    const WindowPlan &plan() const { return m_plan[current()]; }
+    /// The drop the current window shows, magnitudes.
+    double dropMag() const { return m_staircase.dropMag(); }
+
+    /// The drop's first frame, and then its last, as the screen showed them.
+    void dropStarted(std::int64_t firstFrameMs);
+    void dropEnded(std::int64_t lastFrameMs);
+    /// A press in the current window (a held key's repeats are not presses).
+    void press(std::int64_t ms);
+    /// Ends the current window, classifying its presses and moving the
+    /// staircase; startUtcMs is when the window started.
+    WindowOutcome finishWindow(std::int64_t startUtcMs);
+
+    const std::vector<WindowOutcome> &outcomes() const { return m_outcomes; }
+    const Staircase &staircase() const { return m_staircase; }
+    Threshold threshold() const { return thresholdFrom(m_staircase.reversals()); }
+
+private:
+    std::int64_t m_startUtcMs;
+    std::vector<WindowPlan> m_plan;
+    Staircase m_staircase;
+    std::vector<WindowOutcome> m_outcomes;
+    std::vector<std::int64_t> m_presses; ///< the current window's
+    std::optional<std::int64_t> m_firstFrameMs, m_lastFrameMs;
+};
+
+/// The blocks' log, detection.csv: one line per finished window.
+namespace Log {
+inline const char *const FileName = "detection.csv";
+inline const char *const HeaderLine =
+    "seance,fenetre,date_utc,chute_mag,debut_s,vu,reaction_s,fausses_alertes,eclat,"
+    "scintillation,fondu_ms";
+/// The line, without CR LF, plain ASCII, as the reactions log writes its
+/// dates and numbers; the conditions are éclat, scintillation and fade ms.
+QByteArray recordLine(std::int64_t blockStartUtcMs, const WindowOutcome &outcome, int eclat,
+                      int scintillation, int fadeMs);
+
+/// A block as the log holds it.
+struct LoggedBlock
+{
+    std::int64_t startUtcSeconds = 0;
+    int eclat = 0, scintillation = 0, fadeMs = 0; ///< of its first window
+    int windows = 0, windowsWithoutDrop = 0, falseAlarmsWithoutDrop = 0;
+    Threshold threshold; ///< recomputed from its windows' lines
+};
+/// The blocks of a log's text, in the order of their first lines; lines
+/// that are not the log's are skipped.
+std::vector<LoggedBlock> readBlocks(const QByteArray &text);
+} // namespace Log
+
+} // namespace Detection
