@@ -376,27 +376,27 @@ QString save(const ObservingConditions &conditions)
     return replace(target, merged(text, conditions), status.st_mode & 07777);
 }
 
-QString describe(const ObservingConditions &conditions)
+QString reportText(const ObservingConditions &conditions)
 {
-    if (conditions.isDefault())
-        return QString();
-    return QStringLiteral("Éclat %1, scintillation %2, fondu %3 ms, bips %4")
+    return QStringLiteral("éclat %1, scintillation %2, fondu %3 ms, %4")
         .arg(conditions.eclat)
         .arg(conditions.scintillation)
         .arg(conditions.fadeMs())
-        .arg(conditions.bips ? QStringLiteral("oui") : QStringLiteral("non"));
+        .arg(conditions.bips ? QStringLiteral("bips") : QStringLiteral("sans bips"));
 }
 
-QString describe(const std::vector<ObservingConditions> &trials)
+QString columnText(const ObservingConditions &conditions)
 {
-    if (trials.empty())
-        return QString();
-    const bool mixed = std::any_of(trials.begin(), trials.end(),
-                                   [&](const ObservingConditions &c) { return c != trials.front(); });
-    if (mixed)
-        return QStringLiteral("Conditions mêlées");
-    const QString named = describe(trials.front());
-    return named.isEmpty() ? QString() : QStringLiteral("Conditions : ") + named;
+    return QStringLiteral("%1 / %2 / %3 ms / %4")
+        .arg(conditions.eclat)
+        .arg(conditions.scintillation)
+        .arg(conditions.fadeMs())
+        .arg(conditions.bips ? QStringLiteral("bips") : QStringLiteral("sans bips"));
+}
+
+QString columnHeader()
+{
+    return QStringLiteral("Éclat / scint. / fondu / bips");
 }
 
 } // namespace Conditions

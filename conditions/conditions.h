@@ -61,11 +61,14 @@ ObservingConditions load();
 /// Returns why they could not be kept, in French, or an empty text.
 QString save(const ObservingConditions &conditions);
 
-/// Names the conditions, for the figures that cover trials made under
-/// them: empty when all of them are at their defaults.
-QString describe(const ObservingConditions &conditions);
-/// The same for the trials of a run: the one set of conditions they share,
-/// or a sentence saying that they were mixed.
-QString describe(const std::vector<ObservingConditions> &trials);
+/// Names a set of conditions in a sentence, as the report line and the
+/// choice of conditions give it: "éclat 3, scintillation 3, fondu 200 ms,
+/// bips" (or "..., sans bips").
+QString reportText(const ObservingConditions &conditions);
+/// Names a set of conditions in brief, as a column of the runs gives it:
+/// "3 / 3 / 200 ms / bips" (or ".../ sans bips"); columnHeader() says what
+/// each part is.
+QString columnText(const ObservingConditions &conditions);
+QString columnHeader();
 
 } // namespace Conditions
