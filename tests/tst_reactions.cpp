@@ -907,6 +907,9 @@ void TestReactions::settling_data()
     QTest::newRow("0.08 s over 15: one trial more")
         << QList<int>{15, 80, 15, 20} << QStringList{" 0.02", " 0.01"}
         << "Encore 1 essai pour des moyennes à ± 0.02 s près";
+    QTest::newRow("two reactions: sigma over the square root of 2; 0.10 s wants 25")
+        << QList<int>{2, 70, 2, 100} << QStringList{" 0.05", " 0.07"}
+        << "Encore 23 essais pour des moyennes à ± 0.02 s près";
     QTest::newRow("one reaction each: no error, nine more")
         << QList<int>{1, 0, 1, 0} << QStringList{"", ""}
         << "Encore 9 essais pour des moyennes à ± 0.02 s près";
@@ -985,10 +988,10 @@ void TestReactions::conditionSets_data()
         << QStringList{"éclat 3, scintillation 3, fondu 200 ms, bips (2 essais)"} << 0
         << QStringList{"3 / 3 / 200 ms / bips"};
     QTest::newRow("the latest used first, whatever came before")
-        << QStringList{"0/0/0/0", "3/3/4/1", "3/3/4/1", "0/0/0/0"} << ""
-        << QStringList{"éclat 0, scintillation 0, fondu 0 ms, sans bips (2 essais)",
-                       "éclat 3, scintillation 3, fondu 200 ms, bips (2 essais)"}
-        << 0 << QStringList{"0 / 0 / 0 ms / sans bips", "3 / 3 / 200 ms / bips"};
+        << QStringList{"0/0/0/0", "0/0/0/0", "3/3/4/1", "3/3/4/1", "0/0/0/0", "3/3/4/1"} << ""
+        << QStringList{"éclat 3, scintillation 3, fondu 200 ms, bips (3 essais)",
+                       "éclat 0, scintillation 0, fondu 0 ms, sans bips (3 essais)"}
+        << 0 << QStringList{"3 / 3 / 200 ms / bips", "0 / 0 / 0 ms / sans bips"};
     QTest::newRow("the pips alone make another set; the picked one kept")
         << QStringList{"2/1/5/1", "2/1/5/0", "2/1/5/0"} << "2/1/5/1"
         << QStringList{"éclat 2, scintillation 1, fondu 500 ms, sans bips (2 essais)",
