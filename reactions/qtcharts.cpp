@@ -158,22 +158,20 @@ QtCharts::QtCharts(QWidget *trialsPlace, QWidget *runsPlace)
                                   static_cast<QXYSeries *>(m_anticipations[edge])})
             addSeries(m_trialChart, series, m_trialAxis, m_secondsAxis);
 
-        if (edge == 0) {
-            // The trials under other conditions, behind the chosen ones.
-            m_others = new QScatterSeries(m_trialChart);
-            m_others->setName(QStringLiteral("Autres cond."));
-            m_others->setColor(QColor(0xb0, 0xb0, 0xb0));
-            m_others->setBorderColor(QColor(0xb0, 0xb0, 0xb0));
-            m_others->setMarkerSize(6);
-            addSeries(m_trialChart, m_others, m_trialAxis, m_secondsAxis);
-        }
-
         m_runMeans[edge] = new QLineSeries(m_runChart);
         m_runMeans[edge]->setName(edgeName(edge));
         m_runMeans[edge]->setPen(QPen(colour, 2));
         m_runMeans[edge]->setPointsVisible(true);
         addSeries(m_runChart, m_runMeans[edge], m_runAxis, m_runSecondsAxis);
     }
+    // The trials under other conditions, in grey, after the edges in the
+    // legend.
+    m_others = new QScatterSeries(m_trialChart);
+    m_others->setName(QStringLiteral("Autres cond."));
+    m_others->setColor(QColor(0xb0, 0xb0, 0xb0));
+    m_others->setBorderColor(QColor(0xb0, 0xb0, 0xb0));
+    m_others->setMarkerSize(6);
+    addSeries(m_trialChart, m_others, m_trialAxis, m_secondsAxis);
 }
 
 void QtCharts::showTrials(const EdgeChart (&edges)[2], const QList<QPointF> &others,
