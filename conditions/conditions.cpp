@@ -396,7 +396,7 @@ QString columnText(const ObservingConditions &conditions)
 
 QString columnHeader()
 {
-    return QStringLiteral("Éclat / scint. / fondu / bips");
+    return QStringLiteral("Conditions (éclat/scint./fondu/bips)");
 }
 
 } // namespace Conditions

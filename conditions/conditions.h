@@ -66,8 +66,8 @@ QString save(const ObservingConditions &conditions);
 /// bips" (or "..., sans bips").
 QString reportText(const ObservingConditions &conditions);
 /// Names a set of conditions in brief, as a column of the runs gives it:
-/// "3 / 3 / 200 ms / bips" (or ".../ sans bips"); columnHeader() says what
-/// each part is.
+/// "3 / 3 / 200 ms / bips" (or ".../ sans bips"); columnHeader() names the
+/// column and says what each part is.
 QString columnText(const ObservingConditions &conditions);
 QString columnHeader();
 
