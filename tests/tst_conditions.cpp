@@ -62,6 +62,8 @@ private slots:
     void keptConditions();
     void keptFile_data();
     void keptFile();
+    void trueTimeKept_data();
+    void trueTimeKept();
     void audioOutput_data();
     void audioOutput();
     void outputWatch_data();
@@ -718,6 +720,57 @@ void TestConditions::keptFile()
     QCOMPARE(window->ui.saveErrorLabel->text(),
              QStringLiteral("Conditions non enregistrées : velmaris.conf est un dossier"));
     QCOMPARE(shown.count, 2);
+}
+
+void TestConditions::trueTimeKept_data()
+{
+    // The configuration file, and whether "Temps vrai après ma saisie" is
+    // ticked at start.
+    QTest::addColumn<QByteArray>("kept");
+    QTest::addColumn<bool>("ticked");
+    QTest::newRow("nothing kept: unticked") << QByteArray() << false;
+    QTest::newRow("kept ticked, beside the conditions")
+        << QByteArray("[conditions]\neclat=2\ntemps_vrai_apres_saisie=true\nfondu=4\n") << true;
+    QTest::newRow("kept unticked")
+        << QByteArray("[conditions]\neclat=2\ntemps_vrai_apres_saisie=false\n") << false;
+    QTest::newRow("a value the program does not write: unticked")
+        << QByteArray("[conditions]\neclat=2\ntemps_vrai_apres_saisie=oui\n") << false;
+    QTest::newRow("in another group: unticked")
+        << QByteArray("[autre]\ntemps_vrai_apres_saisie=true\n[conditions]\neclat=2\n") << false;
+}
+
+void TestConditions::trueTimeKept()
+{
+    QFETCH(QByteArray, kept);
+    QFETCH(bool, ticked);
+    ProgramFixture program(true, false);
+    QDir(program.dir()).mkpath(QStringLiteral("velmaris"));
+    QFile file(program.path(QStringLiteral("velmaris/velmaris.conf")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(kept);
+    file.close();
+    createForms();
+    const Conditions::ObservingConditions conditions = ::keptConditions().kept();
+    QCOMPARE(::keptConditions().trueTimeAfterEntry(), ticked);
+    QCOMPARE(conditionsWindow()->ui.trueTimeCheck->isChecked(), ticked);
+
+    // Clicked, the box is kept at once, and is no condition of a trial.
+    QTest::mouseClick(conditionsWindow()->ui.trueTimeCheck, Qt::LeftButton);
+    QCOMPARE(::keptConditions().trueTimeAfterEntry(), !ticked);
+    QVERIFY(::keptConditions().kept() == conditions);
+    destroyForms();
+    createForms();
+    QCOMPARE(::keptConditions().trueTimeAfterEntry(), !ticked);
+    QVERIFY(::keptConditions().kept() == conditions);
+    QCOMPARE(conditionsWindow()->ui.trueTimeCheck->isChecked(), !ticked);
+
+    // Keeping a condition keeps the box as it is.
+    conditionsWindow()->ui.eclatSlider->setValue(conditions.eclat == 5 ? 4 : 5);
+    destroyForms();
+    createForms();
+    QCOMPARE(::keptConditions().trueTimeAfterEntry(), !ticked);
+    QVERIFY(::keptConditions().kept().eclat != conditions.eclat);
+    QVERIFY(reportedErrors().isEmpty());
 }
 
 QTEST_MAIN(TestConditions)
