@@ -42,7 +42,8 @@ std::optional<ResultView> ResultLine::entryAccepted(double entered)
     const double gap = entered - m_duration;
     const QString magnitude = seconds(std::fabs(gap));
     const bool zero = magnitude == QLatin1String("0.00");
-    const QString shownSign = zero ? QString() : gap < 0 ? QStringLiteral("\u2212") : QStringLiteral("+");
+    const QString shownSign =
+        zero ? QString() : gap < 0 ? QStringLiteral("\u2212") : QStringLiteral("+");
     const QString saidSign =
         zero ? QString() : gap < 0 ? QStringLiteral("moins ") : QStringLiteral("plus ");
     ResultView view = ::duration(m_duration);
