@@ -162,8 +162,6 @@ private slots:
     void statsButtonStaysOnceShown();
     void resultLine_data();
     void resultLine();
-    void trueTimeAfterEntry_data();
-    void trueTimeAfterEntry();
 
 private:
     std::unique_ptr<ProgramFixture> m_program;
@@ -407,50 +405,36 @@ void TestEntry::statsButtonStaysOnceShown()
 
 void TestEntry::resultLine_data()
 {
-    // What happens, in order: "return 2.41" a star's return after 2.41 s,
-    // "return? 2.41" the same with the true time after the entry, "entry
-    // 2.38" an accepted entry, "start" a trial's start. Then what the result
-    // line shows: its figure, the line under it, and the sentence said.
+    // In order: "return 2.41" a return after 2.41 s, "return? 2.41" one with
+    // the true time after the entry, "entry 2.38" an accepted entry, "start"
+    // a trial's start. Then the figure, the line under it, the sentence.
     QTest::addColumn<QString>("events");
     QTest::addColumn<QString>("figure");
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("sentence");
-    const QString held = QStringLiteral("Saisissez votre temps");
-    const QString plain = QStringLiteral("Le temps est de 2.41 s");
-    QTest::newRow("unticked: the duration at the return")
-        << "return 2.41" << " 2.41" << "" << plain;
-    QTest::newRow("unticked: an entry leaves the line as it is")
-        << "return 2.41; entry 2.38" << " 2.41" << "" << plain;
-    QTest::newRow("unticked: a new trial leaves the last duration")
-        << "return 2.41; start" << " 2.41" << "" << plain;
-    QTest::newRow("ticked: '?' at the return") << "return? 2.41" << "?" << "" << held;
-    QTest::newRow("ticked: the entry shows the true time and a gap below it")
-        << "return? 2.41; entry 2.38" << " 2.41" << "Votre temps : 2.38 s (écart −0.03 s)"
+    const char *plain = "Le temps est de 2.41 s";
+    const auto row = [](const char *name, const char *events, const char *figure) -> QTestData & {
+        return QTest::newRow(name) << events << figure;
+    };
+    row("unticked: the duration at the return; an entry, a start change nothing",
+        "return 2.41; entry 2.38; start", " 2.41") << "" << plain;
+    row("ticked: '?' at the return", "return? 2.41", "?") << "" << "Saisissez votre temps";
+    row("ticked: the entry shows the true time, a gap below zero under it; a start keeps them",
+        "return? 2.41; entry 2.38; start", " 2.41") << "Votre temps : 2.38 s (écart −0.03 s)"
         << "Le temps est de 2.41 s ; votre temps 2.38 s, écart moins 0.03 s";
-    QTest::newRow("ticked: a time above the true one, a gap above zero")
-        << "return? 1.25; entry 1.5" << " 1.25" << "Votre temps : 1.50 s (écart +0.25 s)"
-        << "Le temps est de 1.25 s ; votre temps 1.50 s, écart plus 0.25 s";
-    QTest::newRow("ticked: the gap from the exact times, rounded once")
-        << "return? 2.41; entry 2.384" << " 2.41" << "Votre temps : 2.38 s (écart −0.03 s)"
+    row("ticked: the gap from the exact times, rounded once", "return? 2.41; entry 2.384", " 2.41")
+        << "Votre temps : 2.38 s (écart −0.03 s)"
         << "Le temps est de 2.41 s ; votre temps 2.38 s, écart moins 0.03 s";
-    QTest::newRow("ticked: a gap below 0.005 s has no sign")
-        << "return? 2.41; entry 2.406" << " 2.41" << "Votre temps : 2.41 s (écart 0.00 s)"
+    row("ticked: a gap below 0.005 s has no sign", "return? 2.41; entry 2.406", " 2.41")
+        << "Votre temps : 2.41 s (écart 0.00 s)"
         << "Le temps est de 2.41 s ; votre temps 2.41 s, écart 0.00 s";
-    QTest::newRow("ticked: a trial started without an entry shows the last duration")
-        << "return? 2.41; start" << " 2.41" << "" << plain;
-    QTest::newRow("ticked: an entry during the next trial, against the last duration")
-        << "return? 2.41; start; entry 2.5" << " 2.41" << "Votre temps : 2.50 s (écart +0.09 s)"
+    row("ticked: a trial started without an entry shows the last duration",
+        "return? 2.41; start", " 2.41") << "" << plain;
+    row("ticked: an entry during the next trial, against the last duration",
+        "return? 2.41; start; entry 2.5", " 2.41") << "Votre temps : 2.50 s (écart +0.09 s)"
         << "Le temps est de 2.41 s ; votre temps 2.50 s, écart plus 0.09 s";
-    QTest::newRow("ticked: the next start leaves the entry's line")
-        << "return? 2.41; entry 2.38; start" << " 2.41" << "Votre temps : 2.38 s (écart −0.03 s)"
-        << "Le temps est de 2.41 s ; votre temps 2.38 s, écart moins 0.03 s";
-    QTest::newRow("ticked: the next return hides the time and the line")
-        << "return? 2.41; entry 2.38; start; return? 3.07" << "?" << "" << held;
-    QTest::newRow("unticked since: the next return shows its duration, no line")
-        << "return? 2.41; entry 2.38; start; return 3.07" << " 3.07" << ""
-        << "Le temps est de 3.07 s";
-    QTest::newRow("ticked since the return: the shown duration stays, no line")
-        << "return 2.41; start; entry 2.38" << " 2.41" << "" << plain;
+    row("ticked since the return: the shown duration stays, no line",
+        "return 2.41; start; entry 2.38", " 2.41") << "" << plain;
 }
 
 void TestEntry::resultLine()
@@ -459,81 +443,18 @@ void TestEntry::resultLine()
     QFETCH(QString, figure);
     QFETCH(QString, line);
     QFETCH(QString, sentence);
-
     ResultLine result;
     ResultView shown;
-    const auto show = [&](const std::optional<ResultView> &view) {
-        if (view)
-            shown = *view;
-    };
     for (const QString &event : events.split(QStringLiteral("; "))) {
         const QStringList words = event.split(QLatin1Char(' '));
-        if (words[0] == QLatin1String("return"))
-            show(result.returned(words[1].toDouble(), false));
-        else if (words[0] == QLatin1String("return?"))
-            show(result.returned(words[1].toDouble(), true));
-        else if (words[0] == QLatin1String("entry"))
-            show(result.entryAccepted(words[1].toDouble()));
-        else if (words[0] == QLatin1String("start"))
-            show(result.trialStarted());
-        else
-            QFAIL(qPrintable(QStringLiteral("unknown event: ") + event));
+        const double value = words.value(1).toDouble();
+        shown = (words[0] == "start"   ? result.trialStarted()
+                 : words[0] == "entry" ? result.entryAccepted(value)
+                                       : result.returned(value, words[0] == "return?"))
+                    .value_or(shown);
     }
-    QCOMPARE(shown.figure, figure);
-    QCOMPARE(shown.entryLine, line);
-    QCOMPARE(shown.sentence, sentence);
-}
-
-void TestEntry::trueTimeAfterEntry_data()
-{
-    // The box, then what the window shows at the return and after "2.38"
-    // is accepted against a trial of 2.41 s: the figure, the sentence, and
-    // the line under them (none where empty).
-    QTest::addColumn<bool>("ticked");
-    QTest::addColumn<QString>("returnFigure");
-    QTest::addColumn<QString>("returnSentence");
-    QTest::addColumn<QString>("entryLine");
-    QTest::addColumn<QString>("entrySentence");
-    QTest::newRow("unticked: the duration at once, nothing more after the entry")
-        << false << " 2.41" << "Le temps est de 2.41 s" << ""
-        << "Le temps est de 2.41 s";
-    QTest::newRow("ticked: '?' until the entry, then the time and the gap")
-        << true << "?" << "Saisissez votre temps" << "Votre temps : 2.38 s (écart −0.03 s)"
-        << "Le temps est de 2.41 s ; votre temps 2.38 s, écart moins 0.03 s";
-}
-
-void TestEntry::trueTimeAfterEntry()
-{
-    QFETCH(bool, ticked);
-    QFETCH(QString, returnFigure);
-    QFETCH(QString, returnSentence);
-    QFETCH(QString, entryLine);
-    QFETCH(QString, entrySentence);
-    const Ui::TForm1 &ui = Form1->ui;
-    const auto said = [&] {
-        return QStringList{ui.LabelResult->accessibleName(), ui.EditTemps->accessibleDescription()};
-    };
-
-    keptConditions().setTrueTimeAfterEntry(ticked);
-    QVERIFY(completeTrial(2.41));
-    QCOMPARE(ui.LabelResult->text(), returnFigure);
-    QCOMPARE(said(), QStringList(2, returnSentence));
-    QVERIFY(ui.LabelYourTime->isHidden());
-    // A refused entry shows nothing more.
-    enter(QStringLiteral("abc"));
-    QCOMPARE(ui.LabelResult->text(), returnFigure);
-
-    enter(QStringLiteral("2.38"));
-    QCOMPARE(MeasureCount, 1);
-    QCOMPARE(ui.LabelResult->text(), QStringLiteral(" 2.41"));
-    QCOMPARE(said(), QStringList(2, entrySentence));
-    QCOMPARE(ui.LabelYourTime->text(), entryLine);
-    QCOMPARE(ui.LabelYourTime->isHidden(), entryLine.isEmpty());
-    // The next return hides the line, its text too.
-    QVERIFY(completeTrial(1.0));
-    QVERIFY(ui.LabelYourTime->isHidden());
-    QCOMPARE(ui.LabelYourTime->text(), QString());
-    QVERIFY(reportedErrors().isEmpty());
+    QCOMPARE((QStringList{shown.figure, shown.entryLine, shown.sentence}),
+             (QStringList{figure, line, sentence}));
 }
 
 QTEST_MAIN(TestEntry)
