@@ -47,6 +47,15 @@ std::optional<QByteArray> conditionsKey(const QByteArray &trimmed)
     return std::nullopt;
 }
 
+// Whether the true time waits for the user's entry: kept in the same group,
+// under a key of its own, written only when the box is changed.
+const QByteArray TrueTimeKey = QByteArrayLiteral("temps_vrai_apres_saisie");
+
+bool isTrueTimeLine(const QByteArray &trimmed)
+{
+    return trimmed.contains('=') && trimmed.left(trimmed.indexOf('=')).trimmed() == TrueTimeKey;
+}
+
 // A step written as save() writes a number: decimal digits, a minus sign
 // before a negative one, no leading zero. One beyond the sliders' range is
 // brought within it.
@@ -93,9 +102,17 @@ QByteArray conditionsLines(const ObservingConditions &conditions)
     return lines;
 }
 
-// The file's text with the conditions' lines in place of those it had, the
-// rest as it was.
-QByteArray merged(QByteArray text, const ObservingConditions &conditions)
+// Whether a line of the group is one that a save writes anew.
+using OwnedLine = bool (*)(const QByteArray &trimmed);
+
+bool isConditionsLine(const QByteArray &trimmed)
+{
+    return conditionsKey(trimmed).has_value();
+}
+
+// The file's text with the given lines in place of the owned ones it had,
+// the rest as it was.
+QByteArray merged(QByteArray text, OwnedLine owned, const QByteArray &lines)
 {
     if (text.endsWith('\n'))
         text.chop(1);
@@ -106,17 +123,16 @@ QByteArray merged(QByteArray text, const ObservingConditions &conditions)
         const QByteArray trimmed = line.trimmed();
         if (trimmed.startsWith('['))
             inGroup = trimmed == Group;
-        else if (inGroup && conditionsKey(trimmed))
+        else if (inGroup && owned(trimmed))
             continue;
         result += line + '\n';
         if (inGroup && !placed) {
-            result += conditionsLines(conditions);
+            result += lines;
             placed = true;
         }
     }
     if (!placed)
-        result += (result.isEmpty() ? QByteArray() : QByteArray("\n")) + Group + '\n'
-                  + conditionsLines(conditions);
+        result += (result.isEmpty() ? QByteArray() : QByteArray("\n")) + Group + '\n' + lines;
     return result;
 }
 
@@ -286,6 +302,62 @@ QString replace(const QByteArray &target, const QByteArray &text, std::optional<
     return systemReason(error, target, false);
 }
 
+// The kept file's text; nothing where it cannot be read.
+std::optional<QByteArray> keptText()
+{
+    const int fd = openRegular(QFile::encodeName(keptPath()), O_RDONLY);
+    if (fd < 0)
+        return std::nullopt;
+    QByteArray text;
+    const bool read = readAll(fd, text);
+    ::close(fd);
+    return read ? std::optional<QByteArray>(text) : std::nullopt;
+}
+
+// Writes the lines in place of the owned ones, with whatever else the file
+// holds. Returns why they could not be written, or an empty text.
+QString saveLines(OwnedLine owned, const QByteArray &lines)
+{
+    const QByteArray path = QFile::encodeName(keptPath());
+    struct stat status;
+    if (::lstat(path.constData(), &status) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            return systemReason(errno, path, false);
+        // Nothing there yet: made, with its folder.
+        QByteArray failed;
+        if (!makeFolder(path.left(path.lastIndexOf('/')), failed))
+            return systemReason(errno, failed, true);
+        return replace(path, merged(QByteArray(), owned, lines), std::nullopt);
+    }
+
+    // A link is followed to a regular file only, and the file it leads to
+    // is replaced: the link stays.
+    QByteArray target = path;
+    if (S_ISLNK(status.st_mode)) {
+        if (::stat(path.constData(), &status) != 0) {
+            if (errno == ENOENT)
+                return QStringLiteral("le lien %1 ne mène à aucun fichier").arg(nameOf(path));
+            return systemReason(errno, path, false);
+        }
+        if (!S_ISREG(status.st_mode))
+            return QStringLiteral("le lien %1 ne mène pas à un fichier ordinaire")
+                .arg(nameOf(path));
+        target = QFile::encodeName(QFileInfo(QFile::decodeName(path)).canonicalFilePath());
+    }
+    // The file is read, for the lines that are not the ones written, and
+    // must be writable: a file made read-only stays as it is.
+    const int fd = openRegular(target, O_RDWR | O_NOFOLLOW);
+    if (fd < 0)
+        return systemReason(errno, target, false);
+    QByteArray text;
+    const bool read = readAll(fd, text) && ::fstat(fd, &status) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!read)
+        return systemReason(error, target, false);
+    return replace(target, merged(text, owned, lines), status.st_mode & 07777);
+}
+
 } // namespace
 
 ObservingConditions bounded(ObservingConditions conditions)
@@ -325,56 +397,39 @@ QString keptPath()
 
 ObservingConditions load()
 {
-    const int fd = openRegular(QFile::encodeName(keptPath()), O_RDONLY);
-    if (fd < 0)
-        return ObservingConditions();
-    QByteArray text;
-    const bool read = readAll(fd, text);
-    ::close(fd);
-    return read ? parse(text) : ObservingConditions();
+    const std::optional<QByteArray> text = keptText();
+    return text ? parse(*text) : ObservingConditions();
 }
 
 QString save(const ObservingConditions &conditions)
 {
-    const QByteArray path = QFile::encodeName(keptPath());
-    struct stat status;
-    if (::lstat(path.constData(), &status) != 0) {
-        if (errno != ENOENT && errno != ENOTDIR)
-            return systemReason(errno, path, false);
-        // Nothing there yet: made, with its folder.
-        QByteArray failed;
-        if (!makeFolder(path.left(path.lastIndexOf('/')), failed))
-            return systemReason(errno, failed, true);
-        return replace(path, merged(QByteArray(), conditions), std::nullopt);
-    }
-
-    // A link is followed to a regular file only, and the file it leads to
-    // is replaced: the link stays.
-    QByteArray target = path;
-    if (S_ISLNK(status.st_mode)) {
-        if (::stat(path.constData(), &status) != 0) {
-            if (errno == ENOENT)
-                return QStringLiteral("le lien %1 ne mène à aucun fichier").arg(nameOf(path));
-            return systemReason(errno, path, false);
-        }
-        if (!S_ISREG(status.st_mode))
-            return QStringLiteral("le lien %1 ne mène pas à un fichier ordinaire")
-                .arg(nameOf(path));
-        target = QFile::encodeName(QFileInfo(QFile::decodeName(path)).canonicalFilePath());
-    }
-    // The file is read, for the lines that are not the conditions', and
-    // must be writable: a file made read-only stays as it is.
-    const int fd = openRegular(target, O_RDWR | O_NOFOLLOW);
-    if (fd < 0)
-        return systemReason(errno, target, false);
-    QByteArray text;
-    const bool read = readAll(fd, text) && ::fstat(fd, &status) == 0;
-    const int error = errno;
-    ::close(fd);
-    if (!read)
-        return systemReason(error, target, false);
-    return replace(target, merged(text, conditions), status.st_mode & 07777);
+    return saveLines(isConditionsLine, conditionsLines(conditions));
 }
+
+bool loadTrueTimeAfterEntry()
+{
+    const std::optional<QByteArray> text = keptText();
+    if (!text)
+        return false;
+    // The last line of the group decides, as for the conditions; only what
+    // the save writes turns the box on.
+    bool on = false;
+    bool inGroup = false;
+    for (const QByteArray &line : text->split('\n')) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith('['))
+            inGroup = trimmed == Group;
+        else if (inGroup && isTrueTimeLine(trimmed))
+            on = trimmed.mid(trimmed.indexOf('=') + 1).trimmed() == "true";
+    }
+    return on;
+}
+
+QString saveTrueTimeAfterEntry(bool on)
+{
+    return saveLines(isTrueTimeLine, TrueTimeKey + (on ? "=true\n" : "=false\n"));
+}
+
 
 QString reportText(const ObservingConditions &conditions)
 {

@@ -61,6 +61,14 @@ ObservingConditions load();
 /// Returns why they could not be kept, in French, or an empty text.
 QString save(const ObservingConditions &conditions);
 
+/// Whether the true time of a trial is shown only after the user's entry.
+/// Kept in the same file, but no condition of a trial: trials made with and
+/// without it are alike. Off where nothing is kept, and for any value that
+/// saveTrueTimeAfterEntry() does not write.
+bool loadTrueTimeAfterEntry();
+/// Keeps it, as save() keeps the conditions, and says why it could not.
+QString saveTrueTimeAfterEntry(bool on);
+
 /// Names a set of conditions in a sentence, as the report line and the
 /// choice of conditions give it: "éclat 3, scintillation 3, fondu 200 ms,
 /// bips" (or "..., sans bips").

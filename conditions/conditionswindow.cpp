@@ -21,6 +21,7 @@ ConditionsWindow::ConditionsWindow(KeptConditions &conditions)
     ui.scintillationSlider->setValue(kept.scintillation);
     ui.fadeSlider->setValue(kept.fondu);
     ui.bipsCheck->setChecked(kept.bips);
+    ui.trueTimeCheck->setChecked(conditions.trueTimeAfterEntry());
     showAudioOutput();
     showValues();
     showSaveError();
@@ -28,6 +29,7 @@ ConditionsWindow::ConditionsWindow(KeptConditions &conditions)
     for (QSlider *slider : {ui.eclatSlider, ui.scintillationSlider, ui.fadeSlider})
         bind(slider, &QSlider::valueChanged, &ConditionsWindow::controlChanged);
     bind(ui.bipsCheck, &QCheckBox::toggled, &ConditionsWindow::controlChanged);
+    bind(ui.trueTimeCheck, &QCheckBox::toggled, &ConditionsWindow::trueTimeChanged);
     bind(ui.okButton, &QPushButton::clicked, &ConditionsWindow::okClicked);
     // The sound server answers later, and may stop answering or come back.
     connect(&conditions, &KeptConditions::changed, this, &ConditionsWindow::showAudioOutput);
@@ -62,6 +64,12 @@ void ConditionsWindow::controlChanged(QObject *)
     shown.bips = ui.bipsCheck->isChecked();
     m_conditions.edit(shown);
     showValues();
+    showSaveError();
+}
+
+void ConditionsWindow::trueTimeChanged(QObject *)
+{
+    m_conditions.setTrueTimeAfterEntry(ui.trueTimeCheck->isChecked());
     showSaveError();
 }
 

@@ -7,8 +7,10 @@
 #include "ui_conditionswindow.h"
 
 /// The observing conditions window: the star's light, its twinkle, the
-/// fade of its edges and the second pips, kept between runs. A change
-/// applies from the next trial. It is built when it is first wanted.
+/// fade of its edges and the second pips, kept between runs, and whether
+/// the true time waits for the user's entry. A change of the conditions
+/// applies from the next trial; that choice, from the next star's return.
+/// It is built when it is first wanted.
 class ConditionsWindow : public Form
 {
     Q_OBJECT
@@ -24,6 +26,8 @@ protected:
 private:
     /// Hands the controls' conditions to be kept, and shows their values.
     void controlChanged(QObject *sender);
+    /// Keeps whether the true time waits for the user's entry.
+    void trueTimeChanged(QObject *sender);
     void okClicked(QObject *sender);
     void showValues();
     /// Disables the pips, with the reason, where no audio output takes them,

@@ -11,6 +11,7 @@ KeptConditions::KeptConditions(AudioProbe probe, QObject *parent)
 void KeptConditions::load()
 {
     m_kept = Conditions::load();
+    m_trueTimeAfterEntry = Conditions::loadTrueTimeAfterEntry();
     m_audioChecked = false;
     m_audioOutput = true;
     m_audioFound = false;
@@ -55,5 +56,14 @@ void KeptConditions::edit(Conditions::ObservingConditions shown)
         return;
     m_kept = shown;
     m_saveError = Conditions::save(m_kept);
+    emit changed();
+}
+
+void KeptConditions::setTrueTimeAfterEntry(bool on)
+{
+    if (on == m_trueTimeAfterEntry)
+        return;
+    m_trueTimeAfterEntry = on;
+    m_saveError = Conditions::saveTrueTimeAfterEntry(on);
     emit changed();
 }

@@ -50,6 +50,11 @@ public:
     /// one stays, unheard. Where they cannot be kept for the next run, they
     /// still hold for this one, and saveError() says why.
     void edit(Conditions::ObservingConditions shown);
+    /// Whether each trial's true time waits for the user's entry. Kept with
+    /// the conditions, but none of them: it leaves the trials alike.
+    bool trueTimeAfterEntry() const { return m_trueTimeAfterEntry; }
+    /// Sets it and keeps it, as edit() keeps the conditions.
+    void setTrueTimeAfterEntry(bool on);
     /// Why the last change could not be kept, in French; empty once one was.
     const QString &saveError() const { return m_saveError; }
 
@@ -60,6 +65,7 @@ signals:
 private:
     AudioProbe m_probe;
     Conditions::ObservingConditions m_kept;
+    bool m_trueTimeAfterEntry = false;
     bool m_audioChecked = false;
     bool m_audioOutput = true;
     QString m_saveError;

@@ -87,6 +87,9 @@ void TForm1::ButtonOnYvaClick(QObject *)
     // The last trial's tops are complete now, at the latest; a failure to
     // log them is reported and the trial starts all the same.
     runGuarded([this] { completeTops(); });
+    // A true time still held back for an entry is given up on: shown.
+    if (const std::optional<ResultView> view = m_resultLine.trialStarted())
+        showResult(*view);
     // The trial keeps the conditions set as it starts.
     const Conditions::ObservingConditions conditions = m_keptConditions.forTrial();
     m_tops.start(conditions);
@@ -141,14 +144,7 @@ void TForm1::Timer1Timer2(QObject *)
     SumSqOccult = newSumSq;
     OccultCount = OccultCount + 1;
 
-    const QString seconds = SecondsText(LastDuration);
-    setLabelText(ui.LabelResult, seconds);
-    // Alone, the label would be read as a bare number: a screen reader gets
-    // the whole line, and says it again as the focus moves to the entry.
-    const QString sentence = ui.Label5->text() + seconds.trimmed() + QLatin1Char(' ')
-                             + ui.Label6->text();
-    ui.LabelResult->setAccessibleName(sentence);
-    ui.EditTemps->setAccessibleDescription(sentence);
+    showResult(m_resultLine.returned(LastDuration, m_keptConditions.trueTimeAfterEntry()));
     ui.EditTemps->setText(QString());
     for (QWidget *control : {static_cast<QWidget *>(ui.Label1),
                              static_cast<QWidget *>(ui.EditTemps),
@@ -183,6 +179,8 @@ void TForm1::ButtonOKClick(QObject *)
     SumError = newSumError;
     SumSqError = newSumSqError;
     MeasureCount = measures;
+    if (const std::optional<ResultView> view = m_resultLine.entryAccepted(v))
+        showResult(*view);
 
     ui.EditTemps->setText(QString());
     // The focus leaves "OK" before it is disabled: moved on from there, it
@@ -196,6 +194,18 @@ void TForm1::ButtonOKClick(QObject *)
     ui.ButtonOK->setEnabled(false);
     ui.ButtonStat->setEnabled(true);
     ui.ButtonStat->setVisible(true);
+}
+
+void TForm1::showResult(const ResultView &view)
+{
+    setLabelText(ui.LabelResult, view.figure);
+    // Alone, the label would be read as a bare number: a screen reader gets
+    // the whole line, and says it again as the focus moves to the entry.
+    ui.LabelResult->setAccessibleName(view.sentence);
+    ui.EditTemps->setAccessibleDescription(view.sentence);
+    // Emptied when hidden: a hidden label is still read out.
+    setLabelText(ui.LabelYourTime, view.entryLine);
+    ui.LabelYourTime->setVisible(!view.entryLine.isEmpty());
 }
 
 void TForm1::ButtonStatClick(QObject *)

@@ -4,6 +4,7 @@
 
 #include "app/form.h"
 #include "conditions/keptconditions.h"
+#include "main_window/resultline.h"
 #include "main_window/trialconditions.h"
 #include "main_window/trialtimer.h"
 #include "reactions/run.h"
@@ -72,6 +73,9 @@ protected:
 private:
     /// Fills the statistics window's six value cells from the running sums.
     void fillStatisticsGrid();
+    /// Puts the result line, the line under it and their sentence on the
+    /// window.
+    void showResult(const ResultView &view);
     void returnToIdle();
     void showEdgeNow();
     void updateImageDescription(bool starShown);
@@ -94,6 +98,8 @@ private:
     /// output.
     TrialConditions *m_conditions;
     Reactions::TrialTops m_tops;
+    /// What the result line shows, and whether its figure waits for the entry.
+    ResultLine m_resultLine;
     /// Runs from the star's return to the end of the wait for its top.
     QTimer m_topsWait;
     /// When the last trial's star came back, UTC milliseconds since 1970.

@@ -62,6 +62,8 @@ private slots:
     void keptConditions();
     void keptFile_data();
     void keptFile();
+    void trueTimeKept_data();
+    void trueTimeKept();
     void audioOutput_data();
     void audioOutput();
     void outputWatch_data();
@@ -718,6 +720,41 @@ void TestConditions::keptFile()
     QCOMPARE(window->ui.saveErrorLabel->text(),
              QStringLiteral("Conditions non enregistrées : velmaris.conf est un dossier"));
     QCOMPARE(shown.count, 2);
+}
+
+void TestConditions::trueTimeKept_data()
+{
+    // The file, and whether "Temps vrai après ma saisie" is ticked at start.
+    QTest::addColumn<QByteArray>("kept");
+    QTest::addColumn<bool>("ticked");
+    QTest::newRow("nothing kept: unticked") << QByteArray() << false;
+    QTest::newRow("kept ticked, among the conditions")
+        << QByteArray("[conditions]\neclat=2\ntemps_vrai_apres_saisie=true\nfondu=4\n") << true;
+    QTest::newRow("a value the program does not write, then another group's: unticked")
+        << QByteArray("[conditions]\neclat=2\ntemps_vrai_apres_saisie=oui\n"
+                      "[autre]\ntemps_vrai_apres_saisie=true\n")
+        << false;
+}
+
+void TestConditions::trueTimeKept()
+{
+    QFETCH(QByteArray, kept);
+    QFETCH(bool, ticked);
+    ProgramFixture program(true, false);
+    QDir(program.dir()).mkpath(QStringLiteral("velmaris"));
+    QFile file(program.path(QStringLiteral("velmaris/velmaris.conf")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kept) == kept.size());
+    file.close();
+    createForms();
+    QCOMPARE(conditionsWindow()->ui.trueTimeCheck->isChecked(), ticked);
+    // Kept at once, apart from the conditions; keeping one since leaves it.
+    QTest::mouseClick(conditionsWindow()->ui.trueTimeCheck, Qt::LeftButton);
+    conditionsWindow()->ui.scintillationSlider->setValue(1);
+    destroyForms();
+    createForms();
+    QCOMPARE(::keptConditions().trueTimeAfterEntry(), !ticked);
+    QCOMPARE(::keptConditions().kept().eclat, kept.isEmpty() ? 0 : 2);
+    QCOMPARE(::keptConditions().kept().scintillation, 1);
 }
 
 QTEST_MAIN(TestConditions)

@@ -6,6 +6,7 @@
 #include "app/clock.h"
 #include "app/common.h"
 #include "app/randomsource.h"
+#include "main_window/resultline.h"
 #include "main_window/unit1.h"
 #include "main_window/unit1vars.h"
 
@@ -159,6 +160,8 @@ private slots:
     void skippedEntries();
     void closedRowIgnoresEntries();
     void statsButtonStaysOnceShown();
+    void resultLine_data();
+    void resultLine();
 
 private:
     std::unique_ptr<ProgramFixture> m_program;
@@ -398,6 +401,60 @@ void TestEntry::statsButtonStaysOnceShown()
     QVERIFY(Form1->ui.ButtonStat->isEnabled());
     QCOMPARE(MeasureCount, 2);
     QCOMPARE(OccultCount, 4);
+}
+
+void TestEntry::resultLine_data()
+{
+    // In order: "return 2.41" a return after 2.41 s, "return? 2.41" one with
+    // the true time after the entry, "entry 2.38" an accepted entry, "start"
+    // a trial's start. Then the figure, the line under it, the sentence.
+    QTest::addColumn<QString>("events");
+    QTest::addColumn<QString>("figure");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("sentence");
+    const char *plain = "Le temps est de 2.41 s";
+    const auto row = [](const char *name, const char *events, const char *figure) -> QTestData & {
+        return QTest::newRow(name) << events << figure;
+    };
+    row("unticked: the duration at the return; an entry, a start change nothing",
+        "return 2.41; entry 2.38; start", " 2.41") << "" << plain;
+    row("ticked: '?' at the return", "return? 2.41", "?") << "" << "Saisissez votre temps";
+    row("ticked: the entry shows the true time, a gap below zero under it; a start keeps them",
+        "return? 2.41; entry 2.38; start", " 2.41") << "Votre temps : 2.38 s (écart −0.03 s)"
+        << "Le temps est de 2.41 s ; votre temps 2.38 s, écart moins 0.03 s";
+    row("ticked: the gap from the exact times, rounded once", "return? 2.41; entry 2.384", " 2.41")
+        << "Votre temps : 2.38 s (écart −0.03 s)"
+        << "Le temps est de 2.41 s ; votre temps 2.38 s, écart moins 0.03 s";
+    row("ticked: a gap below 0.005 s has no sign", "return? 2.41; entry 2.406", " 2.41")
+        << "Votre temps : 2.41 s (écart 0.00 s)"
+        << "Le temps est de 2.41 s ; votre temps 2.41 s, écart 0.00 s";
+    row("ticked: a trial started without an entry shows the last duration",
+        "return? 2.41; start", " 2.41") << "" << plain;
+    row("ticked: an entry during the next trial, against the last duration",
+        "return? 2.41; start; entry 2.5", " 2.41") << "Votre temps : 2.50 s (écart +0.09 s)"
+        << "Le temps est de 2.41 s ; votre temps 2.50 s, écart plus 0.09 s";
+    row("ticked since the return: the shown duration stays, no line",
+        "return 2.41; start; entry 2.38", " 2.41") << "" << plain;
+}
+
+void TestEntry::resultLine()
+{
+    QFETCH(QString, events);
+    QFETCH(QString, figure);
+    QFETCH(QString, line);
+    QFETCH(QString, sentence);
+    ResultLine result;
+    ResultView shown;
+    for (const QString &event : events.split(QStringLiteral("; "))) {
+        const QStringList words = event.split(QLatin1Char(' '));
+        const double value = words.value(1).toDouble();
+        shown = (words[0] == "start"   ? result.trialStarted()
+                 : words[0] == "entry" ? result.entryAccepted(value)
+                                       : result.returned(value, words[0] == "return?"))
+                    .value_or(shown);
+    }
+    QCOMPARE((QStringList{shown.figure, shown.entryLine, shown.sentence}),
+             (QStringList{figure, line, sentence}));
 }
 
 QTEST_MAIN(TestEntry)
