@@ -280,35 +280,40 @@ void TestDetection::staircase_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<double>("next");
     QTest::addColumn<QString>("reversals");
+    QTest::addColumn<QString>("steps"); // coarse, fine, reversals made coarse; empty: the program's
 
-    QTest::newRow("starts at 2.0") << QString() << QString() << 2.0 << QString();
-    QTest::newRow("one hit does not move it") << "+" << "2.00" << 2.0 << QString();
-    QTest::newRow("two hits in a row: 0.4 smaller") << "++" << "2.00 2.00" << 1.6 << QString();
+    QTest::newRow("starts at 2.0") << QString() << QString() << 2.0 << QString() << QString();
+    QTest::newRow("one hit does not move it") << "+" << "2.00" << 2.0 << QString() << QString();
+    QTest::newRow("two hits in a row: 0.4 smaller") << "++" << "2.00 2.00" << 1.6 << QString() << QString();
     QTest::newRow("one miss: 0.4 larger, the first move no reversal")
-        << "x" << "2.00" << 2.4 << QString();
+        << "x" << "2.00" << 2.4 << QString() << QString();
     QTest::newRow("a miss between hits: no two in a row")
-        << "+x+" << "2.00 2.00 2.40" << 2.4 << QString();
+        << "+x+" << "2.00 2.00 2.40" << 2.4 << QString() << QString();
     // Down twice, a miss at 1.2 (first reversal, up 0.4 to 1.6), two hits
-    // at 1.6 (second reversal, and from it on 0.1: down to 1.5), a miss at
-    // 1.5 (third reversal, up 0.1).
-    QTest::newRow("0.1 from the second reversal on")
-        << "++++x++x" << "2.00 2.00 1.60 1.60 1.20 1.60 1.60 1.50" << 1.6 << "1.20 1.60 1.50";
+    // at 1.6 (second reversal, and from it on 0.2: down to 1.4), a miss at
+    // 1.4 (third reversal, up 0.2).
+    QTest::newRow("0.2 from the second reversal on")
+        << "++++x++x" << "2.00 2.00 1.60 1.60 1.20 1.60 1.60 1.40" << 1.6 << "1.20 1.60 1.40" << QString();
     QTest::newRow("down to 0.1 and no further")
         << "++++++++++++" << "2.00 2.00 1.60 1.60 1.20 1.20 0.80 0.80 0.40 0.40 0.10 0.10" << 0.1
-        << QString();
+        << QString() << QString();
     QTest::newRow("a miss at 0.1: reversal at 0.1")
         << "+++++++++++++x"
         << "2.00 2.00 1.60 1.60 1.20 1.20 0.80 0.80 0.40 0.40 0.10 0.10 0.10 0.10" << 0.5
-        << "0.10";
+        << "0.10" << QString();
     QTest::newRow("up to 3.0 and no further") << "xxxxx" << "2.00 2.40 2.80 3.00 3.00" << 3.0
-                                              << QString();
+                                              << QString() << QString();
     QTest::newRow("two hits at 3.0: reversal at 3.0")
-        << "xxxx++" << "2.00 2.40 2.80 3.00 3.00 3.00" << 2.6 << "3.00";
+        << "xxxx++" << "2.00 2.40 2.80 3.00 3.00 3.00" << 2.6 << "3.00" << QString();
     // 2.0 2.0 down 1.6, miss (rev 1.6) up 2.0, miss up 2.4, hits at 2.4
-    // (rev 2.4, fine) 2.3, miss (rev 2.3) 2.4, miss 2.5, ++ (rev 2.5) 2.4.
+    // (rev 2.4, fine) 2.2, miss (rev 2.2) 2.4, miss 2.6, ++ (rev 2.6) 2.4.
     QTest::newRow("misses in a row: one reversal")
-        << "++xx++xx++" << "2.00 2.00 1.60 2.00 2.40 2.40 2.30 2.40 2.50 2.50" << 2.4
-        << "1.60 2.40 2.30 2.50";
+        << "++xx++xx++" << "2.00 2.00 1.60 2.00 2.40 2.40 2.20 2.40 2.60 2.60" << 2.4
+        << "1.60 2.40 2.20 2.60" << QString();
+    // The bench's rules: 0.3, and 0.1 from the first reversal on. 2.0 2.0
+    // down 1.7, miss (rev 1.7, fine) 1.8, ++ (rev 1.8) 1.7.
+    QTest::newRow("other steps: 0.3, then 0.1 from the first reversal")
+        << "++x++" << "2.00 2.00 1.70 1.80 1.80" << 1.7 << "1.70 1.80" << QStringLiteral("0.3 0.1 1");
 }
 
 void TestDetection::staircase()
@@ -318,7 +323,16 @@ void TestDetection::staircase()
     QFETCH(double, next);
     QFETCH(QString, reversals);
 
-    Detection::Staircase staircase;
+    QFETCH(QString, steps);
+
+    Detection::Rule rule;
+    if (!steps.isEmpty()) {
+        const QStringList given = steps.split(QLatin1Char(' '));
+        rule.coarseStepMag = given[0].toDouble();
+        rule.fineStepMag = given[1].toDouble();
+        rule.coarseReversals = given[2].toInt();
+    }
+    Detection::Staircase staircase(rule);
     std::vector<double> drops;
     answer(staircase, answers, drops);
     QCOMPARE(mags(drops), shown);
@@ -329,36 +343,41 @@ void TestDetection::staircase()
 void TestDetection::threshold_data()
 {
     QTest::addColumn<QList<double>>("reversals");
+    QTest::addColumn<int>("leftOut");
     QTest::addColumn<bool>("enough");
     QTest::addColumn<int>("used");
     QTest::addColumn<double>("mean");
     QTest::addColumn<double>("sigma");
 
-    QTest::newRow("none") << QList<double>{} << false << 0 << 0.0 << 0.0;
-    QTest::newRow("the first two are left out") << QList<double>{1.2, 1.6} << false << 0 << 0.0
+    QTest::newRow("none") << QList<double>{} << 2 << false << 0 << 0.0 << 0.0;
+    QTest::newRow("the first two are left out") << QList<double>{1.2, 1.6} << 2 << false << 0 << 0.0
                                                 << 0.0;
     QTest::newRow("three after them: not enough")
-        << QList<double>{1.2, 1.6, 1.5, 1.0, 1.3} << false << 3 << 1.266667 << 0.251661;
+        << QList<double>{1.2, 1.6, 1.5, 1.0, 1.3} << 2 << false << 3 << 1.266667 << 0.251661;
     // 1.0 0.8 1.0 0.8: mean 0.9, squares 4 x 0.01 / 3.
     QTest::newRow("four after them: enough")
-        << QList<double>{2.0, 0.8, 1.0, 0.8, 1.0, 0.8} << true << 4 << 0.9 << 0.115470;
+        << QList<double>{2.0, 0.8, 1.0, 0.8, 1.0, 0.8} << 2 << true << 4 << 0.9 << 0.115470;
     // 0.7 0.9 0.8 0.6: mean 0.75, squares 0.05 / 3.
     QTest::newRow("the first two whatever they are")
-        << QList<double>{3.0, 0.1, 0.7, 0.9, 0.8, 0.6} << true << 4 << 0.75 << 0.129099;
-    QTest::newRow("all alike: no spread") << QList<double>{1.0, 1.0, 1.0, 1.0, 1.0, 1.0} << true
+        << QList<double>{3.0, 0.1, 0.7, 0.9, 0.8, 0.6} << 2 << true << 4 << 0.75 << 0.129099;
+    // 1.6 1.5 1.0 1.3: mean 1.35, squares 0.21 / 3.
+    QTest::newRow("one left out, as the bench may ask")
+        << QList<double>{1.2, 1.6, 1.5, 1.0, 1.3} << 1 << true << 4 << 1.35 << 0.264575;
+    QTest::newRow("all alike: no spread") << QList<double>{1.0, 1.0, 1.0, 1.0, 1.0, 1.0} << 2 << true
                                           << 4 << 1.0 << 0.0;
 }
 
 void TestDetection::threshold()
 {
     QFETCH(QList<double>, reversals);
+    QFETCH(int, leftOut);
     QFETCH(bool, enough);
     QFETCH(int, used);
     QFETCH(double, mean);
     QFETCH(double, sigma);
 
     const Detection::Threshold t =
-        Detection::thresholdFrom(std::vector<double>(reversals.begin(), reversals.end()));
+        Detection::thresholdFrom(std::vector<double>(reversals.begin(), reversals.end()), leftOut);
     QCOMPARE(t.enough, enough);
     QCOMPARE(t.reversalsUsed, used);
     QVERIFY2(std::abs(t.meanMag - mean) < 1e-6, qPrintable(QString::number(t.meanMag)));
