@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 //
 // How well a block of the detection exercise finds an observer's threshold:
-// velmaris_detection [BLOCKS] (default 1000 per observer). Simulated
+// velmaris_detection [BLOCKS [WINDOWS [COARSE [FINE [COARSE_REVERSALS]]]]]
+// (default 1000 blocks per observer, and the program's rule). Simulated
 // observers answer whole blocks through Detection::Block, the class the
 // window uses, with the screen's frames and the presses timed as the
 // window tells them. Each observer sees a drop of m magnitudes with the
@@ -11,7 +12,9 @@
 // puts a press in a given fraction of the windows without a drop; such a
 // press can fall in a drop's answer interval and count as a hit. Its true
 // 70.7 % point is the drop that gives a hit 70.7 % of the time, lapses and
-// chance hits included: mu is set from it. For each observer the bench
+// chance hits included: mu is set from it. The scale s is a share of the
+// point (a drop of nothing is not seen); fixed scales follow as a stress
+// case. For each observer the bench
 // prints the bias (mean threshold minus the true point) and the spread
 // (standard deviation) of the thresholds of the blocks with enough
 // reversals, the largest error, and the share of blocks without enough.
