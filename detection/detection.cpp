@@ -274,6 +274,11 @@ QByteArray utcText(std::int64_t msSinceEpoch, bool withMilliseconds)
 }
 
 constexpr int FieldCount = 11;
+// Far beyond any block (40 windows, some 60 groups of presses in a window
+// at most): a block's sums stay far within an int whatever a damaged log
+// holds.
+constexpr int MostWindows = 1000;
+constexpr int MostFalseAlarms = 1000;
 enum Column { Seance, Fenetre, DateUtc, Chute, Debut, Vu, Reaction, Fausses, Eclat, Scint, Fondu };
 
 bool allDigits(const QByteArray &text)
@@ -336,8 +341,9 @@ bool readLine(const QByteArray &line, QByteArray &seance, LoggedWindow &window)
     std::int64_t blockStart = 0;
     WindowOutcome &outcome = window.outcome;
     if (!readUtc(fields[Seance], false, blockStart) || !readCount(fields[Fenetre], outcome.window)
-        || outcome.window < 1 || !readUtc(fields[DateUtc], true, outcome.startUtcMs)
-        || !readCount(fields[Fausses], outcome.falseAlarms)
+        || outcome.window < 1 || outcome.window > MostWindows
+        || !readUtc(fields[DateUtc], true, outcome.startUtcMs)
+        || !readCount(fields[Fausses], outcome.falseAlarms) || outcome.falseAlarms > MostFalseAlarms
         || !readCount(fields[Eclat], window.eclat)
         || !readCount(fields[Scint], window.scintillation)
         || !readCount(fields[Fondu], window.fadeMs))

@@ -223,7 +223,8 @@ struct LoggedBlock
 /// The blocks of a log's text, in the order of their first lines; each
 /// block's windows are replayed in the order of their numbers (a number
 /// found twice counts once, its first line). Lines that are not the log's
-/// (headers, empty or damaged lines, another log's) are skipped.
+/// (headers, empty or damaged lines, another log's, a window numbered past
+/// 1000 or with more than 1000 false alarms) are skipped.
 std::vector<LoggedBlock> readBlocks(const QByteArray &text);
 } // namespace Log
 
