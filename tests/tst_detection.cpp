@@ -93,6 +93,8 @@ private slots:
     void plan();
     void planPlaces_data();
     void planPlaces();
+    void dropFactor_data();
+    void dropFactor();
     void presses_data();
     void presses();
     void staircase_data();
@@ -185,6 +187,26 @@ void TestDetection::planPlaces()
     // Starts uniform on 1000..4000: mean 2500 (sd 15), a tenth below 1300.
     QVERIFY(std::abs(starts / drops - 2500.0) < 80.0);
     QVERIFY(std::abs(double(early) / drops - 0.1) < 0.025);
+}
+
+void TestDetection::dropFactor_data()
+{
+    QTest::addColumn<double>("dropMag");
+    QTest::addColumn<double>("factor");
+
+    QTest::newRow("no drop") << 0.0 << 1.0;
+    QTest::newRow("2.5 mag: a tenth") << 2.5 << 0.1;
+    QTest::newRow("0.75 mag: 10^-0.3") << 0.75 << 0.501187;
+    QTest::newRow("3.0 mag: 10^-1.2") << 3.0 << 0.063096;
+}
+
+void TestDetection::dropFactor()
+{
+    QFETCH(double, dropMag);
+    QFETCH(double, factor);
+
+    QVERIFY2(std::abs(Detection::dropFactor(dropMag) - factor) < 1e-6,
+             qPrintable(QString::number(Detection::dropFactor(dropMag))));
 }
 
 void TestDetection::presses_data()
