@@ -3,7 +3,9 @@
 //
 // How well a block of the detection exercise finds an observer's threshold:
 // velmaris_detection [BLOCKS [WINDOWS [COARSE [FINE [COARSE_REVERSALS]]]]]
-// (default 1000 blocks per observer, and the program's rule). Simulated
+// (default 1000 blocks per observer, and the program's rule); or
+// velmaris_detection log BLOCKS: the log reader's time on that many
+// blocks. Simulated
 // observers answer whole blocks through Detection::Block, the class the
 // window uses, with the screen's frames and the presses timed as the
 // window tells them. Each observer sees a drop of m magnitudes with the
@@ -21,11 +23,13 @@
 #include "detection/detection.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -138,10 +142,47 @@ void table(const char *title, const Detection::Rule &rule, int blocks, std::mt19
                 worstBias, worstSpread, 100.0 * worstNotEnough);
 }
 
+// How long the log's reader takes on a log of the given number of blocks,
+// written as the program writes it.
+int timeReading(int blocks)
+{
+    std::mt19937_64 random(7);
+    QByteArray log = QByteArray(Detection::Log::HeaderLine) + "\r\n";
+    const std::int64_t first = 1767261600000; // 2026-01-01 10:00 UTC
+    for (int b = 0; b < blocks; ++b) {
+        const std::int64_t start = first + std::int64_t(b) * 3'600'000;
+        Detection::Block block(random(), start);
+        while (!block.finished()) {
+            const Detection::WindowPlan plan = block.plan();
+            if (plan.hasDrop && random() % 3 != 0)
+                block.press(plan.dropStartMs + 450);
+            const std::int64_t windowStart = start + block.current() * Detection::WindowMs;
+            log += Detection::Log::recordLine(start, block.finishWindow(windowStart), 3, 2, 120)
+                   + "\r\n";
+        }
+    }
+    std::vector<double> times;
+    std::size_t read = 0;
+    for (int round = 0; round < 5; ++round) {
+        const auto begin = std::chrono::steady_clock::now();
+        read = Detection::Log::readBlocks(log).size();
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin)
+                .count());
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("%d blocks, %lld lines, %.1f MB: %zu read, median %.1f ms (%.1f to %.1f)\n",
+                blocks, (long long)blocks * Detection::WindowsPerBlock, log.size() / 1e6, read,
+                times[2], times.front(), times.back());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc > 2 && std::string(argv[1]) == "log")
+        return timeReading(std::atoi(argv[2]));
     const int blocks = argc > 1 ? std::atoi(argv[1]) : 1000;
     Detection::Rule rule;
     if (argc > 2)
