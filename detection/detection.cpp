@@ -369,7 +369,8 @@ bool readLine(const Field &line, Field &seance, LoggedWindow &window)
         if ((comma == nullptr) != (i == FieldCount - 1))
             return false; // a field short, or one more
         fields[i] = {p, comma ? comma : line.end};
-        p = comma + 1;
+        if (comma)
+            p = comma + 1;
     }
     std::int64_t blockStart = 0;
     WindowOutcome &outcome = window.outcome;
