@@ -13,10 +13,12 @@ import sys
 
 # Each folder, and those it may include from besides itself.
 ALLOWED = {
-    "program": {"app", "main_window", "reactions", "conditions", "settings", "statistics",
-                "viewer"},
-    "main_window": {"app", "reactions", "conditions", "settings", "statistics", "viewer"},
+    "program": {"app", "main_window", "reactions", "conditions", "detection", "settings",
+                "statistics", "viewer"},
+    "main_window": {"app", "reactions", "conditions", "detection", "settings", "statistics",
+                    "viewer"},
     "reactions": {"app", "conditions", "statistics"},
+    "detection": {"app", "conditions", "statistics"},
     "conditions": {"app"},
     "settings": {"app"},
     "statistics": {"app"},
