@@ -14,9 +14,12 @@ import sys
 # Each folder, and those it may include from besides itself.
 ALLOWED = {
     "program": {"app", "main_window", "reactions", "conditions", "settings", "statistics",
-                "viewer"},
+                "viewer", "detection"},
     "main_window": {"app", "reactions", "conditions", "settings", "statistics", "viewer"},
     "reactions": {"app", "conditions", "statistics"},
+    # The detection window shows its star on the main window's star field,
+    # and its chart comes from the reactions' charts module.
+    "detection": {"app", "main_window", "reactions", "conditions", "statistics"},
     "conditions": {"app"},
     "settings": {"app"},
     "statistics": {"app"},
