@@ -4,7 +4,7 @@
 # The library of everything that needs no window: shared state, number text,
 # errors, the random source, the clocks, the trial's tops and the keys' routing, the run and its
 # logs' writers, the reactions log's reader, the kept observing conditions
-# and their rules. Both the program's build and the fuzz targets' build include
+# and their rules, the detection exercise's rules and log. Both the program's build and the fuzz targets' build include
 # this file, so that a new source file is listed once for both. It needs
 # Qt6::Core found and VELMARIS_TOP set to the top of the source tree.
 add_library(velmaris_core STATIC
@@ -26,6 +26,7 @@ add_library(velmaris_core STATIC
     ${VELMARIS_TOP}/conditions/scintillation.cpp ${VELMARIS_TOP}/conditions/scintillation.h
     ${VELMARIS_TOP}/conditions/fade.cpp ${VELMARIS_TOP}/conditions/fade.h
     ${VELMARIS_TOP}/conditions/pips.cpp ${VELMARIS_TOP}/conditions/pips.h
+    ${VELMARIS_TOP}/detection/detection.cpp ${VELMARIS_TOP}/detection/detection.h
     ${VELMARIS_TOP}/detection/results.cpp ${VELMARIS_TOP}/detection/results.h
 )
 # The run and the kept conditions tell the windows of their changes.

@@ -43,9 +43,11 @@ struct WindowPlan
     std::int64_t dropStartMs = 0; ///< planned start of the drop
 };
 
-/// The windows of a block from a seed: one in five without a drop (drawn
-/// uniformly), never more than two in a row; each drop's start uniform in
-/// EarliestDropMs..LatestDropMs.
+/// The windows of a block from a seed: one in five without a drop (count / 5
+/// rounded to the nearest, so 8 of 40), their places drawn uniformly among
+/// those that never put more than two in a row; each drop's start uniform
+/// in EarliestDropMs..LatestDropMs, to the millisecond. The same seed gives
+/// the same windows; the program's own random source is left alone.
 std::vector<WindowPlan> planWindows(std::uint64_t seed, int count = WindowsPerBlock);
 
 /// The star's light during a drop of dropMag magnitudes, as a factor on
@@ -65,13 +67,33 @@ struct WindowOutcome
     int falseAlarms = 0;
 };
 
+/// How the presses of one window are read: the first press of each group
+/// (presses less than SamePressMs after the one before count once); with a
+/// drop, the first group from HitFromMs after its first frame to
+/// HitAfterLastMs after its last is the hit, every other group a false
+/// alarm. Presses are in milliseconds from the window's start, in any order.
+struct PressReading
+{
+    bool seen = false;
+    std::optional<double> reactionS; ///< the hit's, from the first frame
+    int falseAlarms = 0;
+};
+PressReading readPresses(std::vector<std::int64_t> presses, bool hasDrop,
+                         std::int64_t firstFrameMs, std::int64_t lastFrameMs);
+
 /// The two-down, one-up staircase on the drop.
 class Staircase
 {
 public:
     double dropMag() const { return m_dropMag; }
-    /// Records the answer to a window with a drop at dropMag().
+    /// Records the answer to a window with a drop at dropMag(): two hits in
+    /// a row step down, a miss steps up (CoarseStepMag until the second
+    /// reversal, FineStepMag from it on), within SmallestDropMag and
+    /// LargestDropMag.
     void record(bool seen);
+    /// Records the answer to a window whose drop was dropMag, as a log tells
+    /// it: the reversals are then the log's own drops.
+    void replay(double dropMag, bool seen);
     /// The drops of the windows that turned the staircase's direction.
     const std::vector<double> &reversals() const { return m_reversals; }
 
@@ -104,7 +126,8 @@ public:
     /// The window being shown, from 0; windowCount() once all are done.
     int current() const { return int(m_outcomes.size()); }
     bool finished() const { return current() >= windowCount(); }
-    const WindowPlan &plan() const { return m_plan[current()]; }
+    /// The current window's plan; a window without a drop once finished.
+    const WindowPlan &plan() const;
     /// The drop the current window shows, magnitudes.
     double dropMag() const { return m_staircase.dropMag(); }
 
@@ -114,7 +137,10 @@ public:
     /// A press in the current window (a held key's repeats are not presses).
     void press(std::int64_t ms);
     /// Ends the current window, classifying its presses and moving the
-    /// staircase; startUtcMs is when the window started.
+    /// staircase; startUtcMs is when the window started. A drop whose
+    /// frames were not told is taken as planned (first frame at its planned
+    /// start, last DropMs later). Once finished, it changes nothing and
+    /// gives an outcome of window 0.
     WindowOutcome finishWindow(std::int64_t startUtcMs);
 
     const std::vector<WindowOutcome> &outcomes() const { return m_outcomes; }
@@ -129,6 +155,21 @@ private:
     std::vector<std::int64_t> m_presses; ///< the current window's
     std::optional<std::int64_t> m_firstFrameMs, m_lastFrameMs;
 };
+
+/// A block's figures from its finished windows, in their order.
+struct BlockFigures
+{
+    int windows = 0;
+    int drops = 0; ///< windows with a drop
+    int hits = 0;
+    int windowsWithoutDrop = 0;
+    int alarmedWindowsWithoutDrop = 0; ///< of them, those with a false alarm
+    int falseAlarmsWithoutDrop = 0;
+    int falseAlarmsWithDrop = 0;
+    std::optional<double> meanReactionS; ///< over the hits
+    Threshold threshold; ///< from the windows' drops and answers replayed
+};
+BlockFigures figuresOf(const std::vector<WindowOutcome> &outcomes);
 
 /// The blocks' log, detection.csv: one line per finished window.
 namespace Log {
@@ -148,9 +189,13 @@ struct LoggedBlock
     int eclat = 0, scintillation = 0, fadeMs = 0; ///< of its first window
     int windows = 0, windowsWithoutDrop = 0, falseAlarmsWithoutDrop = 0;
     Threshold threshold; ///< recomputed from its windows' lines
+    /// All its figures, recomputed from its windows' lines.
+    BlockFigures figures;
 };
-/// The blocks of a log's text, in the order of their first lines; lines
-/// that are not the log's are skipped.
+/// The blocks of a log's text, in the order of their first lines; each
+/// block's windows are replayed in the order of their numbers (a number
+/// found twice counts once, its first line). Lines that are not the log's
+/// (headers, empty or damaged lines, another log's) are skipped.
 std::vector<LoggedBlock> readBlocks(const QByteArray &text);
 } // namespace Log
 

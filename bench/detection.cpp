@@ -1,0 +1,144 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+//
+// How well a block of the detection exercise finds an observer's threshold:
+// velmaris_detection [BLOCKS] (default 1000 per observer). Simulated
+// observers answer whole blocks through Detection::Block, the class the
+// window uses, with the screen's frames and the presses timed as the
+// window tells them. Each observer sees a drop of m magnitudes with the
+// logistic 1 / (1 + exp(-(m - mu) / s)), misses it anyway 2 % of the time
+// (lapses), and presses at random (false alarms) at a steady rate that
+// puts a press in a given fraction of the windows without a drop; such a
+// press can fall in a drop's answer interval and count as a hit. Its true
+// 70.7 % point is the drop that gives a hit 70.7 % of the time, lapses and
+// chance hits included: mu is set from it. For each observer the bench
+// prints the bias (mean threshold minus the true point) and the spread
+// (standard deviation) of the thresholds of the blocks with enough
+// reversals, the largest error, and the share of blocks without enough.
+#include "detection/detection.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr double Lapse = 0.02;
+constexpr double Target = 0.7071; // the point two hits in a row reach half the time
+constexpr std::int64_t FrameMs = 17; // the screen's frame, about 60 Hz
+
+struct Observer
+{
+    double truePoint; // magnitudes
+    double slope;     // the logistic's scale s, magnitudes
+    double falseAlarmShare; // of the windows without a drop
+};
+
+struct Figures
+{
+    double bias = 0, spread = 0, worst = 0;
+    double notEnough = 0; // share of the blocks
+    double meanReversals = 0;
+};
+
+double logistic(double x)
+{
+    return 1.0 / (1.0 + std::exp(-x));
+}
+
+Figures run(const Observer &observer, int blocks, std::mt19937_64 &random)
+{
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    // False alarms: a Poisson process over the window's 6 s.
+    const double alarmsPerMs = -std::log(1.0 - observer.falseAlarmShare) / double(Detection::WindowMs);
+    std::exponential_distribution<double> nextAlarm(alarmsPerMs);
+    // A hit's chance from a false alarm alone, in the answer interval.
+    const double answerMs = double(Detection::DropMs - FrameMs + Detection::HitAfterLastMs
+                                   - Detection::HitFromMs);
+    const double chance = 1.0 - std::exp(-alarmsPerMs * answerMs);
+    // (1 - chance) x (1 - lapse) x L + chance gives the target at the true point.
+    const double seenShare = (Target - chance) / ((1.0 - chance) * (1.0 - Lapse));
+    const double mu = observer.truePoint - observer.slope * std::log(seenShare / (1.0 - seenShare));
+    std::lognormal_distribution<double> reaction(std::log(0.40), 0.25);
+
+    std::vector<double> thresholds;
+    int notEnough = 0;
+    long reversals = 0;
+    for (int b = 0; b < blocks; ++b) {
+        Detection::Block block(random(), 0);
+        while (!block.finished()) {
+            const Detection::WindowPlan plan = block.plan();
+            for (double t = nextAlarm(random); t < double(Detection::WindowMs); t += nextAlarm(random))
+                block.press(std::int64_t(t));
+            if (plan.hasDrop) {
+                const std::int64_t first =
+                    plan.dropStartMs + std::int64_t(unit(random) * FrameMs);
+                const std::int64_t last = first + Detection::DropMs - FrameMs;
+                block.dropStarted(first);
+                block.dropEnded(last);
+                const double m = block.dropMag();
+                if (unit(random) >= Lapse && unit(random) < logistic((m - mu) / observer.slope))
+                    block.press(first + std::int64_t(reaction(random) * 1000.0));
+            }
+            block.finishWindow(0);
+        }
+        const Detection::Threshold threshold = block.threshold();
+        reversals += long(block.staircase().reversals().size());
+        if (threshold.enough)
+            thresholds.push_back(threshold.meanMag);
+        else
+            ++notEnough;
+    }
+    Figures figures;
+    figures.notEnough = double(notEnough) / blocks;
+    figures.meanReversals = double(reversals) / blocks;
+    if (thresholds.empty())
+        return figures;
+    double sum = 0, squares = 0;
+    for (double t : thresholds) {
+        sum += t;
+        figures.worst = std::max(figures.worst, std::fabs(t - observer.truePoint));
+    }
+    const double mean = sum / thresholds.size();
+    for (double t : thresholds)
+        squares += (t - mean) * (t - mean);
+    figures.bias = mean - observer.truePoint;
+    figures.spread = thresholds.size() > 1 ? std::sqrt(squares / (thresholds.size() - 1)) : 0.0;
+    return figures;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int blocks = argc > 1 ? std::atoi(argv[1]) : 1000;
+    if (blocks < 2) {
+        std::fprintf(stderr, "usage: velmaris_detection [BLOCKS]\n");
+        return 2;
+    }
+    std::printf("%d blocks of %d windows per observer; start %.1f mag, steps %.1f then %.1f\n",
+                blocks, Detection::WindowsPerBlock, Detection::StartDropMag,
+                Detection::CoarseStepMag, Detection::FineStepMag);
+    std::printf("%6s %6s %6s | %7s %7s %7s | %9s %9s\n", "point", "slope", "fa", "bias",
+                "spread", "worst", "notenough", "reversals");
+    std::mt19937_64 random(20261209);
+    double worstBias = 0, worstSpread = 0, worstNotEnough = 0;
+    for (double point : {0.3, 0.5, 0.7, 1.0, 1.5, 2.0})
+        for (double slope : {0.1, 0.2, 0.3})
+            for (double fa : {0.02, 0.10, 0.25}) {
+                const Figures f = run({point, slope, fa}, blocks, random);
+                std::printf("%6.2f %6.2f %6.2f | %+7.3f %7.3f %7.3f | %8.1f%% %9.2f\n", point,
+                            slope, fa, f.bias, f.spread, f.worst, 100.0 * f.notEnough,
+                            f.meanReversals);
+                worstBias = std::max(worstBias, std::fabs(f.bias));
+                worstSpread = std::max(worstSpread, f.spread);
+                worstNotEnough = std::max(worstNotEnough, f.notEnough);
+            }
+    std::printf("largest |bias| %.3f mag, largest spread %.3f mag, most blocks without enough "
+                "reversals %.1f%%\n",
+                worstBias, worstSpread, 100.0 * worstNotEnough);
+    return 0;
+}

@@ -1,0 +1,422 @@
+// SPDX-FileCopyrightText: 2026 The Velmaris developers
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "detection/detection.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QTime>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <utility>
+
+namespace Detection {
+
+namespace {
+
+// The program's generator, state := state x 134775813 + 1 (mod 2^32), as a
+// value of its own: a block's plan never moves the trials' random source.
+// The seed is stirred first (splitmix64's finaliser): seeds next to each
+// other, such as clock readings, would otherwise start on draws that
+// differ by a steady amount.
+class Generator
+{
+public:
+    explicit Generator(std::uint64_t seed)
+    {
+        seed += 0x9E3779B97F4A7C15u;
+        seed = (seed ^ (seed >> 30)) * 0xBF58476D1CE4E5B9u;
+        seed = (seed ^ (seed >> 27)) * 0x94D049BB133111EBu;
+        seed ^= seed >> 31;
+        m_state = std::uint32_t(seed >> 32);
+    }
+    // An integer from 0 to bound - 1: the high 32 bits of bound x state.
+    std::uint32_t draw(std::uint32_t bound)
+    {
+        m_state = m_state * 134775813u + 1u;
+        return std::uint32_t((std::uint64_t(bound) * m_state) >> 32);
+    }
+
+private:
+    std::uint32_t m_state;
+};
+
+bool threeInARow(const std::vector<char> &withoutDrop)
+{
+    int run = 0;
+    for (char without : withoutDrop) {
+        run = without ? run + 1 : 0;
+        if (run > 2)
+            return true;
+    }
+    return false;
+}
+
+// Levels are tenths (or hundredths): no drift from repeated steps.
+double roundedMag(double mag)
+{
+    return std::round(mag * 100.0) / 100.0;
+}
+
+} // namespace
+
+std::vector<WindowPlan> planWindows(std::uint64_t seed, int count)
+{
+    std::vector<WindowPlan> plan;
+    if (count <= 0)
+        return plan;
+    Generator generator(seed);
+    const int withoutDrop = (count + 2) / 5;
+    // Shuffles until no three windows without a drop follow each other:
+    // every allowed placement stays as likely as any other. With one in
+    // five, more than half the shuffles pass.
+    std::vector<char> without(std::size_t(count), 0);
+    do {
+        std::fill(without.begin(), without.end(), 0);
+        std::fill(without.begin(), without.begin() + withoutDrop, 1);
+        for (int i = count - 1; i > 0; --i)
+            std::swap(without[std::size_t(i)], without[generator.draw(std::uint32_t(i + 1))]);
+    } while (threeInARow(without));
+    plan.resize(std::size_t(count));
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        plan[i].hasDrop = !without[i];
+        if (plan[i].hasDrop)
+            plan[i].dropStartMs =
+                EarliestDropMs
+                + generator.draw(std::uint32_t(LatestDropMs - EarliestDropMs + 1));
+    }
+    return plan;
+}
+
+double dropFactor(double dropMag)
+{
+    return std::pow(10.0, -0.4 * dropMag);
+}
+
+PressReading readPresses(std::vector<std::int64_t> presses, bool hasDrop,
+                         std::int64_t firstFrameMs, std::int64_t lastFrameMs)
+{
+    std::sort(presses.begin(), presses.end());
+    PressReading reading;
+    std::optional<std::int64_t> previous;
+    for (std::int64_t press : presses) {
+        const bool sameAsBefore = previous && press - *previous < SamePressMs;
+        previous = press;
+        if (sameAsBefore)
+            continue;
+        if (hasDrop && !reading.seen && press >= firstFrameMs + HitFromMs
+            && press <= lastFrameMs + HitAfterLastMs) {
+            reading.seen = true;
+            reading.reactionS = double(press - firstFrameMs) / 1000.0;
+        } else {
+            ++reading.falseAlarms;
+        }
+    }
+    return reading;
+}
+
+void Staircase::record(bool seen)
+{
+    int move = 0;
+    if (seen) {
+        if (++m_hitsInRow == 2) {
+            m_hitsInRow = 0;
+            move = -1;
+        }
+    } else {
+        m_hitsInRow = 0;
+        move = +1;
+    }
+    if (move == 0)
+        return;
+    if (m_direction != 0 && move != m_direction)
+        m_reversals.push_back(m_dropMag);
+    m_direction = move;
+    const double step = m_reversals.size() < 2 ? CoarseStepMag : FineStepMag;
+    m_dropMag = std::clamp(roundedMag(m_dropMag + move * step), SmallestDropMag, LargestDropMag);
+}
+
+void Staircase::replay(double dropMag, bool seen)
+{
+    m_dropMag = dropMag;
+    record(seen);
+}
+
+Threshold thresholdFrom(const std::vector<double> &reversals)
+{
+    Threshold threshold;
+    if (reversals.size() <= 2)
+        return threshold;
+    const std::vector<double> used(reversals.begin() + 2, reversals.end());
+    threshold.reversalsUsed = int(used.size());
+    threshold.enough = used.size() >= 4;
+    double sum = 0;
+    for (double mag : used)
+        sum += mag;
+    threshold.meanMag = sum / used.size();
+    if (used.size() >= 2) {
+        double squares = 0;
+        for (double mag : used)
+            squares += (mag - threshold.meanMag) * (mag - threshold.meanMag);
+        threshold.sigmaMag = std::sqrt(squares / (used.size() - 1));
+    }
+    return threshold;
+}
+
+Block::Block(std::uint64_t seed, std::int64_t startUtcMs)
+    : m_startUtcMs(startUtcMs), m_plan(planWindows(seed))
+{
+}
+
+const WindowPlan &Block::plan() const
+{
+    static const WindowPlan none;
+    return finished() ? none : m_plan[std::size_t(current())];
+}
+
+void Block::dropStarted(std::int64_t firstFrameMs)
+{
+    m_firstFrameMs = firstFrameMs;
+}
+
+void Block::dropEnded(std::int64_t lastFrameMs)
+{
+    m_lastFrameMs = lastFrameMs;
+}
+
+void Block::press(std::int64_t ms)
+{
+    m_presses.push_back(ms);
+}
+
+WindowOutcome Block::finishWindow(std::int64_t startUtcMs)
+{
+    WindowOutcome outcome;
+    if (finished())
+        return outcome;
+    const WindowPlan &shown = plan();
+    outcome.window = current() + 1;
+    outcome.startUtcMs = startUtcMs;
+    outcome.hasDrop = shown.hasDrop;
+    const std::int64_t first = m_firstFrameMs.value_or(shown.dropStartMs);
+    const std::int64_t last = std::max(first, m_lastFrameMs.value_or(first + DropMs));
+    const PressReading reading = readPresses(m_presses, shown.hasDrop, first, last);
+    outcome.seen = reading.seen;
+    outcome.reactionS = reading.reactionS;
+    outcome.falseAlarms = reading.falseAlarms;
+    if (shown.hasDrop) {
+        outcome.dropMag = m_staircase.dropMag();
+        outcome.dropFirstFrameMs = first;
+        m_staircase.record(reading.seen);
+    }
+    m_outcomes.push_back(outcome);
+    m_presses.clear();
+    m_firstFrameMs.reset();
+    m_lastFrameMs.reset();
+    return outcome;
+}
+
+BlockFigures figuresOf(const std::vector<WindowOutcome> &outcomes)
+{
+    BlockFigures figures;
+    Staircase replayed;
+    double reactions = 0;
+    for (const WindowOutcome &outcome : outcomes) {
+        ++figures.windows;
+        if (outcome.hasDrop) {
+            ++figures.drops;
+            figures.falseAlarmsWithDrop += outcome.falseAlarms;
+            replayed.replay(outcome.dropMag, outcome.seen);
+            if (outcome.seen) {
+                ++figures.hits;
+                reactions += outcome.reactionS.value_or(0.0);
+            }
+        } else {
+            ++figures.windowsWithoutDrop;
+            figures.falseAlarmsWithoutDrop += outcome.falseAlarms;
+            if (outcome.falseAlarms > 0)
+                ++figures.alarmedWindowsWithoutDrop;
+        }
+    }
+    if (figures.hits > 0)
+        figures.meanReactionS = reactions / figures.hits;
+    figures.threshold = thresholdFrom(replayed.reversals());
+    return figures;
+}
+
+namespace Log {
+
+namespace {
+
+QByteArray utcText(std::int64_t msSinceEpoch, bool withMilliseconds)
+{
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(msSinceEpoch, Qt::UTC);
+    const QDate date = at.date();
+    const QTime time = at.time();
+    QByteArray text = QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", date.year(), date.month(),
+                                        date.day(), time.hour(), time.minute(), time.second())
+                          .toLatin1();
+    if (withMilliseconds)
+        text += QString::asprintf(".%03d", time.msec()).toLatin1();
+    return text;
+}
+
+constexpr int FieldCount = 11;
+enum Column { Seance, Fenetre, DateUtc, Chute, Debut, Vu, Reaction, Fausses, Eclat, Scint, Fondu };
+
+bool allDigits(const QByteArray &text)
+{
+    return !text.isEmpty() && text.size() <= 9
+           && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool readCount(const QByteArray &text, int &value)
+{
+    if (!allDigits(text))
+        return false;
+    value = text.toInt();
+    return true;
+}
+
+// Digits, and a point with digits after them, as the log writes them.
+bool readDecimal(const QByteArray &text, double &value)
+{
+    const int point = text.indexOf('.');
+    if (point < 0 ? !allDigits(text)
+                  : !allDigits(text.left(point)) || !allDigits(text.mid(point + 1)))
+        return false;
+    bool ok = false;
+    value = text.toDouble(&ok);
+    return ok;
+}
+
+// "YYYY-MM-DD HH:MM:SS", and ".mmm" after it where asked: UTC ms since 1970.
+bool readUtc(const QByteArray &text, bool withMilliseconds, std::int64_t &ms)
+{
+    if (text.size() != (withMilliseconds ? 23 : 19))
+        return false;
+    for (int i = 0; i < text.size(); ++i) {
+        const char expected = i == 4 || i == 7 ? '-' : i == 10 ? ' ' : i == 13 || i == 16 ? ':'
+                                                                    : i == 19 ? '.' : '0';
+        if (expected == '0' ? text[i] < '0' || text[i] > '9' : text[i] != expected)
+            return false;
+    }
+    const QDate date(text.left(4).toInt(), text.mid(5, 2).toInt(), text.mid(8, 2).toInt());
+    const QTime time(text.mid(11, 2).toInt(), text.mid(14, 2).toInt(), text.mid(17, 2).toInt(),
+                     withMilliseconds ? text.mid(20, 3).toInt() : 0);
+    if (!date.isValid() || !time.isValid())
+        return false;
+    ms = QDateTime(date, time, Qt::UTC).toMSecsSinceEpoch();
+    return true;
+}
+
+struct LoggedWindow
+{
+    WindowOutcome outcome;
+    int eclat = 0, scintillation = 0, fadeMs = 0;
+};
+
+bool readLine(const QByteArray &line, QByteArray &seance, LoggedWindow &window)
+{
+    const QList<QByteArray> fields = line.split(',');
+    if (fields.size() != FieldCount)
+        return false;
+    std::int64_t blockStart = 0;
+    WindowOutcome &outcome = window.outcome;
+    if (!readUtc(fields[Seance], false, blockStart) || !readCount(fields[Fenetre], outcome.window)
+        || outcome.window < 1 || !readUtc(fields[DateUtc], true, outcome.startUtcMs)
+        || !readCount(fields[Fausses], outcome.falseAlarms)
+        || !readCount(fields[Eclat], window.eclat)
+        || !readCount(fields[Scint], window.scintillation)
+        || !readCount(fields[Fondu], window.fadeMs))
+        return false;
+    seance = fields[Seance];
+    outcome.hasDrop = !fields[Chute].isEmpty();
+    if (!outcome.hasDrop) {
+        // Nothing to see: neither a start, an answer nor a reaction.
+        return fields[Debut].isEmpty() && fields[Vu].isEmpty() && fields[Reaction].isEmpty();
+    }
+    double firstS = 0;
+    if (!readDecimal(fields[Chute], outcome.dropMag) || !readDecimal(fields[Debut], firstS)
+        || (fields[Vu] != "0" && fields[Vu] != "1"))
+        return false;
+    outcome.dropFirstFrameMs = std::llround(firstS * 1000.0);
+    outcome.seen = fields[Vu] == "1";
+    if (outcome.seen) {
+        double reaction = 0;
+        if (!readDecimal(fields[Reaction], reaction))
+            return false;
+        outcome.reactionS = reaction;
+        return true;
+    }
+    return fields[Reaction].isEmpty();
+}
+
+} // namespace
+
+QByteArray recordLine(std::int64_t blockStartUtcMs, const WindowOutcome &outcome, int eclat,
+                      int scintillation, int fadeMs)
+{
+    QByteArray line = utcText(blockStartUtcMs, false) + ',' + QByteArray::number(outcome.window)
+                      + ',' + utcText(outcome.startUtcMs, true) + ',';
+    if (outcome.hasDrop) {
+        line += QByteArray::number(outcome.dropMag, 'f', 2) + ','
+                + QByteArray::number(double(outcome.dropFirstFrameMs) / 1000.0, 'f', 3) + ','
+                + (outcome.seen ? '1' : '0') + ',';
+        if (outcome.seen && outcome.reactionS)
+            line += QByteArray::number(*outcome.reactionS, 'f', 3);
+    } else {
+        line += ",,";
+    }
+    return line + ',' + QByteArray::number(outcome.falseAlarms) + ',' + QByteArray::number(eclat)
+           + ',' + QByteArray::number(scintillation) + ',' + QByteArray::number(fadeMs);
+}
+
+std::vector<LoggedBlock> readBlocks(const QByteArray &text)
+{
+    std::vector<QByteArray> order;
+    std::map<QByteArray, std::map<int, LoggedWindow>> windows;
+    for (QByteArray line : text.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.startsWith("\xEF\xBB\xBF"))
+            line.remove(0, 3);
+        QByteArray seance;
+        LoggedWindow window;
+        if (!readLine(line, seance, window))
+            continue;
+        auto found = windows.find(seance);
+        if (found == windows.end()) {
+            order.push_back(seance);
+            found = windows.emplace(seance, std::map<int, LoggedWindow>()).first;
+        }
+        found->second.emplace(window.outcome.window, window);
+    }
+    std::vector<LoggedBlock> blocks;
+    for (const QByteArray &seance : order) {
+        const std::map<int, LoggedWindow> &lines = windows[seance];
+        LoggedBlock block;
+        std::int64_t startMs = 0;
+        readUtc(seance, false, startMs);
+        block.startUtcSeconds = startMs / 1000;
+        const LoggedWindow &first = lines.begin()->second;
+        block.eclat = first.eclat;
+        block.scintillation = first.scintillation;
+        block.fadeMs = first.fadeMs;
+        std::vector<WindowOutcome> outcomes;
+        for (const auto &[number, window] : lines)
+            outcomes.push_back(window.outcome);
+        block.figures = figuresOf(outcomes);
+        block.windows = block.figures.windows;
+        block.windowsWithoutDrop = block.figures.windowsWithoutDrop;
+        block.falseAlarmsWithoutDrop = block.figures.falseAlarmsWithoutDrop;
+        block.threshold = block.figures.threshold;
+        blocks.push_back(block);
+    }
+    return blocks;
+}
+
+} // namespace Log
+
+} // namespace Detection
