@@ -246,12 +246,11 @@ void DetectionWindow::finishBlock()
         logged.eclat = m_blockConditions.eclat;
         logged.scintillation = m_blockConditions.scintillation;
         logged.fadeMs = m_blockConditions.fadeMs();
-        const Detection::BlockFigures figures =
-            Detection::blockFigures(block->outcomes(), block->threshold());
-        logged.windows = figures.windows;
-        logged.windowsWithoutDrop = figures.withoutDrop;
-        logged.falseAlarmsWithoutDrop = figures.quietWindowsWithAlarm;
-        logged.threshold = figures.threshold;
+        logged.figures = Detection::figuresOf(block->outcomes());
+        logged.windows = logged.figures.windows;
+        logged.windowsWithoutDrop = logged.figures.windowsWithoutDrop;
+        logged.falseAlarmsWithoutDrop = logged.figures.falseAlarmsWithoutDrop;
+        logged.threshold = logged.figures.threshold;
         m_earlier.insert(m_earlier.begin(), logged);
     }
     m_lastBlock = std::move(block);
@@ -279,9 +278,8 @@ void DetectionWindow::showResults()
     const std::vector<Detection::WindowOutcome> none;
     const std::vector<Detection::WindowOutcome> &outcomes =
         m_lastBlock ? m_lastBlock->outcomes() : none;
-    const Detection::Threshold threshold =
-        m_lastBlock ? m_lastBlock->threshold() : Detection::Threshold();
-    const Detection::BlockFigures figures = Detection::blockFigures(outcomes, threshold);
+    const Detection::BlockFigures figures = Detection::figuresOf(outcomes);
+    const Detection::Threshold &threshold = figures.threshold;
     const QString text = outcomes.empty()
                              ? QStringLiteral("Appuyez sur Espace, ou cliquez sur l'étoile, "
                                               "à chaque baisse de son éclat.")

@@ -17,33 +17,6 @@ QString magText(double mag)
 
 } // namespace
 
-BlockFigures blockFigures(const std::vector<WindowOutcome> &outcomes, const Threshold &threshold)
-{
-    BlockFigures figures;
-    figures.threshold = threshold;
-    double reactionSum = 0;
-    for (const WindowOutcome &outcome : outcomes) {
-        ++figures.windows;
-        if (!outcome.hasDrop) {
-            ++figures.withoutDrop;
-            if (outcome.falseAlarms > 0)
-                ++figures.quietWindowsWithAlarm;
-            continue;
-        }
-        ++figures.withDrop;
-        figures.alarmsDuringDrops += outcome.falseAlarms;
-        if (outcome.seen)
-            ++figures.seen;
-        if (outcome.seen && outcome.reactionS) {
-            ++figures.reactions;
-            reactionSum += *outcome.reactionS;
-        }
-    }
-    if (figures.reactions > 0)
-        figures.meanReactionS = reactionSum / figures.reactions;
-    return figures;
-}
-
 bool manyFalseAlarms(int windowsWithAlarm, int windowsWithoutDrop)
 {
     // More than one in five, counted exactly.
@@ -59,19 +32,19 @@ QStringList resultLines(const BlockFigures &figures)
                         .arg(magText(threshold.meanMag), magText(threshold.sigmaMag))
                   : QStringLiteral("Seuil de détection : Pas assez d'inversions : recommencez"));
     lines << QStringLiteral("Fausses alertes : %1 sur %2 fenêtres sans chute, %3 pendant les autres")
-                 .arg(figures.quietWindowsWithAlarm)
-                 .arg(figures.withoutDrop)
-                 .arg(figures.alarmsDuringDrops);
-    lines << (figures.reactions > 0
+                 .arg(figures.alarmedWindowsWithoutDrop)
+                 .arg(figures.windowsWithoutDrop)
+                 .arg(figures.falseAlarmsWithDrop);
+    lines << (figures.meanReactionS
                   ? QStringLiteral("Réaction aux chutes vues : %1 s en moyenne (%2)")
-                        .arg(QString::number(figures.meanReactionS, 'f', 2))
-                        .arg(figures.reactions)
+                        .arg(QString::number(*figures.meanReactionS, 'f', 2))
+                        .arg(figures.hits)
                   : QStringLiteral("Réaction aux chutes vues : aucune chute vue"));
     if (threshold.enough)
         lines << QStringLiteral(
                      "Dans ces conditions, une chute de moins de %1 mag vous échappera souvent")
                      .arg(magText(threshold.meanMag));
-    if (manyFalseAlarms(figures.quietWindowsWithAlarm, figures.withoutDrop))
+    if (manyFalseAlarms(figures.alarmedWindowsWithoutDrop, figures.windowsWithoutDrop))
         lines << QStringLiteral("Beaucoup de fausses alertes : à l'oculaire, une baisse isolée "
                                 "peut n'être qu'une scintillation");
     return lines;
@@ -93,8 +66,8 @@ QString earlierBlockLine(const Log::LoggedBlock &block)
         .arg(block.scintillation)
         .arg(block.fadeMs)
         .arg(threshold)
-        .arg(block.falseAlarmsWithoutDrop)
-        .arg(block.windowsWithoutDrop);
+        .arg(block.figures.alarmedWindowsWithoutDrop)
+        .arg(block.figures.windowsWithoutDrop);
 }
 
 StaircaseChartData chartData(const std::vector<WindowOutcome> &outcomes,
@@ -131,10 +104,10 @@ QString chartSummary(const BlockFigures &figures, const StaircaseChartData &data
     QString summary = QStringLiteral("%1 fenêtres : %2 avec chute (%3 vues, %4 manquées), "
                                      "%5 sans chute ; fausses alertes dans %6 fenêtres.")
                           .arg(figures.windows)
-                          .arg(figures.withDrop)
-                          .arg(figures.seen)
-                          .arg(figures.withDrop - figures.seen)
-                          .arg(figures.withoutDrop)
+                          .arg(figures.drops)
+                          .arg(figures.hits)
+                          .arg(figures.drops - figures.hits)
+                          .arg(figures.windowsWithoutDrop)
                           .arg(data.falseAlarms.size());
     if (any)
         summary += QStringLiteral(" Chute entre %1 et %2 mag.").arg(magText(low), magText(high));

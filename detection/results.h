@@ -10,26 +10,10 @@
 
 #include <vector>
 
-/// What the detection window says of a block: its figures, its result
-/// lines and advice, its chart, and the earlier blocks' lines.
+/// What the detection window says of a block (its figures from
+/// figuresOf()): its result lines and advice, its chart, and the earlier
+/// blocks' lines.
 namespace Detection {
-
-struct BlockFigures
-{
-    int windows = 0;
-    int withDrop = 0;
-    int seen = 0;
-    int withoutDrop = 0;
-    /// Windows without a drop in which the user pressed all the same.
-    int quietWindowsWithAlarm = 0;
-    /// False alarms during the windows with a drop.
-    int alarmsDuringDrops = 0;
-    int reactions = 0;
-    double meanReactionS = 0;
-    Threshold threshold;
-};
-
-BlockFigures blockFigures(const std::vector<WindowOutcome> &outcomes, const Threshold &threshold);
 
 /// Whether false alarms came in more than one window in five of those
 /// without a drop.

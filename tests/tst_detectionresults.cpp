@@ -61,8 +61,6 @@ class TestDetectionResults : public QObject
     Q_OBJECT
 
 private slots:
-    void figures_data();
-    void figures();
     void manyFalseAlarms_data();
     void manyFalseAlarms();
     void resultLines_data();
@@ -72,37 +70,6 @@ private slots:
     void chart_data();
     void chart();
 };
-
-void TestDetectionResults::figures_data()
-{
-    QTest::addColumn<Outcomes>("outcomes");
-    QTest::addColumn<QList<int>>("counts"); // windows, with drop, seen, without drop,
-                                            // quiet with alarm, alarms in drops, reactions
-    QTest::addColumn<double>("meanReaction");
-    QTest::newRow("no window") << Outcomes() << QList<int>{0, 0, 0, 0, 0, 0, 0} << 0.0;
-    QTest::newRow("drops seen, missed, quiet windows, alarms on both sides")
-        << fiveWindows() << QList<int>{5, 3, 2, 2, 1, 2, 2} << 0.45;
-    QTest::newRow("three alarms in a quiet window count as one window")
-        << Outcomes{quiet(1, 3), quiet(2, 0)} << QList<int>{2, 0, 0, 2, 1, 0, 0} << 0.0;
-    QTest::newRow("a missed drop's alarms are alarms during the drops")
-        << Outcomes{drop(1, 2.0, std::nullopt, 1)} << QList<int>{1, 1, 0, 0, 0, 1, 0} << 0.0;
-}
-
-void TestDetectionResults::figures()
-{
-    QFETCH(Outcomes, outcomes);
-    QFETCH(QList<int>, counts);
-    QFETCH(double, meanReaction);
-    const Detection::BlockFigures figures =
-        Detection::blockFigures(outcomes, threshold(true, 1.0, 0.1));
-    const QList<int> got{figures.windows,         figures.withDrop,
-                         figures.seen,            figures.withoutDrop,
-                         figures.quietWindowsWithAlarm, figures.alarmsDuringDrops,
-                         figures.reactions};
-    QCOMPARE(got, counts);
-    QCOMPARE(figures.meanReactionS, meanReaction);
-    QVERIFY(figures.threshold.enough);
-}
 
 void TestDetectionResults::manyFalseAlarms_data()
 {
@@ -132,15 +99,15 @@ void TestDetectionResults::resultLines_data()
 
     Detection::BlockFigures calm;
     calm.windows = 40;
-    calm.withDrop = 32;
-    calm.seen = 24;
-    calm.withoutDrop = 8;
-    calm.quietWindowsWithAlarm = 1;
-    calm.alarmsDuringDrops = 2;
-    calm.reactions = 24;
+    calm.drops = 32;
+    calm.hits = 24;
+    calm.windowsWithoutDrop = 8;
+    calm.alarmedWindowsWithoutDrop = 1;
+    calm.falseAlarmsWithoutDrop = 3;
+    calm.falseAlarmsWithDrop = 2;
     calm.meanReactionS = 0.45;
     calm.threshold = threshold(true, 0.84, 0.16);
-    QTest::newRow("a threshold, few false alarms")
+    QTest::newRow("a threshold, false alarms in one quiet window of eight")
         << calm
         << QStringList{
                QStringLiteral("Seuil de détection : chute de 0.8 mag ± 0.2 (vue 7 fois sur 10)"),
@@ -151,9 +118,10 @@ void TestDetectionResults::resultLines_data()
 
     Detection::BlockFigures jumpy;
     jumpy.windows = 10;
-    jumpy.withDrop = 8;
-    jumpy.withoutDrop = 2;
-    jumpy.quietWindowsWithAlarm = 1;
+    jumpy.drops = 8;
+    jumpy.windowsWithoutDrop = 2;
+    jumpy.alarmedWindowsWithoutDrop = 1;
+    jumpy.falseAlarmsWithoutDrop = 1;
     jumpy.threshold = threshold(false, 0, 0);
     QTest::newRow("too few reversals, nothing seen, one quiet window in two with an alarm")
         << jumpy
@@ -183,7 +151,11 @@ void TestDetectionResults::earlierBlockLine_data()
     block.fadeMs = 50;
     block.windows = 40;
     block.windowsWithoutDrop = 8;
-    block.falseAlarmsWithoutDrop = 1;
+    block.falseAlarmsWithoutDrop = 4;
+    block.figures.windowsWithoutDrop = 8;
+    // Four false alarms, in one window only.
+    block.figures.falseAlarmsWithoutDrop = 4;
+    block.figures.alarmedWindowsWithoutDrop = 1;
     block.threshold = threshold(true, 0.76, 0.18);
     QTest::newRow("with a threshold, the minute cut")
         << block
@@ -246,7 +218,7 @@ void TestDetectionResults::chart()
     QCOMPARE(data.withoutDrop, withoutDrop);
     QCOMPARE(data.falseAlarms, falseAlarms);
     QCOMPARE(data.thresholdMag.has_value(), enough);
-    QCOMPARE(Detection::chartSummary(Detection::blockFigures(outcomes, level), data), summary);
+    QCOMPARE(Detection::chartSummary(Detection::figuresOf(outcomes), data), summary);
 }
 
 QTEST_GUILESS_MAIN(TestDetectionResults)
