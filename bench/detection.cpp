@@ -49,7 +49,8 @@ double logistic(double x)
     return 1.0 / (1.0 + std::exp(-x));
 }
 
-Figures run(const Observer &observer, int blocks, std::mt19937_64 &random)
+Figures run(const Observer &observer, const Detection::Rule &rule, int blocks,
+            std::mt19937_64 &random)
 {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     // False alarms: a Poisson process over the window's 6 s.
@@ -68,7 +69,7 @@ Figures run(const Observer &observer, int blocks, std::mt19937_64 &random)
     int notEnough = 0;
     long reversals = 0;
     for (int b = 0; b < blocks; ++b) {
-        Detection::Block block(random(), 0);
+        Detection::Block block(random(), 0, rule);
         while (!block.finished()) {
             const Detection::WindowPlan plan = block.plan();
             for (double t = nextAlarm(random); t < double(Detection::WindowMs); t += nextAlarm(random))
@@ -115,13 +116,25 @@ Figures run(const Observer &observer, int blocks, std::mt19937_64 &random)
 int main(int argc, char **argv)
 {
     const int blocks = argc > 1 ? std::atoi(argv[1]) : 1000;
-    if (blocks < 2) {
-        std::fprintf(stderr, "usage: velmaris_detection [BLOCKS]\n");
+    Detection::Rule rule;
+    if (argc > 2)
+        rule.windows = std::atoi(argv[2]);
+    if (argc > 3)
+        rule.coarseStepMag = std::atof(argv[3]);
+    if (argc > 4)
+        rule.fineStepMag = std::atof(argv[4]);
+    if (argc > 5)
+        rule.coarseReversals = std::atoi(argv[5]);
+    if (blocks < 2 || rule.windows < 1 || rule.coarseStepMag <= 0 || rule.fineStepMag <= 0
+        || rule.coarseReversals < 0) {
+        std::fprintf(stderr, "usage: velmaris_detection [BLOCKS [WINDOWS [COARSE [FINE "
+                             "[COARSE_REVERSALS]]]]]\n");
         return 2;
     }
-    std::printf("%d blocks of %d windows per observer; start %.1f mag, steps %.1f then %.1f\n",
-                blocks, Detection::WindowsPerBlock, Detection::StartDropMag,
-                Detection::CoarseStepMag, Detection::FineStepMag);
+    std::printf("%d blocks of %d windows per observer; start %.1f mag, steps %.2f until "
+                "reversal %d, then %.2f\n",
+                blocks, rule.windows, Detection::StartDropMag, rule.coarseStepMag,
+                rule.coarseReversals, rule.fineStepMag);
     std::printf("%6s %6s %6s | %7s %7s %7s | %9s %9s\n", "point", "slope", "fa", "bias",
                 "spread", "worst", "notenough", "reversals");
     std::mt19937_64 random(20261209);
@@ -129,7 +142,7 @@ int main(int argc, char **argv)
     for (double point : {0.3, 0.5, 0.7, 1.0, 1.5, 2.0})
         for (double slope : {0.1, 0.2, 0.3})
             for (double fa : {0.02, 0.10, 0.25}) {
-                const Figures f = run({point, slope, fa}, blocks, random);
+                const Figures f = run({point, slope, fa}, rule, blocks, random);
                 std::printf("%6.2f %6.2f %6.2f | %+7.3f %7.3f %7.3f | %8.1f%% %9.2f\n", point,
                             slope, fa, f.bias, f.spread, f.worst, 100.0 * f.notEnough,
                             f.meanReversals);

@@ -116,6 +116,13 @@ PressReading readPresses(std::vector<std::int64_t> presses, bool hasDrop,
     return reading;
 }
 
+Staircase::Staircase(const Rule &rule)
+    : m_coarseStepMag(rule.coarseStepMag)
+    , m_fineStepMag(rule.fineStepMag)
+    , m_coarseReversals(std::size_t(std::max(0, rule.coarseReversals)))
+{
+}
+
 void Staircase::record(bool seen)
 {
     int move = 0;
@@ -133,7 +140,7 @@ void Staircase::record(bool seen)
     if (m_direction != 0 && move != m_direction)
         m_reversals.push_back(m_dropMag);
     m_direction = move;
-    const double step = m_reversals.size() < 2 ? CoarseStepMag : FineStepMag;
+    const double step = m_reversals.size() < m_coarseReversals ? m_coarseStepMag : m_fineStepMag;
     m_dropMag = std::clamp(roundedMag(m_dropMag + move * step), SmallestDropMag, LargestDropMag);
 }
 
@@ -143,12 +150,13 @@ void Staircase::replay(double dropMag, bool seen)
     record(seen);
 }
 
-Threshold thresholdFrom(const std::vector<double> &reversals)
+Threshold thresholdFrom(const std::vector<double> &reversals, int leftOut)
 {
     Threshold threshold;
-    if (reversals.size() <= 2)
+    const std::size_t skipped = std::size_t(std::max(0, leftOut));
+    if (reversals.size() <= skipped)
         return threshold;
-    const std::vector<double> used(reversals.begin() + 2, reversals.end());
+    const std::vector<double> used(reversals.begin() + std::ptrdiff_t(skipped), reversals.end());
     threshold.reversalsUsed = int(used.size());
     threshold.enough = used.size() >= 4;
     double sum = 0;
@@ -164,8 +172,11 @@ Threshold thresholdFrom(const std::vector<double> &reversals)
     return threshold;
 }
 
-Block::Block(std::uint64_t seed, std::int64_t startUtcMs)
-    : m_startUtcMs(startUtcMs), m_plan(planWindows(seed))
+Block::Block(std::uint64_t seed, std::int64_t startUtcMs, const Rule &rule)
+    : m_startUtcMs(startUtcMs)
+    , m_rule(rule)
+    , m_plan(planWindows(seed, rule.windows))
+    , m_staircase(rule)
 {
 }
 
@@ -367,7 +378,7 @@ QByteArray recordLine(std::int64_t blockStartUtcMs, const WindowOutcome &outcome
         if (outcome.seen && outcome.reactionS)
             line += QByteArray::number(*outcome.reactionS, 'f', 3);
     } else {
-        line += ",,";
+        line += ",,,"; // no drop, start, answer nor reaction
     }
     return line + ',' + QByteArray::number(outcome.falseAlarms) + ',' + QByteArray::number(eclat)
            + ',' + QByteArray::number(scintillation) + ',' + QByteArray::number(fadeMs);

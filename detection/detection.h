@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -35,6 +36,18 @@ constexpr double CoarseStepMag = 0.4;
 constexpr double FineStepMag = 0.1;
 constexpr double SmallestDropMag = 0.1;
 constexpr double LargestDropMag = 3.0;
+
+/// A block's length and its staircase's steps. The program runs the
+/// defaults; the bench measures others against them.
+struct Rule
+{
+    int windows = WindowsPerBlock;
+    double coarseStepMag = CoarseStepMag;
+    double fineStepMag = FineStepMag;
+    /// The fine step from this reversal on; the threshold leaves out the
+    /// reversals before it.
+    int coarseReversals = 2;
+};
 
 /// What one window holds before it is shown.
 struct WindowPlan
@@ -85,6 +98,9 @@ PressReading readPresses(std::vector<std::int64_t> presses, bool hasDrop,
 class Staircase
 {
 public:
+    Staircase() = default;
+    explicit Staircase(const Rule &rule);
+
     double dropMag() const { return m_dropMag; }
     /// Records the answer to a window with a drop at dropMag(): two hits in
     /// a row step down, a miss steps up (CoarseStepMag until the second
@@ -99,6 +115,9 @@ public:
 
 private:
     double m_dropMag = StartDropMag;
+    double m_coarseStepMag = CoarseStepMag;
+    double m_fineStepMag = FineStepMag;
+    std::size_t m_coarseReversals = 2;
     int m_hitsInRow = 0;
     int m_direction = 0; ///< -1 going down, +1 going up, 0 not yet
     std::vector<double> m_reversals;
@@ -112,14 +131,16 @@ struct Threshold
     double meanMag = 0;     ///< mean drop at the reversals after the first two
     double sigmaMag = 0;    ///< their standard deviation
 };
-Threshold thresholdFrom(const std::vector<double> &reversals);
+/// The mean and standard deviation of the reversals after the first
+/// leftOut ones; enough with four of them at least.
+Threshold thresholdFrom(const std::vector<double> &reversals, int leftOut = 2);
 
 /// One block as it runs: the windows' plan, the presses classified, the
 /// staircase moved at each window's end.
 class Block
 {
 public:
-    Block(std::uint64_t seed, std::int64_t startUtcMs);
+    Block(std::uint64_t seed, std::int64_t startUtcMs, const Rule &rule = Rule());
 
     std::int64_t startUtcMs() const { return m_startUtcMs; }
     int windowCount() const { return int(m_plan.size()); }
@@ -145,10 +166,14 @@ public:
 
     const std::vector<WindowOutcome> &outcomes() const { return m_outcomes; }
     const Staircase &staircase() const { return m_staircase; }
-    Threshold threshold() const { return thresholdFrom(m_staircase.reversals()); }
+    Threshold threshold() const
+    {
+        return thresholdFrom(m_staircase.reversals(), m_rule.coarseReversals);
+    }
 
 private:
     std::int64_t m_startUtcMs;
+    Rule m_rule;
     std::vector<WindowPlan> m_plan;
     Staircase m_staircase;
     std::vector<WindowOutcome> m_outcomes;
