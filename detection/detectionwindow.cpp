@@ -284,7 +284,7 @@ void DetectionWindow::showResults()
                              ? QStringLiteral("Appuyez sur Espace, ou cliquez sur l'étoile, "
                                               "à chaque baisse de son éclat.")
                              : Detection::resultLines(figures).join(QLatin1Char('\n'));
-    ui.resultsLabel->setText(text);
+    setLabelText(ui.resultsLabel, text);
     const Detection::StaircaseChartData data = Detection::chartData(outcomes, threshold);
     ui.chart->setAccessibleDescription(Detection::chartSummary(figures, data));
     if (!m_chart) {

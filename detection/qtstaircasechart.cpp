@@ -66,7 +66,7 @@ QtStaircaseChart::QtStaircaseChart(QWidget *place)
                      SeenColour, 8);
     m_missed = scatter(QStringLiteral("Manquée"), QScatterSeries::MarkerShapeRectangle,
                        Qt::white, MissedColour, 8);
-    // Windows without a drop lie on the axis; false alarms along the top.
+    // Windows without a drop lie along the bottom; false alarms along the top.
     m_withoutDrop = scatter(QStringLiteral("Sans chute"), QScatterSeries::MarkerShapeTriangle,
                             Qt::white, QuietColour, 8);
     m_falseAlarms = scatter(QStringLiteral("Fausse alerte"), QScatterSeries::MarkerShapeStar,
@@ -118,7 +118,7 @@ void QtStaircaseChart::show(const Detection::StaircaseChartData &data)
     m_missed->replace(data.missed);
     QList<QPointF> quiet, alarms;
     for (const int window : data.withoutDrop)
-        quiet.append(QPointF(window, 0.0));
+        quiet.append(QPointF(window, 0.15));
     for (const int window : data.falseAlarms)
         alarms.append(QPointF(window, top - 0.1));
     m_withoutDrop->replace(quiet);
