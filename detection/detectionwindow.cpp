@@ -40,8 +40,10 @@ DetectionWindow::DetectionWindow(const KeptConditions &conditions)
 
     m_steps.setSingleShot(true);
     m_steps.setTimerType(Qt::PreciseTimer);
+    // A step that fails ends the block, once: a log that cannot be written
+    // has said so already.
     connect(&m_steps, &QTimer::timeout, this, [this] {
-        if (!runGuarded([this] { step(); }))
+        if (!runGuarded([this] { step(); }) && m_block)
             runGuarded([this] { endBlock(); });
     });
     bind(ui.startButton, &QPushButton::clicked, &DetectionWindow::startClicked);

@@ -10,6 +10,8 @@
 #include "main_window/unit1vars.h"
 #include "program/application.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -22,6 +24,12 @@ std::int64_t fakeSteady()
 
 constexpr std::int64_t Second = 1'000'000'000;
 
+// Ten seconds on at each reading: every step of a block is due at once.
+std::int64_t hastySteady()
+{
+    return fakeNow += 10 * Second;
+}
+
 } // namespace
 
 class TestDetectionWindow : public QObject
@@ -32,6 +40,7 @@ private slots:
     void dropLevels_data();
     void dropLevels();
     void blockAndTrialExcludeEachOther();
+    void unwrittenLinesKept();
 };
 
 void TestDetectionWindow::dropLevels_data()
@@ -104,6 +113,39 @@ void TestDetectionWindow::blockAndTrialExcludeEachOther()
     QVERIFY(!window->blockRunning());
     QCOMPARE(begin->text(), QStringLiteral("Commencer"));
     QVERIFY(Form1->ui.Button2->isEnabled());
+}
+
+void TestDetectionWindow::unwrittenLinesKept()
+{
+    ProgramFixture program;
+    // The steady clock runs ahead of every step: the block's 40 windows
+    // follow one another without waiting.
+    Clock::setSources(nullptr, hastySteady);
+    fakeNow = 1000 * Second;
+    // A folder where the log would be: no line can be written.
+    QVERIFY(QDir(program.dir()).mkdir(QStringLiteral("detection.csv")));
+    DetectionWindow *window = detectionWindow();
+    window->setLogged(true);
+    window->showForm();
+    QTest::mouseClick(window->ui.startButton, Qt::LeftButton);
+    QTRY_VERIFY(!window->blockRunning());
+    Clock::setSources(nullptr, nullptr);
+    QCOMPARE(reportedErrors().size(), 1);
+    QVERIFY2(reportedErrors().front().contains(QStringLiteral("\"detection.csv\"")),
+             qPrintable(reportedErrors().front()));
+    QCOMPARE(window->unwrittenLines(), 40);
+    // Kept, and written at the next try.
+    QVERIFY(QDir(program.dir()).rmdir(QStringLiteral("detection.csv")));
+    window->endBlock();
+    QCOMPARE(window->unwrittenLines(), 0);
+    QFile log(program.path(QStringLiteral("detection.csv")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = log.readAll().split('\n');
+    // The header, 40 lines, and nothing after the last line break.
+    QCOMPARE(lines.size(), 42);
+    QVERIFY(lines.front().startsWith("seance,fenetre,"));
+    QVERIFY(lines[40].contains(",40,"));
+    QVERIFY(lines.back().isEmpty());
 }
 
 QTEST_MAIN(TestDetectionWindow)
