@@ -2,7 +2,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 //
 // How well a block of the detection exercise finds an observer's threshold:
-// velmaris_detection [BLOCKS] (default 1000 per observer). Simulated
+// velmaris_detection [BLOCKS [WINDOWS [COARSE [FINE [COARSE_REVERSALS]]]]]
+// (default 1000 blocks per observer, and the program's rule); or
+// velmaris_detection log BLOCKS: the log reader's time on that many
+// blocks. Simulated
 // observers answer whole blocks through Detection::Block, the class the
 // window uses, with the screen's frames and the presses timed as the
 // window tells them. Each observer sees a drop of m magnitudes with the
@@ -11,17 +14,22 @@
 // puts a press in a given fraction of the windows without a drop; such a
 // press can fall in a drop's answer interval and count as a hit. Its true
 // 70.7 % point is the drop that gives a hit 70.7 % of the time, lapses and
-// chance hits included: mu is set from it. For each observer the bench
+// chance hits included: mu is set from it. The scale s is a share of the
+// point (a drop of nothing is not seen); fixed scales follow as a stress
+// case. For each observer the bench
 // prints the bias (mean threshold minus the true point) and the spread
 // (standard deviation) of the thresholds of the blocks with enough
 // reversals, the largest error, and the share of blocks without enough.
 #include "detection/detection.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -111,10 +119,70 @@ Figures run(const Observer &observer, const Detection::Rule &rule, int blocks,
     return figures;
 }
 
+void table(const char *title, const Detection::Rule &rule, int blocks, std::mt19937_64 &random,
+           std::initializer_list<double> slopes, bool shareOfPoint)
+{
+    std::printf("\n%s\n%6s %6s %6s | %7s %7s %7s | %9s %9s\n", title, "point", "s", "fa",
+                "bias", "spread", "worst", "notenough", "reversals");
+    double worstBias = 0, worstSpread = 0, worstNotEnough = 0;
+    for (double point : {0.3, 0.5, 0.7, 1.0, 1.5, 2.0})
+        for (double given : slopes)
+            for (double fa : {0.02, 0.10, 0.25}) {
+                const double slope = shareOfPoint ? given * point : given;
+                const Figures f = run({point, slope, fa}, rule, blocks, random);
+                std::printf("%6.2f %6.3f %6.2f | %+7.3f %7.3f %7.3f | %8.1f%% %9.2f\n", point,
+                            slope, fa, f.bias, f.spread, f.worst, 100.0 * f.notEnough,
+                            f.meanReversals);
+                worstBias = std::max(worstBias, std::fabs(f.bias));
+                worstSpread = std::max(worstSpread, f.spread);
+                worstNotEnough = std::max(worstNotEnough, f.notEnough);
+            }
+    std::printf("largest |bias| %.3f mag, largest spread %.3f mag, most blocks without enough "
+                "reversals %.1f%%\n",
+                worstBias, worstSpread, 100.0 * worstNotEnough);
+}
+
+// How long the log's reader takes on a log of the given number of blocks,
+// written as the program writes it.
+int timeReading(int blocks)
+{
+    std::mt19937_64 random(7);
+    QByteArray log = QByteArray(Detection::Log::HeaderLine) + "\r\n";
+    const std::int64_t first = 1767261600000; // 2026-01-01 10:00 UTC
+    for (int b = 0; b < blocks; ++b) {
+        const std::int64_t start = first + std::int64_t(b) * 3'600'000;
+        Detection::Block block(random(), start);
+        while (!block.finished()) {
+            const Detection::WindowPlan plan = block.plan();
+            if (plan.hasDrop && random() % 3 != 0)
+                block.press(plan.dropStartMs + 450);
+            const std::int64_t windowStart = start + block.current() * Detection::WindowMs;
+            log += Detection::Log::recordLine(start, block.finishWindow(windowStart), 3, 2, 120)
+                   + "\r\n";
+        }
+    }
+    std::vector<double> times;
+    std::size_t read = 0;
+    for (int round = 0; round < 5; ++round) {
+        const auto begin = std::chrono::steady_clock::now();
+        read = Detection::Log::readBlocks(log).size();
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin)
+                .count());
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("%d blocks, %lld lines, %.1f MB: %zu read, median %.1f ms (%.1f to %.1f)\n",
+                blocks, (long long)blocks * Detection::WindowsPerBlock, log.size() / 1e6, read,
+                times[2], times.front(), times.back());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc > 2 && std::string(argv[1]) == "log")
+        return timeReading(std::atoi(argv[2]));
     const int blocks = argc > 1 ? std::atoi(argv[1]) : 1000;
     Detection::Rule rule;
     if (argc > 2)
@@ -135,23 +203,12 @@ int main(int argc, char **argv)
                 "reversal %d, then %.2f\n",
                 blocks, rule.windows, Detection::StartDropMag, rule.coarseStepMag,
                 rule.coarseReversals, rule.fineStepMag);
-    std::printf("%6s %6s %6s | %7s %7s %7s | %9s %9s\n", "point", "slope", "fa", "bias",
-                "spread", "worst", "notenough", "reversals");
     std::mt19937_64 random(20261209);
-    double worstBias = 0, worstSpread = 0, worstNotEnough = 0;
-    for (double point : {0.3, 0.5, 0.7, 1.0, 1.5, 2.0})
-        for (double slope : {0.1, 0.2, 0.3})
-            for (double fa : {0.02, 0.10, 0.25}) {
-                const Figures f = run({point, slope, fa}, rule, blocks, random);
-                std::printf("%6.2f %6.2f %6.2f | %+7.3f %7.3f %7.3f | %8.1f%% %9.2f\n", point,
-                            slope, fa, f.bias, f.spread, f.worst, 100.0 * f.notEnough,
-                            f.meanReversals);
-                worstBias = std::max(worstBias, std::fabs(f.bias));
-                worstSpread = std::max(worstSpread, f.spread);
-                worstNotEnough = std::max(worstNotEnough, f.notEnough);
-            }
-    std::printf("largest |bias| %.3f mag, largest spread %.3f mag, most blocks without enough "
-                "reversals %.1f%%\n",
-                worstBias, worstSpread, 100.0 * worstNotEnough);
+    // The observers the goal is for: a drop of nothing is not seen, so the
+    // logistic's scale s is a share of the point (s = point / 4 sees no
+    // drop 3 % of the time); a fixed s, the stress case after them, gives
+    // the observers with a low point a sight of drops that are hardly any.
+    table("s a share of the point", rule, blocks, random, {0.10, 0.175, 0.25}, true);
+    table("s fixed (stress case)", rule, blocks, random, {0.1, 0.2, 0.3}, false);
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <utility>
 
@@ -274,51 +275,82 @@ QByteArray utcText(std::int64_t msSinceEpoch, bool withMilliseconds)
 }
 
 constexpr int FieldCount = 11;
+// Far beyond any block (40 windows, some 60 groups of presses in a window
+// at most): a block's sums stay far within an int whatever a damaged log
+// holds.
+constexpr int MostWindows = 1000;
+constexpr int MostFalseAlarms = 1000;
 enum Column { Seance, Fenetre, DateUtc, Chute, Debut, Vu, Reaction, Fausses, Eclat, Scint, Fondu };
 
-bool allDigits(const QByteArray &text)
+// A stretch of the log's text, read in place.
+struct Field
 {
-    return !text.isEmpty() && text.size() <= 9
-           && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
+    const char *begin = nullptr;
+    const char *end = nullptr;
+    int size() const { return int(end - begin); }
+    bool is(const char *text) const
+    {
+        return size() == int(std::strlen(text)) && std::memcmp(begin, text, std::size_t(size())) == 0;
+    }
+};
 
-bool readCount(const QByteArray &text, int &value)
+// One to nine digits: a count far beyond any in the log, and no overflow.
+bool readCount(const Field &field, int &value)
 {
-    if (!allDigits(text))
+    if (field.size() < 1 || field.size() > 9)
         return false;
-    value = text.toInt();
+    value = 0;
+    for (const char *p = field.begin; p < field.end; ++p) {
+        if (*p < '0' || *p > '9')
+            return false;
+        value = value * 10 + (*p - '0');
+    }
     return true;
 }
 
 // Digits, and a point with digits after them, as the log writes them.
-bool readDecimal(const QByteArray &text, double &value)
+bool readDecimal(const Field &field, double &value)
 {
-    const int point = text.indexOf('.');
-    if (point < 0 ? !allDigits(text)
-                  : !allDigits(text.left(point)) || !allDigits(text.mid(point + 1)))
+    const char *point = static_cast<const char *>(std::memchr(field.begin, '.', std::size_t(field.size())));
+    int units = 0, fraction = 0;
+    if (!readCount({field.begin, point ? point : field.end}, units)
+        || (point && !readCount({point + 1, field.end}, fraction)))
         return false;
-    bool ok = false;
-    value = text.toDouble(&ok);
-    return ok;
+    double scale = 1;
+    for (int i = point ? int(field.end - point - 1) : 0; i > 0; --i)
+        scale *= 10;
+    value = (units * scale + fraction) / scale;
+    return true;
+}
+
+int digitsAt(const char *text, int count)
+{
+    int value = 0;
+    for (int i = 0; i < count; ++i)
+        value = value * 10 + (text[i] - '0');
+    return value;
 }
 
 // "YYYY-MM-DD HH:MM:SS", and ".mmm" after it where asked: UTC ms since 1970.
-bool readUtc(const QByteArray &text, bool withMilliseconds, std::int64_t &ms)
+bool readUtc(const Field &field, bool withMilliseconds, std::int64_t &ms)
 {
-    if (text.size() != (withMilliseconds ? 23 : 19))
+    if (field.size() != (withMilliseconds ? 23 : 19))
         return false;
-    for (int i = 0; i < text.size(); ++i) {
+    const char *t = field.begin;
+    for (int i = 0; i < field.size(); ++i) {
         const char expected = i == 4 || i == 7 ? '-' : i == 10 ? ' ' : i == 13 || i == 16 ? ':'
                                                                     : i == 19 ? '.' : '0';
-        if (expected == '0' ? text[i] < '0' || text[i] > '9' : text[i] != expected)
+        if (expected == '0' ? t[i] < '0' || t[i] > '9' : t[i] != expected)
             return false;
     }
-    const QDate date(text.left(4).toInt(), text.mid(5, 2).toInt(), text.mid(8, 2).toInt());
-    const QTime time(text.mid(11, 2).toInt(), text.mid(14, 2).toInt(), text.mid(17, 2).toInt(),
-                     withMilliseconds ? text.mid(20, 3).toInt() : 0);
-    if (!date.isValid() || !time.isValid())
+    const int year = digitsAt(t, 4), month = digitsAt(t + 5, 2), day = digitsAt(t + 8, 2);
+    const int hour = digitsAt(t + 11, 2), minute = digitsAt(t + 14, 2), second = digitsAt(t + 17, 2);
+    if (!QDate::isValid(year, month, day) || hour > 23 || minute > 59 || second > 59)
         return false;
-    ms = QDateTime(date, time, Qt::UTC).toMSecsSinceEpoch();
+    constexpr std::int64_t Epoch = 2440588; // the Julian day of 1970-01-01
+    const std::int64_t days = QDate(year, month, day).toJulianDay() - Epoch;
+    ms = ((days * 24 + hour) * 60 + minute) * 60000 + second * 1000
+         + (withMilliseconds ? digitsAt(t + 20, 3) : 0);
     return true;
 }
 
@@ -328,32 +360,39 @@ struct LoggedWindow
     int eclat = 0, scintillation = 0, fadeMs = 0;
 };
 
-bool readLine(const QByteArray &line, QByteArray &seance, LoggedWindow &window)
+bool readLine(const Field &line, Field &seance, LoggedWindow &window)
 {
-    const QList<QByteArray> fields = line.split(',');
-    if (fields.size() != FieldCount)
-        return false;
+    Field fields[FieldCount];
+    const char *p = line.begin;
+    for (int i = 0; i < FieldCount; ++i) {
+        const char *comma = static_cast<const char *>(std::memchr(p, ',', std::size_t(line.end - p)));
+        if ((comma == nullptr) != (i == FieldCount - 1))
+            return false; // a field short, or one more
+        fields[i] = {p, comma ? comma : line.end};
+        p = comma + 1;
+    }
     std::int64_t blockStart = 0;
     WindowOutcome &outcome = window.outcome;
     if (!readUtc(fields[Seance], false, blockStart) || !readCount(fields[Fenetre], outcome.window)
-        || outcome.window < 1 || !readUtc(fields[DateUtc], true, outcome.startUtcMs)
-        || !readCount(fields[Fausses], outcome.falseAlarms)
+        || outcome.window < 1 || outcome.window > MostWindows
+        || !readUtc(fields[DateUtc], true, outcome.startUtcMs)
+        || !readCount(fields[Fausses], outcome.falseAlarms) || outcome.falseAlarms > MostFalseAlarms
         || !readCount(fields[Eclat], window.eclat)
         || !readCount(fields[Scint], window.scintillation)
         || !readCount(fields[Fondu], window.fadeMs))
         return false;
     seance = fields[Seance];
-    outcome.hasDrop = !fields[Chute].isEmpty();
+    outcome.hasDrop = fields[Chute].size() > 0;
     if (!outcome.hasDrop) {
         // Nothing to see: neither a start, an answer nor a reaction.
-        return fields[Debut].isEmpty() && fields[Vu].isEmpty() && fields[Reaction].isEmpty();
+        return fields[Debut].size() == 0 && fields[Vu].size() == 0 && fields[Reaction].size() == 0;
     }
     double firstS = 0;
     if (!readDecimal(fields[Chute], outcome.dropMag) || !readDecimal(fields[Debut], firstS)
-        || (fields[Vu] != "0" && fields[Vu] != "1"))
+        || !(fields[Vu].is("0") || fields[Vu].is("1")))
         return false;
     outcome.dropFirstFrameMs = std::llround(firstS * 1000.0);
-    outcome.seen = fields[Vu] == "1";
+    outcome.seen = fields[Vu].is("1");
     if (outcome.seen) {
         double reaction = 0;
         if (!readDecimal(fields[Reaction], reaction))
@@ -361,7 +400,7 @@ bool readLine(const QByteArray &line, QByteArray &seance, LoggedWindow &window)
         outcome.reactionS = reaction;
         return true;
     }
-    return fields[Reaction].isEmpty();
+    return fields[Reaction].size() == 0;
 }
 
 } // namespace
@@ -386,30 +425,41 @@ QByteArray recordLine(std::int64_t blockStartUtcMs, const WindowOutcome &outcome
 
 std::vector<LoggedBlock> readBlocks(const QByteArray &text)
 {
-    std::vector<QByteArray> order;
-    std::map<QByteArray, std::map<int, LoggedWindow>> windows;
-    for (QByteArray line : text.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.startsWith("\xEF\xBB\xBF"))
-            line.remove(0, 3);
-        QByteArray seance;
+    // Each block's windows by number, in the order of the blocks' first
+    // lines; a block's lines follow each other, so the last is tried first.
+    std::vector<std::pair<QByteArray, std::map<int, LoggedWindow>>> found;
+    std::map<QByteArray, std::size_t> places;
+    const char *p = text.constData();
+    const char *const end = p + text.size();
+    while (p < end) {
+        const char *newline = static_cast<const char *>(std::memchr(p, '\n', std::size_t(end - p)));
+        Field line{p, newline ? newline : end};
+        p = newline ? newline + 1 : end;
+        if (line.size() > 0 && line.end[-1] == '\r')
+            --line.end;
+        if (line.size() >= 3 && std::memcmp(line.begin, "\xEF\xBB\xBF", 3) == 0)
+            line.begin += 3;
+        Field seance;
         LoggedWindow window;
         if (!readLine(line, seance, window))
             continue;
-        auto found = windows.find(seance);
-        if (found == windows.end()) {
-            order.push_back(seance);
-            found = windows.emplace(seance, std::map<int, LoggedWindow>()).first;
+        const QByteArray key(seance.begin, seance.size());
+        std::size_t place = found.size();
+        if (!found.empty() && found.back().first == key) {
+            place = found.size() - 1;
+        } else {
+            const auto known = places.emplace(key, found.size());
+            place = known.first->second;
+            if (known.second)
+                found.emplace_back(key, std::map<int, LoggedWindow>());
         }
-        found->second.emplace(window.outcome.window, window);
+        found[place].second.emplace(window.outcome.window, window);
     }
     std::vector<LoggedBlock> blocks;
-    for (const QByteArray &seance : order) {
-        const std::map<int, LoggedWindow> &lines = windows[seance];
+    for (const auto &[seance, lines] : found) {
         LoggedBlock block;
         std::int64_t startMs = 0;
-        readUtc(seance, false, startMs);
+        readUtc({seance.constData(), seance.constData() + seance.size()}, false, startMs);
         block.startUtcSeconds = startMs / 1000;
         const LoggedWindow &first = lines.begin()->second;
         block.eclat = first.eclat;
