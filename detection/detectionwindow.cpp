@@ -181,6 +181,7 @@ void DetectionWindow::step()
         m_star->showEdge(Clock::steadyNanoseconds());
         const std::int64_t shown = Clock::steadyNanoseconds();
         const std::int64_t fromStart = (shown - m_windowStartSteady) / NsPerMs;
+        emit dropFrameShown(shown, m_phase == Phase::BeforeDrop);
         if (m_phase == Phase::BeforeDrop) {
             m_block->dropStarted(fromStart);
             m_dropFirstFrame = shown;

@@ -48,6 +48,10 @@ public:
 
 signals:
     void blockRunningChanged(bool running);
+    /// A drop's first frame (first) or its return's frame was put on the
+    /// screen; steadyReading is the clock read right after, the time the
+    /// block counts from.
+    void dropFrameShown(qint64 steadyReading, bool first);
 
 protected:
     void formClose() override;
