@@ -35,8 +35,12 @@ DetectionWindow::DetectionWindow(const KeptConditions &conditions)
     ui.field->setAccessibleName(QStringLiteral("Champ d'étoile de la détection"));
     ui.chart->setAccessibleName(QStringLiteral("Chute par fenêtre"));
     m_star = new DropStar(ui.field, this);
-    m_star->start(conditions.forTrial());
-    m_star->stop();
+    showIdleStar();
+    // Between blocks the star shows the conditions as they are set.
+    connect(&conditions, &KeptConditions::changed, this, [this] {
+        if (!m_block)
+            showIdleStar();
+    });
 
     m_steps.setSingleShot(true);
     m_steps.setTimerType(Qt::PreciseTimer);
@@ -61,6 +65,12 @@ DetectionWindow::DetectionWindow(const KeptConditions &conditions)
 }
 
 DetectionWindow::~DetectionWindow() = default;
+
+void DetectionWindow::showIdleStar()
+{
+    m_star->start(m_conditions.forTrial());
+    m_star->stop();
+}
 
 void DetectionWindow::readEarlierBlocks()
 {

@@ -74,6 +74,8 @@ private:
     void showResults();
     void showStartButton();
     void showProgress();
+    /// The steady star, at the kept conditions' light.
+    void showIdleStar();
 
     enum class Phase { BeforeDrop, InDrop, AfterDrop };
 
