@@ -57,22 +57,65 @@ double logistic(double x)
     return 1.0 / (1.0 + std::exp(-x));
 }
 
+// An observer's presses in one window: false alarms at random over the
+// window, and a press at its reaction after the drop's first frame when the
+// drop of m magnitudes is seen.
+class Simulated
+{
+public:
+    explicit Simulated(const Observer &observer) : m_slope(observer.slope)
+    {
+        // False alarms: a Poisson process over the window's 6 s.
+        const double alarmsPerMs =
+            -std::log(1.0 - observer.falseAlarmShare) / double(Detection::WindowMs);
+        m_nextAlarm = std::exponential_distribution<double>(alarmsPerMs);
+        // A hit's chance from a false alarm alone, in the answer interval.
+        const double answerMs = double(Detection::DropMs - FrameMs + Detection::HitAfterLastMs
+                                       - Detection::HitFromMs);
+        const double chance = 1.0 - std::exp(-alarmsPerMs * answerMs);
+        // (1 - chance) x (1 - lapse) x L + chance gives the target at the true point.
+        const double seenShare = (Target - chance) / ((1.0 - chance) * (1.0 - Lapse));
+        m_mu = observer.truePoint - observer.slope * std::log(seenShare / (1.0 - seenShare));
+    }
+
+    std::vector<std::int64_t> presses(bool hasDrop, std::int64_t firstFrameMs, double m,
+                                      std::mt19937_64 &random)
+    {
+        std::vector<std::int64_t> times;
+        for (double t = m_nextAlarm(random); t < double(Detection::WindowMs); t += m_nextAlarm(random))
+            times.push_back(std::int64_t(t));
+        if (hasDrop && m_unit(random) >= Lapse && m_unit(random) < logistic((m - m_mu) / m_slope))
+            times.push_back(firstFrameMs + std::int64_t(m_reaction(random) * 1000.0));
+        return times;
+    }
+
+private:
+    double m_slope, m_mu = 0;
+    std::exponential_distribution<double> m_nextAlarm;
+    std::uniform_real_distribution<double> m_unit{0.0, 1.0};
+    std::lognormal_distribution<double> m_reaction{std::log(0.40), 0.25};
+};
+
+// The share of hits with every drop at the observer's true point: the
+// model's own check, 0.707 whatever the observer.
+double hitShareAtPoint(const Observer &observer, int windows, std::mt19937_64 &random)
+{
+    Simulated simulated(observer);
+    int hits = 0;
+    for (int w = 0; w < windows; ++w) {
+        const std::int64_t first = 2000;
+        hits += Detection::readPresses(simulated.presses(true, first, observer.truePoint, random),
+                                       true, first, first + Detection::DropMs - FrameMs)
+                    .seen;
+    }
+    return double(hits) / windows;
+}
+
 Figures run(const Observer &observer, const Detection::Rule &rule, int blocks,
             std::mt19937_64 &random)
 {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    // False alarms: a Poisson process over the window's 6 s.
-    const double alarmsPerMs = -std::log(1.0 - observer.falseAlarmShare) / double(Detection::WindowMs);
-    std::exponential_distribution<double> nextAlarm(alarmsPerMs);
-    // A hit's chance from a false alarm alone, in the answer interval.
-    const double answerMs = double(Detection::DropMs - FrameMs + Detection::HitAfterLastMs
-                                   - Detection::HitFromMs);
-    const double chance = 1.0 - std::exp(-alarmsPerMs * answerMs);
-    // (1 - chance) x (1 - lapse) x L + chance gives the target at the true point.
-    const double seenShare = (Target - chance) / ((1.0 - chance) * (1.0 - Lapse));
-    const double mu = observer.truePoint - observer.slope * std::log(seenShare / (1.0 - seenShare));
-    std::lognormal_distribution<double> reaction(std::log(0.40), 0.25);
-
+    Simulated simulated(observer);
     std::vector<double> thresholds;
     int notEnough = 0;
     long reversals = 0;
@@ -80,18 +123,13 @@ Figures run(const Observer &observer, const Detection::Rule &rule, int blocks,
         Detection::Block block(random(), 0, rule);
         while (!block.finished()) {
             const Detection::WindowPlan plan = block.plan();
-            for (double t = nextAlarm(random); t < double(Detection::WindowMs); t += nextAlarm(random))
-                block.press(std::int64_t(t));
+            const std::int64_t first = plan.dropStartMs + std::int64_t(unit(random) * FrameMs);
             if (plan.hasDrop) {
-                const std::int64_t first =
-                    plan.dropStartMs + std::int64_t(unit(random) * FrameMs);
-                const std::int64_t last = first + Detection::DropMs - FrameMs;
                 block.dropStarted(first);
-                block.dropEnded(last);
-                const double m = block.dropMag();
-                if (unit(random) >= Lapse && unit(random) < logistic((m - mu) / observer.slope))
-                    block.press(first + std::int64_t(reaction(random) * 1000.0));
+                block.dropEnded(first + Detection::DropMs - FrameMs);
             }
+            for (std::int64_t press : simulated.presses(plan.hasDrop, first, block.dropMag(), random))
+                block.press(press);
             block.finishWindow(0);
         }
         const Detection::Threshold threshold = block.threshold();
@@ -208,6 +246,15 @@ int main(int argc, char **argv)
     // logistic's scale s is a share of the point (s = point / 4 sees no
     // drop 3 % of the time); a fixed s, the stress case after them, gives
     // the observers with a low point a sight of drops that are hardly any.
+    double lowest = 1, highest = 0;
+    for (double point : {0.3, 2.0})
+        for (double fa : {0.02, 0.25}) {
+            const double share = hitShareAtPoint({point, point / 4, fa}, 200000, random);
+            lowest = std::min(lowest, share);
+            highest = std::max(highest, share);
+        }
+    std::printf("the model's check: hits at the true point %.4f to %.4f of 200,000 windows\n",
+                lowest, highest);
     table("s a share of the point", rule, blocks, random, {0.10, 0.175, 0.25}, true);
     table("s fixed (stress case)", rule, blocks, random, {0.1, 0.2, 0.3}, false);
     return 0;

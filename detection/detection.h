@@ -63,7 +63,9 @@ struct WindowPlan
 /// rounded to the nearest, so 8 of 40), their places drawn uniformly among
 /// those that never put more than two in a row; each drop's start uniform
 /// in EarliestDropMs..LatestDropMs, to the millisecond. The same seed gives
-/// the same windows; the program's own random source is left alone.
+/// the same windows; the program's own random source is left alone. At most
+/// MostPlannedWindows windows.
+constexpr int MostPlannedWindows = 1000;
 std::vector<WindowPlan> planWindows(std::uint64_t seed, int count = WindowsPerBlock);
 
 /// The star's light during a drop of dropMag magnitudes, as a factor on
