@@ -28,6 +28,7 @@ add_library(velmaris_core STATIC
     ${VELMARIS_TOP}/conditions/fade.cpp ${VELMARIS_TOP}/conditions/fade.h
     ${VELMARIS_TOP}/conditions/pips.cpp ${VELMARIS_TOP}/conditions/pips.h
     ${VELMARIS_TOP}/detection/detection.cpp ${VELMARIS_TOP}/detection/detection.h
+    ${VELMARIS_TOP}/detection/results.cpp ${VELMARIS_TOP}/detection/results.h
 )
 # The run and the kept conditions tell the windows of their changes.
 set_target_properties(velmaris_core PROPERTIES AUTOMOC ON)

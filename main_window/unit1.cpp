@@ -47,6 +47,7 @@ TForm1::TForm1(Reactions::Run &run, const KeptConditions &conditions)
     bind(ui.Label7, &ClickLabel::clicked, &TForm1::Label7Click);
     bind(ui.ButtonReactions, &QPushButton::clicked, &TForm1::ButtonReactionsClick);
     bind(ui.ButtonConditions, &QPushButton::clicked, &TForm1::ButtonConditionsClick);
+    bind(ui.ButtonDetection, &QPushButton::clicked, &TForm1::ButtonDetectionClick);
     connect(ui.Image1, &StarImage::topped, this,
             [this](qint64 reading) { runGuarded([&] { Image1Top(reading); }); });
     m_topsWait.setSingleShot(true);
@@ -100,6 +101,7 @@ void TForm1::ButtonOnYvaClick(QObject *)
     // star's return.
     ui.Image1->setFocus();
     ui.Button2->setEnabled(false);
+    setTrialRunning(true);
     ui.Image1->computeGeometry();
     ui.Image1->eraseField();
     m_conditions->start(conditions);
@@ -134,6 +136,7 @@ void TForm1::Timer1Timer2(QObject *)
     showEdgeNow();
     setOnTimer(&TForm1::Timer1Timer);
     ui.Button2->setEnabled(true);
+    setTrialRunning(false);
 
     // The duration comes from the monotonic clock, read at the same moments
     // as the wall-clock instants: a step of the wall clock does not bend it.
@@ -261,6 +264,27 @@ void TForm1::ButtonConditionsClick(QObject *)
     emit conditionsWanted();
 }
 
+void TForm1::ButtonDetectionClick(QObject *)
+{
+    emit detectionWanted();
+}
+
+void TForm1::setDetectionRunning(bool running)
+{
+    m_detectionRunning = running;
+    // No trial runs during a block: the button has no trial's state to keep.
+    if (!m_trialRunning)
+        ui.Button2->setEnabled(!running);
+}
+
+void TForm1::setTrialRunning(bool running)
+{
+    if (running == m_trialRunning)
+        return;
+    m_trialRunning = running;
+    emit trialRunningChanged(running);
+}
+
 void TForm1::showReactionsButton()
 {
     ui.ButtonReactions->setVisible(true);
@@ -355,7 +379,8 @@ void TForm1::returnToIdle()
     Timer1->stop();
     m_conditions->stop();
     setOnTimer(&TForm1::Timer1Timer);
-    ui.Button2->setEnabled(true);
+    ui.Button2->setEnabled(!m_detectionRunning);
+    setTrialRunning(false);
 }
 
 void TForm1::showEdgeNow()

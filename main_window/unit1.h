@@ -40,6 +40,7 @@ public:
     void Label7Click(QObject *Sender);
     void ButtonReactionsClick(QObject *Sender);
     void ButtonConditionsClick(QObject *Sender);
+    void ButtonDetectionClick(QObject *Sender);
     /// A top on the star field, read on the steady clock.
     void Image1Top(qint64 steadyReading);
 
@@ -55,11 +56,19 @@ public:
     void runTimerHandler(TimerHandler handler, QObject *sender);
     /// Shows "Réactions...": there are reactions to see.
     void showReactionsButton();
+    /// Whether a trial runs: from its start to the star's return.
+    bool trialRunning() const { return m_trialRunning; }
+    /// While the detection exercise runs a block, no trial starts.
+    void setDetectionRunning(bool running);
 
 signals:
     /// "Réactions..." or "Conditions..." was pressed.
     void reactionsWanted();
     void conditionsWanted();
+    /// "Détection..." was pressed.
+    void detectionWanted();
+    /// A trial started, or ended with the star's return or cut short.
+    void trialRunningChanged(bool running);
     /// A top was read: Space while the tops are open, or a click on the
     /// star field.
     void topRead(qint64 steadyReading);
@@ -77,6 +86,7 @@ private:
     /// window.
     void showResult(const ResultView &view);
     void returnToIdle();
+    void setTrialRunning(bool running);
     void showEdgeNow();
     void updateImageDescription(bool starShown);
     /// Ends the wait for the trial's tops and writes the reactions log.
@@ -107,6 +117,8 @@ private:
     Reactions::KeyRouting m_keys;
     /// Whether this run's record is in the run log already.
     bool m_runLogged = false;
+    bool m_trialRunning = false;
+    bool m_detectionRunning = false;
 };
 
 extern TForm1 *Form1;

@@ -7,6 +7,7 @@
 #include "conditions/conditionswindow.h"
 #include "conditions/keptconditions.h"
 #include "conditions/secondpips.h"
+#include "detection/detectionwindow.h"
 #include "main_window/unit1.h"
 #include "reactions/reactionslog.h"
 #include "reactions/reactionswindow.h"
@@ -71,6 +72,7 @@ std::unique_ptr<Reactions::Run> run;
 std::unique_ptr<KeptConditions> conditions;
 ReactionsWindow *builtReactions = nullptr;
 ConditionsWindow *builtConditions = nullptr;
+DetectionWindow *builtDetection = nullptr;
 
 } // namespace
 
@@ -111,6 +113,8 @@ void createForms()
                      [] { runGuarded([] { reactionsWindow()->showForm(); }); });
     QObject::connect(Form1, &TForm1::conditionsWanted, Form1,
                      [] { runGuarded([] { conditionsWindow()->showForm(); }); });
+    QObject::connect(Form1, &TForm1::detectionWanted, Form1,
+                     [] { runGuarded([] { detectionWindow()->showForm(); }); });
     // Unticked, the log box drops the reactions lines that could not be
     // written; until then each completed trial tries them again.
     run->setLogged(Form2->logsRun());
@@ -139,6 +143,7 @@ void destroyForms()
     destroyForm(Form4);
     destroyForm(builtReactions);
     destroyForm(builtConditions);
+    destroyForm(builtDetection);
     // What the pips' thread still has to say goes with the conditions.
     SecondPips::output().onOutput(nullptr);
     conditions.reset();
@@ -167,6 +172,29 @@ ConditionsWindow *conditionsWindow()
     if (!builtConditions)
         builtConditions = new ConditionsWindow(*conditions);
     return builtConditions;
+}
+
+DetectionWindow *detectionWindow()
+{
+    if (builtDetection)
+        return builtDetection;
+    builtDetection = new DetectionWindow(*conditions);
+    // Neither a block during a trial nor a trial during a block.
+    builtDetection->setTrialRunning(Form1->trialRunning());
+    QObject::connect(Form1, &TForm1::trialRunningChanged, builtDetection,
+                     &DetectionWindow::setTrialRunning);
+    QObject::connect(builtDetection, &DetectionWindow::blockRunningChanged, Form1,
+                     &TForm1::setDetectionRunning);
+    // The blocks are logged under the settings' log box, as the trials are.
+    builtDetection->setLogged(Form2->logsRun());
+    QObject::connect(Form2, &TForm2::logOptionChanged, builtDetection,
+                     &DetectionWindow::setLogged);
+    return builtDetection;
+}
+
+DetectionWindow *detectionWindowBuilt()
+{
+    return builtDetection;
 }
 
 ReactionsWindow *reactionsWindowBuilt()
@@ -201,6 +229,10 @@ int runVelmaris(QApplication &app)
     // A kill or a logout closes the main window like its close button.
     new CloseOnSignal(Form1);
     app.exec();
+    // A block still running ends with the program: its finished windows
+    // are logged, or the error says which file could not take them.
+    if (builtDetection)
+        runGuarded([] { builtDetection->endBlock(); });
     destroyForms();
     return 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 class ConditionsWindow;
+class DetectionWindow;
 class KeptConditions;
 class QApplication;
 class ReactionsWindow;
@@ -40,6 +41,12 @@ ReactionsWindow *reactionsWindow();
 ConditionsWindow *conditionsWindow();
 ReactionsWindow *reactionsWindowBuilt();
 ConditionsWindow *conditionsWindowBuilt();
+
+/// The detection window, built the first time it is wanted, then told of
+/// the main window's trials and the settings' log box, and the main window
+/// of its blocks; null before, for the ...Built() form.
+DetectionWindow *detectionWindow();
+DetectionWindow *detectionWindowBuilt();
 
 /// The whole run: creates the windows, shows the main window and runs the
 /// event loop until the main window is closed. Returns the exit code: 0

@@ -57,6 +57,11 @@ public:
 /// cannot be loaded.
 std::unique_ptr<Charts> loadCharts(QWidget *trialsPlace, QWidget *runsPlace);
 
+/// The charts' module's entry point of that C name, the module loaded the
+/// first time; throws an Error naming the module or the entry when either
+/// is missing. Every window's charts are built through it.
+void *chartsModuleEntry(const char *name);
+
 } // namespace Reactions
 
 /// The module's one entry point, named by its C name "velmarisNewCharts".

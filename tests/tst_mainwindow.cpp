@@ -159,6 +159,7 @@ void TestMainWindow::controls_data()
     QTest::newRow("statistics") << "ButtonStat" << "Stats..." << false;
     QTest::newRow("reactions") << "ButtonReactions" << "Réactions..." << false;
     QTest::newRow("conditions, always shown") << "ButtonConditions" << "Conditions..." << true;
+    QTest::newRow("detection, always shown") << "ButtonDetection" << "Détection..." << true;
 }
 
 void TestMainWindow::controls()
@@ -259,10 +260,11 @@ void TestMainWindow::focusAndTabOrder()
 {
     QCOMPARE(QApplication::focusWidget(), Form1->ui.Button2);
     // Only the visible, enabled controls take part: start, settings, help,
-    // conditions, and the credit line, the keyboard's way to the licence.
+    // conditions, detection, and the credit line, the keyboard's way to the licence.
     for (QWidget *expected : {static_cast<QWidget *>(Form1->ui.Button3),
                               static_cast<QWidget *>(Form1->ui.Button4),
                               static_cast<QWidget *>(Form1->ui.ButtonConditions),
+                              static_cast<QWidget *>(Form1->ui.ButtonDetection),
                               static_cast<QWidget *>(Form1->ui.Label7),
                               static_cast<QWidget *>(Form1->ui.Button2)}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -280,7 +282,8 @@ void TestMainWindow::focusAndTabOrder()
     const QList<QWidget *> sequence = {Form1->ui.ButtonOK,   Form1->ui.Button2,
                                        Form1->ui.Button3,    Form1->ui.Button4,
                                        Form1->ui.ButtonStat, Form1->ui.ButtonReactions,
-                                       Form1->ui.ButtonConditions, Form1->ui.Label7,
+                                       Form1->ui.ButtonConditions, Form1->ui.ButtonDetection,
+                                       Form1->ui.Label7,
                                        Form1->ui.EditTemps};
     for (QWidget *expected : sequence) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

@@ -61,6 +61,7 @@ class Keyboard(harness.ProgramTest):
                                ("push button", "On y va !"), ("push button", "Réglages..."),
                                ("push button", "Aide..."), ("push button", "Réactions..."),
                                ("push button", "Conditions..."),
+                               ("push button", "Détection..."),
                                ("link", "Logiciel libre, licence GPL")])
 
         # Type the time and send it with Enter.
@@ -76,6 +77,7 @@ class Keyboard(harness.ProgramTest):
                                ("push button", "Aide..."), ("push button", "Stats..."),
                                ("push button", "Réactions..."),
                                ("push button", "Conditions..."),
+                               ("push button", "Détection..."),
                                ("link", "Logiciel libre, licence GPL"), ("text", None)])
 
         self.__class__.entry = (record.result, duration)
