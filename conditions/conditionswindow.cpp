@@ -21,6 +21,7 @@ ConditionsWindow::ConditionsWindow(KeptConditions &conditions)
     ui.scintillationSlider->setValue(kept.scintillation);
     ui.fadeSlider->setValue(kept.fondu);
     ui.bipsCheck->setChecked(kept.bips);
+    ui.announcementCombo->setCurrentIndex(kept.annonce);
     showAudioOutput();
     showValues();
     showSaveError();
@@ -28,6 +29,7 @@ ConditionsWindow::ConditionsWindow(KeptConditions &conditions)
     for (QSlider *slider : {ui.eclatSlider, ui.scintillationSlider, ui.fadeSlider})
         bind(slider, &QSlider::valueChanged, &ConditionsWindow::controlChanged);
     bind(ui.bipsCheck, &QCheckBox::toggled, &ConditionsWindow::controlChanged);
+    bind(ui.announcementCombo, &QComboBox::currentIndexChanged, &ConditionsWindow::controlChanged);
     bind(ui.okButton, &QPushButton::clicked, &ConditionsWindow::okClicked);
     // The sound server answers later, and may stop answering or come back.
     connect(&conditions, &KeptConditions::changed, this, &ConditionsWindow::showAudioOutput);
@@ -60,6 +62,7 @@ void ConditionsWindow::controlChanged(QObject *)
     shown.scintillation = ui.scintillationSlider->value();
     shown.fondu = ui.fadeSlider->value();
     shown.bips = ui.bipsCheck->isChecked();
+    shown.annonce = ui.announcementCombo->currentIndex();
     m_conditions.edit(shown);
     showValues();
     showSaveError();

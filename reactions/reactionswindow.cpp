@@ -160,6 +160,7 @@ void ReactionsWindow::showFigures()
     setLabelText(ui.anticipationsLabel, Reactions::anticipationsText(m_run.trials()));
 
     showText(ui.effectLabel, Reactions::durationEffect(figures[0], figures[1]));
+    showText(ui.announcementLabel, Reactions::announcementSentence(m_run.trials()));
     const QString report = Reactions::reportLine(figures[0], figures[1]);
     showText(ui.reportLabel, report);
     ui.copyButton->setVisible(!report.isEmpty());

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -42,6 +43,8 @@ private slots:
     void sequence();
     void drawEnds_data();
     void drawEnds();
+    void normalDraws_data();
+    void normalDraws();
     void seedFromClockTakesTheLow32Bits();
     void seedFromClockChangesTheState();
 };
@@ -160,6 +163,49 @@ void TestRandomSource::seedFromClockChangesTheState()
     QThread::msleep(2);
     RandomSource::seedFromClock();
     QVERIFY(RandomSource::state() != first);
+}
+
+void TestRandomSource::normalDraws_data()
+{
+    QTest::addColumn<std::uint32_t>("seed");
+    QTest::newRow("seed 0") << 0u;
+    QTest::newRow("seed 12345") << 12345u;
+    QTest::newRow("seed 2^32 - 1") << 0xFFFFFFFFu;
+}
+
+void TestRandomSource::normalDraws()
+{
+    QFETCH(std::uint32_t, seed);
+    // 20000 draws: the mean within 0.03 of 0 (four times its standard
+    // error, 0.007), the deviation within 0.03 of 1, and 68.3 % of them
+    // within one deviation, to 1.5 %.
+    const int count = 20000;
+    RandomSource::seed(seed);
+    std::vector<double> draws;
+    for (int i = 0; i < count; ++i)
+        draws.push_back(RandomSource::normal());
+    // The integer draws' state is left alone.
+    QCOMPARE(RandomSource::state(), seed);
+    double sum = 0.0;
+    double squares = 0.0;
+    int withinOne = 0;
+    for (const double draw : draws) {
+        sum += draw;
+        squares += draw * draw;
+        withinOne += std::fabs(draw) < 1.0 ? 1 : 0;
+    }
+    const double mean = sum / count;
+    const double deviation = std::sqrt((squares - count * mean * mean) / (count - 1));
+    QVERIFY2(std::fabs(mean) < 0.03, qPrintable(QString::number(mean)));
+    QVERIFY2(std::fabs(deviation - 1.0) < 0.03, qPrintable(QString::number(deviation)));
+    QVERIFY2(std::fabs(withinOne / double(count) - 0.6827) < 0.015,
+             qPrintable(QString::number(withinOne)));
+    // The same seed, the same draws, whatever integer draws come between.
+    RandomSource::seed(seed);
+    for (int i = 0; i < 100; ++i) {
+        RandomSource::draw(5000);
+        QCOMPARE(RandomSource::normal(), draws[std::size_t(i)]);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRandomSource)

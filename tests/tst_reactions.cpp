@@ -84,6 +84,8 @@ private slots:
     void runPlace();
     void durationEffect_data();
     void durationEffect();
+    void announcementSentence_data();
+    void announcementSentence();
     void runLog_data();
     void runLog();
     void windowFigures_data();
@@ -765,6 +767,71 @@ void TestReactions::durationEffect()
         return edge;
     };
     QCOMPARE(Reactions::durationEffect(figures(disappearance), figures(reappearance)), sentence);
+}
+
+void TestReactions::announcementSentence_data()
+{
+    // Each trial starts at 0 ms: the vanish, the second announced for it
+    // and its top; the return, the second announced for it and its top;
+    // ms, an announced second of -1 for none, a top of -1 for none.
+    QTest::addColumn<QList<QList<int>>>("trials");
+    QTest::addColumn<QString>("sentence");
+
+    QTest::newRow("unannounced trials: nothing said")
+        << QList<QList<int>>{{3000, -1, 3300, 5000, -1, 5300}} << "";
+    QTest::newRow("one announced trial, an unannounced one left out: 4.60 - 4 s, one essai")
+        << QList<QList<int>>{{3000, -1, 3900, 5000, -1, 5300}, {4300, 4, 4600, 8000, 9, -1}}
+        << "Vos tops par rapport à la seconde annoncée : disparition +0.60 s (1 essai).";
+    QTest::newRow("tops on the events, spread about the announced seconds: not followed")
+        << QList<QList<int>>{{4300, 5, 4600, 8000, 8, 8280},
+                             {2600, 2, 2920, 6000, 7, 6300},
+                             {6900, 7, 7180, 9500, 9, 9820}}
+        << "Vos tops par rapport à la seconde annoncée : disparition +0.23 s (3 essais), "
+           "réapparition +0.13 s (3 essais).";
+    QTest::newRow("tops 0.03 to 0.07 s after the announced vanish: followed there only")
+        << QList<QList<int>>{{4300, 5, 5050, 8000, 8, 8300},
+                             {2600, 3, 3030, 6000, 7, 6250},
+                             {6900, 7, 7070, 9500, 10, 9800}}
+        << "Vos tops suivent l'annonce : disparition +0.05 s (3 essais), réapparition \u22120.22 s "
+           "(3 essais) ; à la disparition, ils tombent plus près de la seconde annoncée que de "
+           "l'événement.";
+    QTest::newRow("tops on the announced seconds at both edges, the returns' 0.1 s before")
+        << QList<QList<int>>{{4300, 5, 5050, 8000, 9, 8900},
+                             {2600, 3, 3030, 6000, 7, 6880},
+                             {6900, 7, 7070, 9500, 10, 9920}}
+        << "Vos tops suivent l'annonce : disparition +0.05 s (3 essais), réapparition \u22120.10 s "
+           "(3 essais) ; à la disparition et à la réapparition, ils tombent plus près de la "
+           "seconde annoncée que de l'événement.";
+    QTest::newRow("two trials on the announced second: too few to judge")
+        << QList<QList<int>>{{4300, 5, 5050, 8000, 8, -1}, {2600, 3, 3030, 6000, 7, -1}}
+        << "Vos tops par rapport à la seconde annoncée : disparition +0.04 s (2 essais).";
+}
+
+void TestReactions::announcementSentence()
+{
+    QFETCH(QList<QList<int>>, trials);
+    QFETCH(QString, sentence);
+
+    const std::int64_t ms = 1'000'000;
+    Reactions::TrialTops tops;
+    std::vector<Reactions::TrialReactions> counted;
+    for (const QList<int> &trial : trials) {
+        Conditions::ObservingConditions conditions;
+        conditions.annonce = trial[1] >= 0 ? 2 : 0;
+        tops.start(conditions);
+        if (trial[1] >= 0)
+            tops.announce(Reactions::Edge::Disappearance, trial[1], 0);
+        tops.vanished(trial[0] * ms);
+        if (trial[4] >= 0)
+            tops.announce(Reactions::Edge::Reappearance, trial[4], 0);
+        QCOMPARE(tops.top(trial[2] * ms), TopKind::Disappearance);
+        tops.reappeared(trial[3] * ms);
+        if (trial[5] >= 0)
+            QCOMPARE(tops.top(trial[5] * ms), TopKind::Reappearance);
+        tops.complete(Reactions::Focus::StarField, true);
+        counted.push_back(*tops.counted());
+    }
+    QCOMPARE(Reactions::announcementSentence(counted), sentence);
 }
 
 void TestReactions::runLog_data()
