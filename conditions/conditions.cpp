@@ -385,17 +385,31 @@ QString save(const ObservingConditions &conditions)
     return replace(target, merged(text, conditions), status.st_mode & 07777);
 }
 
-QString describe(const ObservingConditions &conditions)
+QString reportText(const ObservingConditions &conditions)
 {
-    if (conditions.isDefault())
-        return QString();
     const QString announcement = announcementText(conditions);
-    return QStringLiteral("Éclat %1, scintillation %2, fondu %3 ms, bips %4")
+    return QStringLiteral("éclat %1, scintillation %2, fondu %3 ms, %4")
                .arg(conditions.eclat)
                .arg(conditions.scintillation)
                .arg(conditions.fadeMs())
-               .arg(conditions.bips ? QStringLiteral("oui") : QStringLiteral("non"))
+               .arg(conditions.bips ? QStringLiteral("bips") : QStringLiteral("sans bips"))
            + (announcement.isEmpty() ? QString() : QStringLiteral(", ") + announcement);
+}
+
+QString columnText(const ObservingConditions &conditions)
+{
+    const QString announcement = announcementText(conditions);
+    return QStringLiteral("%1 / %2 / %3 ms / %4")
+               .arg(conditions.eclat)
+               .arg(conditions.scintillation)
+               .arg(conditions.fadeMs())
+               .arg(conditions.bips ? QStringLiteral("bips") : QStringLiteral("sans bips"))
+           + (announcement.isEmpty() ? QString() : QStringLiteral(" / ") + announcement);
+}
+
+QString columnHeader()
+{
+    return QStringLiteral("Éclat / scint. / fondu / bips / annonce");
 }
 
 QString announcementText(const ObservingConditions &conditions)
@@ -420,18 +434,6 @@ std::optional<int> announcementOf(QByteArrayView field)
             return place;
     }
     return std::nullopt;
-}
-
-QString describe(const std::vector<ObservingConditions> &trials)
-{
-    if (trials.empty())
-        return QString();
-    const bool mixed = std::any_of(trials.begin(), trials.end(),
-                                   [&](const ObservingConditions &c) { return c != trials.front(); });
-    if (mixed)
-        return QStringLiteral("Conditions mêlées");
-    const QString named = describe(trials.front());
-    return named.isEmpty() ? QString() : QStringLiteral("Conditions : ") + named;
 }
 
 } // namespace Conditions

@@ -72,9 +72,16 @@ ObservingConditions load();
 /// Returns why they could not be kept, in French, or an empty text.
 QString save(const ObservingConditions &conditions);
 
-/// Names the conditions, for the figures that cover trials made under
-/// them: empty when all of them are at their defaults.
-QString describe(const ObservingConditions &conditions);
+/// Names a set of conditions in a sentence, as the report line and the
+/// choice of conditions give it: "éclat 3, scintillation 3, fondu 200 ms,
+/// bips" (or "..., sans bips"), and ", annoncé ± 1 s" after it for an
+/// announced event.
+QString reportText(const ObservingConditions &conditions);
+/// Names a set of conditions in brief, as a column of the runs gives it:
+/// "3 / 3 / 200 ms / bips" (or ".../ sans bips"), and " / annoncé ± 1 s"
+/// after it for an announced event; columnHeader() says what each part is.
+QString columnText(const ObservingConditions &conditions);
+QString columnHeader();
 /// The announcement as the conditions' names give it: "annoncé ± 1 s", or
 /// empty when unannounced.
 QString announcementText(const ObservingConditions &conditions);
@@ -84,8 +91,5 @@ QByteArray announcementField(const ObservingConditions &conditions);
 /// The place in AnnouncementSigmas of a standard deviation as
 /// announcementField() writes it; none for any other text.
 std::optional<int> announcementOf(QByteArrayView field);
-/// The same for the trials of a run: the one set of conditions they share,
-/// or a sentence saying that they were mixed.
-QString describe(const std::vector<ObservingConditions> &trials);
 
 } // namespace Conditions

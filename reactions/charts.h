@@ -24,13 +24,14 @@ inline QString edgeName(int edge)
 }
 
 /// What the trials' chart shows of one edge: its reaction times (trial,
-/// seconds), its mean over the run (none without a reaction time), and the
-/// trials in which it was anticipated.
+/// seconds), its running mean (trial, mean of the reactions up to it), and
+/// the trials in which it was anticipated, each at the mean as it stood
+/// then (NaN before any mean: at the chart's bottom).
 struct EdgeChart
 {
     QList<QPointF> reactions;
-    std::optional<double> meanSeconds;
-    QList<int> anticipatedTrials;
+    QList<QPointF> means;
+    QList<QPointF> anticipated;
 };
 
 /// The personal-equation window's two charts, drawn by Qt Charts. They live
@@ -40,10 +41,11 @@ class Charts
 {
 public:
     virtual ~Charts() = default;
-    /// The run's trials from first to last (numbers), the seconds axis
-    /// fitted to low..high (none when low is above high).
-    virtual void showTrials(const EdgeChart (&edges)[2], int first, int last, double low,
-                            double high) = 0;
+    /// The run's trials from first to last (numbers), the reactions of
+    /// trials under other conditions than the edges' (others, grey), the
+    /// seconds axis fitted to low..high (none when low is above high).
+    virtual void showTrials(const EdgeChart (&edges)[2], const QList<QPointF> &others,
+                            int first, int last, double low, double high) = 0;
     /// Each edge's mean per run (run's place from 1, seconds), over the
     /// given count of places.
     virtual void showRuns(const QList<QPointF> (&means)[2], int places, double low,

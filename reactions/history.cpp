@@ -3,6 +3,7 @@
 #include "reactions/history.h"
 
 #include "app/errors.h"
+#include "reactions/figures.h"
 #include "reactions/reactionslog.h"
 #include "statistics/statslog.h"
 #include "statistics/summary.h"
@@ -37,6 +38,19 @@ enum Column {
     DisappearanceAnticipations,
     ReappearanceAnticipations,
     ColumnCount
+};
+
+// The trial's conditions, after them: read where a line has them. The
+// announcement's columns came last.
+enum ConditionColumn {
+    Eclat,
+    Scintillation,
+    FadeMs,
+    Pips,
+    Announcement,
+    AnnouncedDisappearance,
+    AnnouncedReappearance,
+    ConditionColumnCount
 };
 
 struct Field
@@ -130,6 +144,7 @@ bool readSeconds(const Field &field, bool mayBeEmpty, std::optional<double> &sec
 struct RunSums
 {
     std::int64_t startUtcSeconds = 0;
+    Conditions::ObservingConditions conditions;
     std::int32_t trials = 0;
     std::int32_t counts[2] = {};
     long double sums[2] = {};
@@ -144,7 +159,49 @@ struct ColumnPlaces
                               ReappearanceReaction, DisappearanceAnticipations,
                               ReappearanceAnticipations};
     int fields = ColumnCount; ///< a line needs at least this many
+    /// Where the conditions are, -1 where the header has no such column.
+    int conditionPlace[ConditionColumnCount] = {
+        ColumnCount,     ColumnCount + 1, ColumnCount + 2, ColumnCount + 3,
+        ColumnCount + 4, ColumnCount + 5, ColumnCount + 6};
+    int allFields = ColumnCount + ConditionColumnCount; ///< a line is split up to this many
 };
+
+// A count of the conditions' columns, small: none where it is not one.
+std::optional<int> conditionValue(const Field &field)
+{
+    std::int32_t value = 0;
+    if (field.begin == nullptr || field.size() > 4 || !readCount(field, value))
+        return std::nullopt;
+    return value;
+}
+
+// The trial's conditions from the line's fields (an absent field's begin is
+// null). A value missing or out of shape reads as its default; a fade of
+// another length than the window offers as none; the others within their
+// ranges.
+Conditions::ObservingConditions readConditions(const Field (&fields)[ConditionColumnCount])
+{
+    Conditions::ObservingConditions conditions;
+    conditions.eclat = conditionValue(fields[Eclat]).value_or(0);
+    conditions.scintillation = conditionValue(fields[Scintillation]).value_or(0);
+    const int fadeMs = conditionValue(fields[FadeMs]).value_or(0);
+    const auto &fades = Conditions::FadeDurationsMs;
+    const auto fade = std::find(fades.begin(), fades.end(), fadeMs);
+    conditions.fondu = fade != fades.end() ? int(fade - fades.begin()) : 0;
+    conditions.bips = conditionValue(fields[Pips]).value_or(0) == 1;
+    // A line from before the announcement's columns is unannounced.
+    if (fields[Announcement].begin) {
+        QByteArrayView announcement[3];
+        int count = 0;
+        for (int column = Announcement; column < ConditionColumnCount && fields[column].begin;
+             ++column)
+            announcement[count++] = QByteArrayView(fields[column].begin, fields[column].size());
+        if (const std::optional<ReactionsLog::LineAnnouncement> read =
+                ReactionsLog::readAnnouncement(announcement, count))
+            conditions.annonce = read->annonce;
+    }
+    return Conditions::bounded(conditions);
+}
 
 // Splits the line at its commas, up to count fields; returns how many.
 int splitFields(const char *begin, const char *end, Field *fields, int count)
@@ -161,23 +218,9 @@ int splitFields(const char *begin, const char *end, Field *fields, int count)
     return found;
 }
 
-// The line's figures, when every needed column has its shape; the run's
-// start is read last, by the caller.
-bool readLine(const char *begin, const char *end, const ColumnPlaces &places,
-              Field fields[ColumnCount], std::optional<double> reactions[2])
+// The needed columns' figures, when each has its shape.
+bool readFigures(Field fields[ColumnCount], std::optional<double> reactions[2])
 {
-    // A header may put a needed column far on: a heap buffer then.
-    Field near[32];
-    std::vector<Field> far;
-    Field *line = near;
-    if (places.fields > 32) {
-        far.resize(std::size_t(places.fields));
-        line = far.data();
-    }
-    if (splitFields(begin, end, line, places.fields) < places.fields)
-        return false;
-    for (int column = 0; column < ColumnCount; ++column)
-        fields[column] = line[places.place[column]];
     std::int64_t returned = 0;
     std::int32_t count = 0;
     std::optional<double> duration;
@@ -187,6 +230,37 @@ bool readLine(const char *begin, const char *end, const ColumnPlaces &places,
            && readSeconds(fields[ReappearanceReaction], true, reactions[1])
            && readCount(fields[DisappearanceAnticipations], count)
            && readCount(fields[ReappearanceAnticipations], count);
+}
+
+// The line's figures, when every needed column has its shape; the run's
+// start is read last, by the caller.
+bool readLine(const char *begin, const char *end, const ColumnPlaces &places,
+              Field fields[ColumnCount], std::optional<double> reactions[2],
+              Conditions::ObservingConditions &conditions)
+{
+    // A header may put a needed column far on: a heap buffer then.
+    Field near[32];
+    std::vector<Field> far;
+    Field *line = near;
+    if (places.allFields > 32) {
+        far.resize(std::size_t(places.allFields));
+        line = far.data();
+    }
+    const int found = splitFields(begin, end, line, places.allFields);
+    if (found < places.fields)
+        return false;
+    for (int column = 0; column < ColumnCount; ++column)
+        fields[column] = line[places.place[column]];
+    Field conditionFields[ConditionColumnCount];
+    for (int column = 0; column < ConditionColumnCount; ++column) {
+        const int place = places.conditionPlace[column];
+        if (place >= 0 && place < found)
+            conditionFields[column] = line[place];
+    }
+    if (!readFigures(fields, reactions))
+        return false;
+    conditions = readConditions(conditionFields);
+    return true;
 }
 
 // A header names its columns: every field a lower-case name, which no
@@ -216,7 +290,7 @@ std::optional<ColumnPlaces> placesOf(const char *begin, const char *end)
     static const std::vector<std::string> names = [] {
         std::vector<std::string> own;
         const char *p = ReactionsLog::HeaderLine;
-        for (int column = 0; column < ColumnCount; ++column) {
+        for (int column = 0; column < ColumnCount + ConditionColumnCount; ++column) {
             const std::size_t length = std::strcspn(p, ",");
             own.emplace_back(p, length);
             p += length + 1;
@@ -225,15 +299,28 @@ std::optional<ColumnPlaces> placesOf(const char *begin, const char *end)
     }();
     ColumnPlaces places;
     std::fill(std::begin(places.place), std::end(places.place), -1);
+    std::fill(std::begin(places.conditionPlace), std::end(places.conditionPlace), -1);
     places.fields = 0;
+    places.allFields = 0;
+    // Whether the header is the log's own as an older version wrote it:
+    // its first columns, in their order.
+    bool ownOlder = true;
     const char *p = begin;
     for (int field = 0; p <= end; ++field) {
         const char *comma = static_cast<const char *>(std::memchr(p, ',', std::size_t(end - p)));
         const std::string name(p, comma ? comma : end);
+        ownOlder = ownOlder && std::size_t(field) < names.size() && name == names[std::size_t(field)];
         for (int column = 0; column < ColumnCount; ++column) {
             if (places.place[column] < 0 && name == names[std::size_t(column)]) {
                 places.place[column] = field;
                 places.fields = std::max(places.fields, field + 1);
+            }
+        }
+        for (int column = 0; column < ConditionColumnCount; ++column) {
+            if (places.conditionPlace[column] < 0
+                && name == names[std::size_t(ColumnCount + column)]) {
+                places.conditionPlace[column] = field;
+                places.allFields = std::max(places.allFields, field + 1);
             }
         }
         if (!comma)
@@ -244,6 +331,17 @@ std::optional<ColumnPlaces> placesOf(const char *begin, const char *end)
         if (places.place[column] < 0)
             return std::nullopt;
     }
+    // The log's columns only ever grow at the end: under an older version's
+    // header, a newer version's lines have the later columns in their own
+    // places.
+    if (ownOlder) {
+        for (int column = 0; column < ConditionColumnCount; ++column) {
+            if (places.conditionPlace[column] < 0)
+                places.conditionPlace[column] = ColumnCount + column;
+        }
+        places.allFields = ColumnCount + ConditionColumnCount;
+    }
+    places.allFields = std::max(places.allFields, places.fields);
     return places;
 }
 
@@ -251,6 +349,7 @@ RunFigures figuresOf(const RunSums &sums)
 {
     RunFigures run;
     run.startUtcSeconds = sums.startUtcSeconds;
+    run.conditions = sums.conditions;
     run.trials = sums.trials;
     run.disappearanceCount = sums.counts[0];
     run.reappearanceCount = sums.counts[1];
@@ -267,9 +366,11 @@ History parseHistory(const char *data, std::size_t size)
 {
     History history;
     std::vector<RunSums> runs;
-    std::unordered_map<std::int64_t, std::size_t> runIndex;
+    // Each start's sets of conditions, by their places in runs.
+    std::unordered_map<std::int64_t, std::vector<std::size_t>> runIndex;
     // The lines of a run follow one another: its start is read once.
     const char *lastStart = nullptr;
+    std::int64_t lastStartUtcSeconds = 0;
     std::size_t lastIndex = 0;
     ColumnPlaces places;
 
@@ -308,24 +409,35 @@ History parseHistory(const char *data, std::size_t size)
 
         Field fields[ColumnCount];
         std::optional<double> reactions[2];
-        if (!readLine(line, lineEnd, places, fields, reactions)) {
+        Conditions::ObservingConditions conditions;
+        if (!readLine(line, lineEnd, places, fields, reactions, conditions)) {
             unreadable();
             continue;
         }
         const Field &start = fields[Start];
-        if (!lastStart || start.size() != 19 || std::memcmp(start.begin, lastStart, 19) != 0) {
-            std::int64_t startUtcSeconds = 0;
-            if (!readUtc(start, false, startUtcSeconds)) {
+        const bool sameStart =
+            lastStart && start.size() == 19 && std::memcmp(start.begin, lastStart, 19) == 0;
+        if (!sameStart || runs[lastIndex].conditions != conditions) {
+            std::int64_t startUtcSeconds = lastStartUtcSeconds;
+            if (!sameStart && !readUtc(start, false, startUtcSeconds)) {
                 unreadable();
                 continue;
             }
-            const auto found = runIndex.emplace(startUtcSeconds, runs.size());
-            if (found.second) {
+            std::vector<std::size_t> &sets = runIndex[startUtcSeconds];
+            const auto found = std::find_if(sets.begin(), sets.end(), [&](std::size_t index) {
+                return runs[index].conditions == conditions;
+            });
+            if (found != sets.end()) {
+                lastIndex = *found;
+            } else {
+                lastIndex = runs.size();
+                sets.push_back(lastIndex);
                 runs.emplace_back();
                 runs.back().startUtcSeconds = startUtcSeconds;
+                runs.back().conditions = conditions;
             }
             lastStart = start.begin;
-            lastIndex = found.first->second;
+            lastStartUtcSeconds = startUtcSeconds;
         }
         RunSums &run = runs[lastIndex];
         ++run.trials;
@@ -424,13 +536,14 @@ History readHistory(const QString &path, std::int64_t maxBytes)
 
 std::vector<RunFigures> earlierRuns(const History &history, std::int64_t currentStartUtcSeconds)
 {
+    // From the last first line back, and kept in that order within a run.
     std::vector<RunFigures> runs;
     runs.reserve(history.runs.size());
-    for (const RunFigures &run : history.runs) {
-        if (run.startUtcSeconds != currentStartUtcSeconds)
-            runs.push_back(run);
+    for (auto run = history.runs.rbegin(); run != history.runs.rend(); ++run) {
+        if (run->startUtcSeconds != currentStartUtcSeconds)
+            runs.push_back(*run);
     }
-    std::sort(runs.begin(), runs.end(), [](const RunFigures &a, const RunFigures &b) {
+    std::stable_sort(runs.begin(), runs.end(), [](const RunFigures &a, const RunFigures &b) {
         return a.startUtcSeconds > b.startUtcSeconds;
     });
     return runs;
@@ -441,6 +554,36 @@ int newerRunCount(const std::vector<RunFigures> &runs, std::int64_t startUtcSeco
     return int(std::count_if(runs.begin(), runs.end(), [startUtcSeconds](const RunFigures &run) {
         return run.startUtcSeconds > startUtcSeconds;
     }));
+}
+
+std::vector<RunFigures> currentRuns(const std::vector<TrialReactions> &trials,
+                                    std::int64_t startUtcSeconds)
+{
+    std::vector<RunFigures> runs;
+    for (const ConditionSet &set : conditionSets(trials)) {
+        const std::vector<TrialReactions> under = trialsUnder(trials, set.conditions);
+        const EdgeFigures disappearance = edgeFigures(under, Edge::Disappearance);
+        const EdgeFigures reappearance = edgeFigures(under, Edge::Reappearance);
+        RunFigures run;
+        run.startUtcSeconds = startUtcSeconds;
+        run.conditions = set.conditions;
+        run.trials = set.trials;
+        run.disappearanceCount = disappearance.count;
+        run.reappearanceCount = reappearance.count;
+        run.disappearanceMean = disappearance.mean;
+        run.reappearanceMean = reappearance.mean;
+        runs.push_back(run);
+    }
+    return runs;
+}
+
+std::vector<RunFigures> runsUnder(const std::vector<RunFigures> &runs,
+                                  const Conditions::ObservingConditions &conditions)
+{
+    std::vector<RunFigures> under;
+    std::copy_if(runs.begin(), runs.end(), std::back_inserter(under),
+                 [&](const RunFigures &run) { return run.conditions == conditions; });
+    return under;
 }
 
 QList<QPointF> runMeans(const std::vector<RunFigures> &earlier, int newerRuns, Edge edge,

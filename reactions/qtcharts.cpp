@@ -108,8 +108,8 @@ class QtCharts final : public Reactions::Charts
 {
 public:
     QtCharts(QWidget *trialsPlace, QWidget *runsPlace);
-    void showTrials(const EdgeChart (&edges)[2], int first, int last, double low,
-                    double high) override;
+    void showTrials(const EdgeChart (&edges)[2], const QList<QPointF> &others, int first,
+                    int last, double low, double high) override;
     void showRuns(const QList<QPointF> (&means)[2], int places, double low,
                   double high) override;
 
@@ -119,6 +119,7 @@ private:
     QScatterSeries *m_points[2] = {};
     QLineSeries *m_means[2] = {};
     QScatterSeries *m_anticipations[2] = {};
+    QScatterSeries *m_others = nullptr;
     QValueAxis *m_trialAxis = nullptr;
     QValueAxis *m_secondsAxis = nullptr;
     QLineSeries *m_runMeans[2] = {};
@@ -163,26 +164,34 @@ QtCharts::QtCharts(QWidget *trialsPlace, QWidget *runsPlace)
         m_runMeans[edge]->setPointsVisible(true);
         addSeries(m_runChart, m_runMeans[edge], m_runAxis, m_runSecondsAxis);
     }
+    // The trials under other conditions, in grey, after the edges in the
+    // legend.
+    m_others = new QScatterSeries(m_trialChart);
+    m_others->setName(QStringLiteral("Autres cond."));
+    m_others->setColor(QColor(0xb0, 0xb0, 0xb0));
+    m_others->setBorderColor(QColor(0xb0, 0xb0, 0xb0));
+    m_others->setMarkerSize(6);
+    addSeries(m_trialChart, m_others, m_trialAxis, m_secondsAxis);
 }
 
-void QtCharts::showTrials(const EdgeChart (&edges)[2], int first, int last, double low,
-                          double high)
+void QtCharts::showTrials(const EdgeChart (&edges)[2], const QList<QPointF> &others,
+                          int first, int last, double low, double high)
 {
     fitAcrossAxis(m_trialAxis, first, last);
     fitSecondsAxis(m_secondsAxis, low, high, 5);
+    m_others->replace(others);
+    showMarker(m_trialChart, m_others, !others.isEmpty());
     for (int edge = 0; edge < 2; ++edge) {
         const EdgeChart &shown = edges[edge];
         m_points[edge]->replace(shown.reactions);
-        QList<QPointF> mean;
-        if (shown.meanSeconds)
-            mean = {QPointF(first, *shown.meanSeconds), QPointF(last, *shown.meanSeconds)};
-        m_means[edge]->replace(mean);
+        m_means[edge]->replace(shown.means);
         // Without a mean the edge's line is not drawn: the bottom of the
         // chart stands for it.
-        const double level = shown.meanSeconds.value_or(m_secondsAxis->min());
-        QList<QPointF> anticipated;
-        for (const int trial : shown.anticipatedTrials)
-            anticipated.append(QPointF(trial, level));
+        QList<QPointF> anticipated = shown.anticipated;
+        for (QPointF &point : anticipated) {
+            if (qIsNaN(point.y()))
+                point.setY(m_secondsAxis->min());
+        }
         m_anticipations[edge]->replace(anticipated);
         showMarker(m_trialChart, m_anticipations[edge], !anticipated.isEmpty());
     }

@@ -71,18 +71,18 @@ QByteArray recordLine(std::int64_t runStartUtcMs, std::int64_t returnUtcMs, doub
            + announcedField(trial.announcedReappearance);
 }
 
-std::optional<LineAnnouncement> readAnnouncement(const QList<QByteArrayView> &fields)
+std::optional<LineAnnouncement> readAnnouncement(const QByteArrayView *fields, int count)
 {
     LineAnnouncement announcement;
-    if (fields.isEmpty())
+    if (count <= 0)
         return announcement;
     const std::optional<int> annonce = Conditions::announcementOf(fields[0]);
     if (!annonce)
         return std::nullopt;
     announcement.annonce = *annonce;
     const QByteArrayView none;
-    if (!readWholeSeconds(fields.size() > 1 ? fields[1] : none, announcement.disappearance)
-        || !readWholeSeconds(fields.size() > 2 ? fields[2] : none, announcement.reappearance))
+    if (!readWholeSeconds(count > 1 ? fields[1] : none, announcement.disappearance)
+        || !readWholeSeconds(count > 2 ? fields[2] : none, announcement.reappearance))
         return std::nullopt;
     if (announcement.annonce == 0 && (announcement.disappearance || announcement.reappearance))
         return std::nullopt;

@@ -6,7 +6,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QList>
 #include <QString>
 
 #include <cstdint>
@@ -52,11 +51,12 @@ struct LineAnnouncement
     }
 };
 
-/// Reads the announcement from a line's fields from "annonce_s" on, as many
-/// as the line has: a line written before these columns existed has none,
-/// and is unannounced. None where a field has another shape than
-/// recordLine() gives it, or an unannounced line has a second announced.
-std::optional<LineAnnouncement> readAnnouncement(const QList<QByteArrayView> &fields);
+/// Reads the announcement from a line's fields from "annonce_s" on, count of
+/// them (those after the third are left alone): a line written before these
+/// columns existed has none, and is unannounced. None where a field has
+/// another shape than recordLine() gives it, or an unannounced line has a
+/// second announced.
+std::optional<LineAnnouncement> readAnnouncement(const QByteArrayView *fields, int count);
 
 /// Appends the line to the log at path as the run log is written. The
 /// error's message names the file: "\"reactions.csv\" : " and the system's

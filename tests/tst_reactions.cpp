@@ -12,6 +12,7 @@
 #include "main_window/pressreadings.h"
 #include "reactions/figures.h"
 #include "reactions/history.h"
+#include "reactions/reactionslog.h"
 #include "reactions/run.h"
 #include "reactions/tops.h"
 #include "reactions/reactionswindow.h"
@@ -91,6 +92,15 @@ private slots:
     void windowFigures_data();
     void windowFigures();
     void legendAsInALaterWindow();
+    void settling_data();
+    void settling();
+    void reportLine_data();
+    void reportLine();
+    void conditionSets_data();
+    void conditionSets();
+    void runningMeans_data();
+    void runningMeans();
+    void figuresPerConditions();
 };
 
 void TestReactions::classification_data()
@@ -519,7 +529,7 @@ void TestReactions::windowFigures_data()
     // Trials as trial number, disappearance and reappearance reactions in
     // ms (-1: no top) and anticipations at each edge.
     QTest::addColumn<QList<QList<int>>>("trials");
-    QTest::addColumn<QStringList>("disappearance"); // Moy., Méd., Sigma, Min., Max., Nb.
+    QTest::addColumn<QStringList>("disappearance"); // Moy., Méd., Sigma, Err. moy., Min., Max., Nb.
     QTest::addColumn<QStringList>("reappearance");
     QTest::addColumn<QString>("anticipations");
     QTest::addColumn<QString>("effect");
@@ -533,31 +543,36 @@ void TestReactions::windowFigures_data()
     QTest::addColumn<QStringList>("runs");
     QTest::addColumn<int>("fontPixels"); // 0: the default font
 
-    const QStringList figuresOnly{"figuresTable", "anticipationsLabel", "runsTable", "okButton", "pages"};
-    const QStringList withReport{"figuresTable", "anticipationsLabel", "effectLabel", "reportLabel",
-                                 "copyButton", "runsTable", "okButton", "pages"};
+    const QStringList figuresOnly{"figuresTable", "anticipationsLabel", "settlingLabel", "runsTable",
+                                  "okButton", "pages"};
+    const QStringList withReport{"figuresTable", "anticipationsLabel", "settlingLabel", "effectLabel",
+                                 "reportLabel", "copyButton", "runsTable", "okButton", "pages"};
     QTest::newRow("one edge tapped once: no deviation, no effect, names fit a large font")
-        << QList<QList<int>>{{1, 250, -1, 2, 0}} << QStringList{" 0.25", " 0.25", "", " 0.25", " 0.25", "1"}
-        << QStringList{"", "", "", "", "", "0"} << "Anticipations : 2 à la disparition, 0 à la réapparition"
+        << QList<QList<int>>{{1, 250, -1, 2, 0}} << QStringList{" 0.25", " 0.25", "", "", " 0.25", " 0.25", "1"}
+        << QStringList{"", "", "", "", "", "", "0"} << "Anticipations : 2 à la disparition, 0 à la réapparition"
         << "" << "" << "0.22 to 0.28" << "Essai 1. Disparition : 1 temps, moyenne 0.25 s. Réapparition : aucun temps."
         << figuresOnly << QByteArray() << QStringList{"08/12/2026 21:24| 0.25||1"} << 20;
     QTest::newRow("later returns: durations lengthened, medians between two")
         << QList<QList<int>>{{1, 200, 300, 0, 0}, {3, 300, 400, 1, 2}}
-        << QStringList{" 0.25", " 0.25", " 0.07", " 0.20", " 0.30", "2"}
-        << QStringList{" 0.35", " 0.35", " 0.07", " 0.30", " 0.40", "2"}
+        << QStringList{" 0.25", " 0.25", " 0.07", " 0.05", " 0.20", " 0.30", "2"}
+        << QStringList{" 0.35", " 0.35", " 0.07", " 0.05", " 0.30", " 0.40", "2"}
         << "Anticipations : 1 à la disparition, 2 à la réapparition" << "Vos durées sont allongées de 0.10 s."
-        << "Pour vos rapports : disparition 0.25 s ± 0.07 s (2 essais), réapparition 0.35 s ± 0.07 s (2 essais)."
+        << "Pour vos rapports : disparition 0.25 s ± 0.07 s (2 essais, moyenne à ± 0.05 s), réapparition "
+           "0.35 s ± 0.07 s (2 essais, moyenne à ± 0.05 s) ; éclat 0, scintillation 0, fondu 0 ms, sans bips ; "
+           "2026-12-08 TU."
         << "0.10 to 0.50" << "Essais 1 à 3. Disparition : 2 temps, moyenne 0.25 s. Réapparition : 2 temps, moyenne 0.35 s."
         << withReport << QByteArray() << QStringList{"08/12/2026 21:24| 0.25| 0.35|2"} << 0;
     QTest::newRow("reactions from 0.40 to 0.56 s: the axis fitted to them; earlier runs in the log")
         << QList<QList<int>>{{1, 400, 450, 0, 0}, {2, 560, 500, 0, 0}, {3, 480, 420, 0, 0}}
-        << QStringList{" 0.48", " 0.48", " 0.08", " 0.40", " 0.56", "3"}
-        << QStringList{" 0.46", " 0.45", " 0.04", " 0.42", " 0.50", "3"}
+        << QStringList{" 0.48", " 0.48", " 0.08", " 0.05", " 0.40", " 0.56", "3"}
+        << QStringList{" 0.46", " 0.45", " 0.04", " 0.02", " 0.42", " 0.50", "3"}
         << "Anticipations : 0 à la disparition, 0 à la réapparition" << "Vos durées sont raccourcies de 0.02 s."
-        << "Pour vos rapports : disparition 0.48 s ± 0.08 s (3 essais), réapparition 0.46 s ± 0.04 s (3 essais)."
+        << "Pour vos rapports : disparition 0.48 s ± 0.08 s (3 essais, moyenne à ± 0.05 s), réapparition "
+           "0.46 s ± 0.04 s (3 essais, moyenne à ± 0.02 s) ; éclat 0, scintillation 0, fondu 0 ms, sans bips ; "
+           "2026-12-08 TU."
         << "0.35 to 0.60" << "Essais 1 à 3. Disparition : 3 temps, moyenne 0.48 s. Réapparition : 3 temps, moyenne 0.46 s."
-        << QStringList{"figuresTable", "anticipationsLabel", "effectLabel", "reportLabel", "copyButton",
-                       "runsTable", "unreadableLabel", "okButton", "pages"}
+        << QStringList{"figuresTable", "anticipationsLabel", "settlingLabel", "effectLabel", "reportLabel",
+                       "copyButton", "runsTable", "unreadableLabel", "okButton", "pages"}
         << QByteArray("date,duree_s,reaction_disparition_s,reaction_reapparition_s,tops_anticipes\r\n"
                       "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.250,0,0\r\n"
                       "2026-12-05 19:30:00,1,2026-12-05 19:30:10.000,2.000,,0.400,0,0\r\n"
@@ -567,19 +582,21 @@ void TestReactions::windowFigures_data()
                        "01/12/2026 20:00| 0.25| 0.25|2"}
         << 0;
     QTest::newRow("less than 5 ms apart: neither")
-        << QList<QList<int>>{{1, 300, 304, 0, 0}} << QStringList{" 0.30", " 0.30", "", " 0.30", " 0.30", "1"}
-        << QStringList{" 0.30", " 0.30", "", " 0.30", " 0.30", "1"}
+        << QList<QList<int>>{{1, 300, 304, 0, 0}} << QStringList{" 0.30", " 0.30", "", "", " 0.30", " 0.30", "1"}
+        << QStringList{" 0.30", " 0.30", "", "", " 0.30", " 0.30", "1"}
         << "Anticipations : 0 à la disparition, 0 à la réapparition"
         << "Vos durées ne sont ni allongées ni raccourcies."
-        << "Pour vos rapports : disparition 0.30 s (1 essai), réapparition 0.30 s (1 essai)."
+        << "Pour vos rapports : disparition 0.30 s (1 essai), réapparition 0.30 s (1 essai) ; éclat 0, "
+           "scintillation 0, fondu 0 ms, sans bips ; 2026-12-08 TU."
         << "0.26 to 0.34" << "Essai 1. Disparition : 1 temps, moyenne 0.30 s. Réapparition : 1 temps, moyenne 0.30 s."
         << withReport << QByteArray() << QStringList{"08/12/2026 21:24| 0.30| 0.30|1"} << 0;
     QTest::newRow("5 ms apart: shows in two decimals; one value each, without its deviation")
-        << QList<QList<int>>{{1, 305, 300, 0, 0}} << QStringList{" 0.30", " 0.30", "", " 0.30", " 0.30", "1"}
-        << QStringList{" 0.30", " 0.30", "", " 0.30", " 0.30", "1"}
+        << QList<QList<int>>{{1, 305, 300, 0, 0}} << QStringList{" 0.30", " 0.30", "", "", " 0.30", " 0.30", "1"}
+        << QStringList{" 0.30", " 0.30", "", "", " 0.30", " 0.30", "1"}
         << "Anticipations : 0 à la disparition, 0 à la réapparition"
         << "Vos durées sont raccourcies de 0.01 s."
-        << "Pour vos rapports : disparition 0.30 s (1 essai), réapparition 0.30 s (1 essai)."
+        << "Pour vos rapports : disparition 0.30 s (1 essai), réapparition 0.30 s (1 essai) ; éclat 0, "
+           "scintillation 0, fondu 0 ms, sans bips ; 2026-12-08 TU."
         << "0.26 to 0.34" << "Essai 1. Disparition : 1 temps, moyenne 0.30 s. Réapparition : 1 temps, moyenne 0.30 s."
         << withReport << QByteArray() << QStringList{"08/12/2026 21:24| 0.30| 0.30|1"} << 0;
 }
@@ -630,7 +647,7 @@ void TestReactions::windowFigures()
     // The runs and the charts are drawn once the window is shown.
     reactionsWindow()->showForm();
     const StringGrid *grid = reactionsWindow()->ui.figuresTable;
-    for (int column = 1; column <= 6; ++column) {
+    for (int column = 1; column <= 7; ++column) {
         QCOMPARE(grid->cell(column, 1), disappearance[column - 1]);
         QCOMPARE(grid->cell(column, 2), reappearance[column - 1]);
     }
@@ -668,21 +685,27 @@ void TestReactions::windowFigures()
     QCOMPARE(shownRuns, runs);
     QCOMPARE(reactionsWindow()->ui.unreadableLabel->text(), log.isEmpty() ? "" : "reactions.csv : ligne 1 illisible, mise de côté");
 
+    // With one set of conditions the choice is not shown, and the table
+    // takes its room.
+    QVERIFY(ui.conditionsChoice->isHidden());
+    QCOMPARE(ui.figuresTable->y(), ui.conditionsChoice->y());
+    QCOMPARE(ui.conditionsLabel->text(), "Conditions : éclat 0, scintillation 0, fondu 0 ms, sans bips");
+
     // The chart holds each reaction as a point, each trial's anticipations
-    // at an edge as a point, and each edge's mean as a line once the edge
-    // has one.
+    // at an edge as a point, and each edge's running mean as a line, a
+    // point of it at each reaction.
     QChart *chart = reactionsWindow()->ui.trialsChart->findChild<QChartView *>()->chart();
     int plotted = 0;
-    int meanLines = 0;
+    int meanPoints = 0;
     for (QAbstractSeries *series : chart->series()) {
         const auto *xy = static_cast<QXYSeries *>(series);
         if (series->type() == QAbstractSeries::SeriesTypeScatter)
             plotted += int(xy->count());
         else
-            meanLines += xy->count() == 2 && xy->at(0).y() == xy->at(1).y();
+            meanPoints += int(xy->count());
     }
     QCOMPARE(plotted, points);
-    QCOMPARE(meanLines, int(!disappearance[0].isEmpty()) + int(!reappearance[0].isEmpty()));
+    QCOMPARE(meanPoints, disappearance[6].toInt() + reappearance[6].toInt());
     const auto *axis = static_cast<QValueAxis *>(chart->axes(Qt::Vertical).constFirst());
     QCOMPARE(QStringLiteral("%1 to %2").arg(axis->min(), 0, 'f', 2).arg(axis->max(), 0, 'f', 2), secondsAxis);
     QCOMPARE(reactionsWindow()->ui.trialsChart->accessibleDescription(), chartSummary);
@@ -904,6 +927,265 @@ void TestReactions::legendAsInALaterWindow()
         return shown->ui.trialsChart->findChild<QChartView *>()->grab().toImage();
     };
     QCOMPARE(chart(window), chart(&later));
+}
+
+namespace {
+
+// An edge's figures from a count and a deviation in ms, and a mean.
+Reactions::EdgeFigures edge(int count, int deviationMs, int meanMs = 300)
+{
+    Reactions::EdgeFigures figures;
+    figures.count = count;
+    figures.mean = meanMs / 1000.0;
+    figures.deviation = deviationMs / 1000.0;
+    return figures;
+}
+
+// Conditions written "eclat/scintillation/fondu position/pips (0 or 1)".
+Conditions::ObservingConditions conditionsOf(const QString &text)
+{
+    const QStringList values = text.split(QLatin1Char('/'));
+    return {values[0].toInt(), values[1].toInt(), values[2].toInt(), values[3] == QLatin1String("1")};
+}
+
+} // namespace
+
+void TestReactions::settling_data()
+{
+    // Each edge's count and deviation (ms); then each edge's standard
+    // error as the table shows it, and the line under the table.
+    QTest::addColumn<QList<int>>("edges"); // count, sigma, count, sigma
+    QTest::addColumn<QStringList>("errors");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("sigma 0.06 s over 39 trials: the mean to 0.01 s, settled")
+        << QList<int>{39, 60, 39, 50} << QStringList{" 0.01", " 0.01"}
+        << "Moyennes établies à ± 0.02 s près";
+    QTest::newRow("sigma 0.07 s over 6: 13 wanted, 7 more")
+        << QList<int>{6, 70, 6, 40} << QStringList{" 0.03", " 0.02"}
+        << "Encore 7 essais pour des moyennes à ± 0.02 s près";
+    QTest::newRow("the larger sigma decides: 0.10 s wants 25, 5 more")
+        << QList<int>{20, 30, 20, 100} << QStringList{" 0.01", " 0.02"}
+        << "Encore 5 essais pour des moyennes à ± 0.02 s près";
+    QTest::newRow("a small sigma still wants ten trials in all")
+        << QList<int>{4, 10, 4, 10} << QStringList{" 0.01", " 0.01"}
+        << "Encore 6 essais pour des moyennes à ± 0.02 s près";
+    QTest::newRow("0.08 s over 16: exactly 0.02 s, settled")
+        << QList<int>{16, 80, 16, 80} << QStringList{" 0.02", " 0.02"}
+        << "Moyennes établies à ± 0.02 s près";
+    QTest::newRow("0.08 s over 15: one trial more")
+        << QList<int>{15, 80, 15, 20} << QStringList{" 0.02", " 0.01"}
+        << "Encore 1 essai pour des moyennes à ± 0.02 s près";
+    QTest::newRow("two reactions: sigma over the square root of 2; 0.10 s wants 25")
+        << QList<int>{2, 70, 2, 100} << QStringList{" 0.05", " 0.07"}
+        << "Encore 23 essais pour des moyennes à ± 0.02 s près";
+    QTest::newRow("one reaction each: no error, nine more")
+        << QList<int>{1, 0, 1, 0} << QStringList{"", ""}
+        << "Encore 9 essais pour des moyennes à ± 0.02 s près";
+    QTest::newRow("the return never tapped: ten more for it")
+        << QList<int>{12, 20, 0, 0} << QStringList{" 0.01", ""}
+        << "Encore 10 essais pour des moyennes à ± 0.02 s près";
+    QTest::newRow("no reaction: nothing said") << QList<int>{0, 0, 0, 0} << QStringList{"", ""}
+                                               << "";
+}
+
+void TestReactions::settling()
+{
+    QFETCH(QList<int>, edges);
+    QFETCH(QStringList, errors);
+    QFETCH(QString, line);
+    const Reactions::EdgeFigures figures[] = {edge(edges[0], edges[1]), edge(edges[2], edges[3])};
+    QStringList shown;
+    for (const Reactions::EdgeFigures &f : figures) {
+        const std::optional<double> error = Reactions::standardError(f);
+        shown << (error ? SecondsText(*error) : QString());
+    }
+    QCOMPARE(shown, errors);
+    QCOMPARE(Reactions::settlingText(figures[0], figures[1]), line);
+}
+
+void TestReactions::reportLine_data()
+{
+    // Each edge's count, mean and deviation (ms), the conditions and the
+    // run's start (UTC); then the line.
+    QTest::addColumn<QList<int>>("edges"); // count, mean, sigma, count, mean, sigma
+    QTest::addColumn<QString>("conditions");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("28 trials under a faint, fading star with pips")
+        << QList<int>{28, 280, 70, 28, 300, 70} << "3/3/4/1" << "2026-12-08 21:24:05"
+        << "Pour vos rapports : disparition 0.28 s ± 0.07 s (28 essais, moyenne à ± 0.01 s), "
+           "réapparition 0.30 s ± 0.07 s (28 essais, moyenne à ± 0.01 s) ; éclat 3, "
+           "scintillation 3, fondu 200 ms, bips ; 2026-12-08 TU.";
+    QTest::newRow("one return: its short form; no pips; the UTC date, not the local one")
+        << QList<int>{2, 250, 70, 1, 300, 0} << "0/0/0/0" << "2026-12-31 23:30:00"
+        << "Pour vos rapports : disparition 0.25 s ± 0.07 s (2 essais, moyenne à ± 0.05 s), "
+           "réapparition 0.30 s (1 essai) ; éclat 0, scintillation 0, fondu 0 ms, sans bips ; "
+           "2026-12-31 TU.";
+    QTest::newRow("no return yet: no line")
+        << QList<int>{2, 250, 70, 0, 0, 0} << "0/0/0/0" << "2026-12-08 21:24:05" << "";
+}
+
+void TestReactions::reportLine()
+{
+    QFETCH(QList<int>, edges);
+    QFETCH(QString, conditions);
+    QFETCH(QString, start);
+    QFETCH(QString, line);
+    // East of Greenwich, the run's last half hour of 2026 is already 2027.
+    qputenv("TZ", "CET-1");
+    const auto restore = qScopeGuard([] { qunsetenv("TZ"); });
+    QDateTime at = QDateTime::fromString(start, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    at.setTimeSpec(Qt::UTC);
+    QCOMPARE(Reactions::reportLine(edge(edges[0], edges[2], edges[1]), edge(edges[3], edges[5], edges[4]),
+                                   conditionsOf(conditions), at.toSecsSinceEpoch()),
+             line);
+}
+
+void TestReactions::conditionSets_data()
+{
+    // The trials' conditions in their order; the set picked by the user
+    // (empty: none). Then the sets as the choice lists them, the chosen
+    // one, and each set as the runs' column names it.
+    QTest::addColumn<QStringList>("trials");
+    QTest::addColumn<QString>("picked");
+    QTest::addColumn<QStringList>("choice");
+    QTest::addColumn<int>("chosen");
+    QTest::addColumn<QStringList>("column");
+    QTest::newRow("one set: its count")
+        << QStringList{"3/3/4/1", "3/3/4/1"} << ""
+        << QStringList{"éclat 3, scintillation 3, fondu 200 ms, bips (2 essais)"} << 0
+        << QStringList{"3 / 3 / 200 ms / bips"};
+    QTest::newRow("the latest used first, whatever came before")
+        << QStringList{"0/0/0/0", "0/0/0/0", "3/3/4/1", "3/3/4/1", "0/0/0/0", "3/3/4/1"} << ""
+        << QStringList{"éclat 3, scintillation 3, fondu 200 ms, bips (3 essais)",
+                       "éclat 0, scintillation 0, fondu 0 ms, sans bips (3 essais)"}
+        << 0 << QStringList{"3 / 3 / 200 ms / bips", "0 / 0 / 0 ms / sans bips"};
+    QTest::newRow("the pips alone make another set; the picked one kept")
+        << QStringList{"2/1/5/1", "2/1/5/0", "2/1/5/0"} << "2/1/5/1"
+        << QStringList{"éclat 2, scintillation 1, fondu 500 ms, sans bips (2 essais)",
+                       "éclat 2, scintillation 1, fondu 500 ms, bips (1 essai)"}
+        << 1 << QStringList{"2 / 1 / 500 ms / sans bips", "2 / 1 / 500 ms / bips"};
+    QTest::newRow("a picked set the run does not have: the latest")
+        << QStringList{"1/0/1/0", "0/2/0/0"} << "5/5/5/1"
+        << QStringList{"éclat 0, scintillation 2, fondu 0 ms, sans bips (1 essai)",
+                       "éclat 1, scintillation 0, fondu 20 ms, sans bips (1 essai)"}
+        << 0 << QStringList{"0 / 2 / 0 ms / sans bips", "1 / 0 / 20 ms / sans bips"};
+}
+
+void TestReactions::conditionSets()
+{
+    QFETCH(QStringList, trials);
+    QFETCH(QString, picked);
+    QFETCH(QStringList, choice);
+    QFETCH(int, chosen);
+    QFETCH(QStringList, column);
+    std::vector<Reactions::TrialReactions> run;
+    for (const QString &conditions : trials) {
+        Reactions::TrialReactions trial;
+        trial.trial = int(run.size()) + 1;
+        trial.disappearance = 0.3;
+        trial.conditions = conditionsOf(conditions);
+        run.push_back(trial);
+    }
+    const std::vector<Reactions::ConditionSet> sets = Reactions::conditionSets(run);
+    QStringList listed;
+    QStringList named;
+    int under = 0;
+    for (const Reactions::ConditionSet &set : sets) {
+        listed << Reactions::choiceText(set);
+        named << Conditions::columnText(set.conditions);
+        under += int(Reactions::trialsUnder(run, set.conditions).size());
+    }
+    QCOMPARE(listed, choice);
+    QCOMPARE(named, column);
+    QCOMPARE(under, int(run.size()));
+    const std::optional<Conditions::ObservingConditions> pick =
+        picked.isEmpty() ? std::nullopt : std::optional(conditionsOf(picked));
+    QCOMPARE(int(Reactions::chosenSet(sets, pick)), chosen);
+}
+
+void TestReactions::runningMeans_data()
+{
+    // The trials' reactions at the disappearance, ms (-1: no top); then
+    // the running mean as trial:mean.
+    QTest::addColumn<QList<int>>("reactions");
+    QTest::addColumn<QString>("means");
+    QTest::newRow("each mean over the reactions so far; a trial without a top passed over")
+        << QList<int>{300, -1, 200, 400} << "1:300 3:250 4:300";
+    QTest::newRow("no reaction: no line") << QList<int>{-1, -1} << "";
+}
+
+void TestReactions::runningMeans()
+{
+    QFETCH(QList<int>, reactions);
+    QFETCH(QString, means);
+    std::vector<Reactions::TrialReactions> trials;
+    for (const int ms : reactions) {
+        Reactions::TrialReactions trial;
+        trial.trial = int(trials.size()) + 1;
+        if (ms >= 0)
+            trial.disappearance = ms / 1000.0;
+        trials.push_back(trial);
+    }
+    QStringList seen;
+    for (const QPointF &point : Reactions::runningMeans(trials, Reactions::Edge::Disappearance))
+        seen << QStringLiteral("%1:%2").arg(point.x()).arg(qRound(point.y() * 1000));
+    QCOMPARE(seen.join(QLatin1Char(' ')), means);
+}
+
+void TestReactions::figuresPerConditions()
+{
+    // Two sets in the run, and an earlier run under each: the choice above
+    // the table lists them, the figures, the report line and the runs'
+    // chart are the chosen set's, and the runs have a row per set.
+    Clock::setUtcSource([]() -> std::int64_t { return Q_INT64_C(1796765045999); });
+    const auto restore = qScopeGuard([] { Clock::setUtcSource(nullptr); });
+    ProgramFixture program(true, false);
+    QFile file(program.path(QStringLiteral("reactions.csv")));
+    const QByteArray log = ReactionsLog::HeaderLine + QByteArray("\r\n")
+                           + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.500,0.500,0,0,3,3,200,1\r\n"
+                             "2026-12-02 20:00:00,1,2026-12-02 20:00:10.000,2.000,0.100,0.100,0,0,0,0,0,0\r\n";
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(log) == log.size());
+    file.close();
+    createForms();
+    currentRun().waitForEarlierRuns();
+    const Conditions::ObservingConditions faint{3, 3, 4, true};
+    currentRun().addTrial({1, 0.2, 0.3, 0, 0, {}}, 0, 2.0);
+    currentRun().addTrial({2, 0.4, 0.5, 0, 0, faint}, 0, 2.0);
+    currentRun().addTrial({3, 0.6, 0.7, 0, 0, faint}, 0, 2.0);
+    ReactionsWindow *window = reactionsWindow();
+    window->showForm();
+    const Ui::ReactionsWindow &ui = window->ui;
+    QVERIFY(!ui.conditionsChoice->isHidden());
+    QCOMPARE(ui.conditionsChoice->count(), 2);
+    QCOMPARE(ui.conditionsChoice->currentText(),
+             "éclat 3, scintillation 3, fondu 200 ms, bips (2 essais)");
+    QCOMPARE(ui.figuresTable->cell(1, 1), " 0.50");
+    QCOMPARE(ui.figuresTable->cell(7, 1), "2");
+    QVERIFY(ui.reportLabel->text().endsWith(" ; éclat 3, scintillation 3, fondu 200 ms, bips ; 2026-12-08 TU."));
+    QStringList rows;
+    for (int row = 1; row < ui.runsTable->rowCount(); ++row)
+        rows << ui.runsTable->cell(0, row) + QLatin1Char('|') + ui.runsTable->cell(1, row) + QLatin1Char('|')
+                    + ui.runsTable->cell(3, row) + QLatin1Char('|') + ui.runsTable->cell(4, row);
+    QCOMPARE(rows, (QStringList{"08/12/2026 21:24| 0.50|2|3 / 3 / 200 ms / bips",
+                                "08/12/2026 21:24| 0.20|1|0 / 0 / 0 ms / sans bips",
+                                "02/12/2026 20:00| 0.10|1|0 / 0 / 0 ms / sans bips",
+                                "01/12/2026 20:00| 0.50|1|3 / 3 / 200 ms / bips"}));
+    QVERIFY(ui.runsChart->accessibleDescription().startsWith("2 séances, de la plus ancienne à la plus récente. Disparition : de 0.50 s à 0.50 s."));
+
+    // The other set picked: its figures, and its runs charted.
+    const int tableTop = ui.figuresTable->y();
+    ui.conditionsChoice->setCurrentIndex(1);
+    emit ui.conditionsChoice->activated(1);
+    QCOMPARE(ui.figuresTable->cell(1, 1), " 0.20");
+    QVERIFY(ui.reportLabel->text().endsWith(" ; éclat 0, scintillation 0, fondu 0 ms, sans bips ; 2026-12-08 TU."));
+    QVERIFY(ui.runsChart->accessibleDescription().startsWith("2 séances, de la plus ancienne à la plus récente. Disparition : de 0.10 s à 0.20 s."));
+    // A trial under the other set keeps the picked one chosen.
+    currentRun().addTrial({4, 0.8, 0.3, 0, 0, faint}, 0, 2.0);
+    QCOMPARE(ui.figuresTable->cell(1, 1), " 0.20");
+    QCOMPARE(ui.conditionsChoice->currentText(),
+             "éclat 0, scintillation 0, fondu 0 ms, sans bips (1 essai)");
+    QCOMPARE(ui.figuresTable->y(), tableTop);
 }
 
 QTEST_MAIN(TestReactions)

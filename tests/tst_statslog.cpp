@@ -710,7 +710,8 @@ void TestStatsLog::reactionsLine()
     const QList<QByteArray> split = written.split(',');
     for (qsizetype i = ReactionsLog::AnnouncementColumn; i < split.size(); ++i)
         fields.append(split[i]);
-    const std::optional<ReactionsLog::LineAnnouncement> read = ReactionsLog::readAnnouncement(fields);
+    const std::optional<ReactionsLog::LineAnnouncement> read =
+        ReactionsLog::readAnnouncement(fields.constData(), int(fields.size()));
     QVERIFY(read);
     QCOMPARE((QList<int>{read->annonce, read->disappearance.value_or(-1),
                          read->reappearance.value_or(-1)}),
@@ -747,7 +748,7 @@ void TestStatsLog::announcementFields()
     for (qsizetype i = 1; i < parts.size(); ++i)
         split.append(parts[i]);
     const std::optional<ReactionsLog::LineAnnouncement> announcement =
-        ReactionsLog::readAnnouncement(split);
+        ReactionsLog::readAnnouncement(split.constData(), int(split.size()));
     auto second = [](std::optional<int> value) {
         return value ? QString::number(*value) : QStringLiteral("-");
     };
@@ -803,7 +804,26 @@ void TestStatsLog::reactionsHistory_data()
                + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,,0,0\r\n"
                + QByteArray(ReactionsLog::HeaderLine) + ",cible\r\n"
                + "2026-12-01 20:00:00,2,2026-12-01 20:00:20.000,2.000,0.200,0.400,0,0,3,0,0,1,5\r\n"
-        << "" << "2026-12-08 21:24:05" << QStringList{"2026-12-01 20:00:00|2|0.250|0.400"} << 0;
+        << "" << "2026-12-08 21:24:05"
+        << QStringList{"2026-12-01 20:00:00|1|0.200|0.400|3 / 0 / 0 ms / bips",
+                       "2026-12-01 20:00:00|1|0.300|-"}
+        << 0;
+    QTest::newRow("a run under two sets of conditions: a row each, the one first seen last first")
+        << header + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.200,0,0,3,3,200,1\r\n"
+                    "2026-12-01 20:00:00,2,2026-12-01 20:00:20.000,2.000,0.500,0.400,0,0,0,0,0,0\r\n"
+                    "2026-12-01 20:00:00,3,2026-12-01 20:00:30.000,2.000,0.400,0.300,0,0,3,3,200,1\r\n"
+        << "" << "2026-12-08 21:24:05"
+        << QStringList{"2026-12-01 20:00:00|1|0.500|0.400",
+                       "2026-12-01 20:00:00|2|0.350|0.250|3 / 3 / 200 ms / bips"}
+        << 0;
+    QTest::newRow("conditions out of shape, or a fade the window has not, read as defaults")
+        << header + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.200,0,0,x,-1,30,yes\r\n"
+                    "2026-12-01 20:00:00,2,2026-12-01 20:00:20.000,2.000,0.500,0.400,0,0,0,0,0,0\r\n"
+                    "2026-12-01 20:00:00,3,2026-12-01 20:00:30.000,2.000,0.400,0.300,0,0,9,0,500\r\n"
+        << "" << "2026-12-08 21:24:05"
+        << QStringList{"2026-12-01 20:00:00|1|0.400|0.300|5 / 0 / 500 ms / sans bips",
+                       "2026-12-01 20:00:00|2|0.400|0.300"}
+        << 0;
     QTest::newRow("a header with the reactions' columns swapped: read by their names")
         << QByteArray("seance,essai,date_utc,duree_s,reaction_reapparition_s,"
                       "reaction_disparition_s,anticipations_reapparition,"
@@ -878,12 +898,16 @@ void TestStatsLog::reactionsHistory()
     auto mean = [](std::int32_t count, double value) {
         return count > 0 ? QString::number(value, 'f', 3) : QStringLiteral("-");
     };
+    // A run's conditions where they are not the defaults.
     for (const Reactions::RunFigures &run : Reactions::earlierRuns(history, start.toSecsSinceEpoch()))
         shown.append(QStringLiteral("%1|%2|%3|%4")
                          .arg(QDateTime::fromSecsSinceEpoch(run.startUtcSeconds, Qt::UTC).toString(format))
                          .arg(run.trials)
                          .arg(mean(run.disappearanceCount, run.disappearanceMean),
-                              mean(run.reappearanceCount, run.reappearanceMean)));
+                              mean(run.reappearanceCount, run.reappearanceMean))
+                     + (run.conditions.isDefault()
+                            ? QString()
+                            : QLatin1Char('|') + Conditions::columnText(run.conditions)));
     QCOMPARE(shown, runs);
     QCOMPARE(history.unreadableLines, unreadable);
 }

@@ -315,3 +315,72 @@ def focused(session, root):
 
 def describe(node):
     return None if node is None else f"{node.getRoleName()} {node.name!r}"
+
+
+def clipboard_text(display_name, timeout=5.0):
+    """The text on the X clipboard of the display, as another program
+    pasting it would get it (UTF8_STRING), through libX11."""
+    import ctypes
+    import ctypes.util
+
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XDefaultRootWindow.restype = ctypes.c_ulong
+    x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x11.XCreateSimpleWindow.restype = ctypes.c_ulong
+    x11.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 \
+        + [ctypes.c_uint] * 3 + [ctypes.c_ulong] * 2
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XConvertSelection.argtypes = [ctypes.c_void_p] + [ctypes.c_ulong] * 5
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCheckTypedWindowEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int,
+                                           ctypes.c_void_p]
+    x11.XGetWindowProperty.argtypes = [
+        ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_long, ctypes.c_long,
+        ctypes.c_int, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
+        ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_ulong),
+        ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_void_p)]
+    x11.XFree.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+    class SelectionEvent(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
+                    ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
+                    ("requestor", ctypes.c_ulong), ("selection", ctypes.c_ulong),
+                    ("target", ctypes.c_ulong), ("property", ctypes.c_ulong),
+                    ("time", ctypes.c_ulong), ("pad", ctypes.c_long * 16)]
+
+    selection_notify = 31
+    display = x11.XOpenDisplay(display_name.encode())
+    if not display:
+        raise HarnessError(f"cannot open display {display_name}")
+    try:
+        window = x11.XCreateSimpleWindow(display, x11.XDefaultRootWindow(display),
+                                         0, 0, 1, 1, 0, 0, 0)
+        atom = lambda name: x11.XInternAtom(display, name, 0)
+        into = atom(b"VELMARIS_E2E_PASTE")
+        x11.XConvertSelection(display, atom(b"CLIPBOARD"), atom(b"UTF8_STRING"), into, window, 0)
+        x11.XFlush(display)
+        event = SelectionEvent()
+        deadline = time.monotonic() + timeout
+        while not x11.XCheckTypedWindowEvent(display, window, selection_notify,
+                                             ctypes.byref(event)):
+            if time.monotonic() > deadline:
+                raise HarnessError("no answer from the clipboard's owner")
+            time.sleep(0.02)
+        if event.property == 0:
+            return None
+        kind, size, items, after = ctypes.c_ulong(), ctypes.c_int(), ctypes.c_ulong(), \
+            ctypes.c_ulong()
+        data = ctypes.c_void_p()
+        x11.XGetWindowProperty(display, window, into, 0, 1 << 20, 1, 0, ctypes.byref(kind),
+                               ctypes.byref(size), ctypes.byref(items), ctypes.byref(after),
+                               ctypes.byref(data))
+        text = ctypes.string_at(data, items.value).decode("utf-8") if data else ""
+        if data:
+            x11.XFree(data)
+        return text
+    finally:
+        x11.XCloseDisplay(display)

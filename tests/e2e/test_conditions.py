@@ -151,7 +151,7 @@ class Conditions(harness.ProgramTest):
         session.wait_window("^Équation personnelle$")
         reactions = session.top_level("Équation personnelle")
         session.find(reactions, role="label",
-                     name="Conditions : Éclat 3, scintillation 3, fondu 500 ms, bips oui")
+                     name="Conditions : éclat 3, scintillation 3, fondu 500 ms, bips")
 
     def test_later_an_announced_event(self):
         """After the first trial: "Événement annoncé" at ± 1 s, the second

@@ -8,11 +8,13 @@ is timed from its two presses, both made once the star is back, and a
 screen reader hears the entry field before the tapped duration put in it."""
 
 import os
+import re
 import sys
 import time
 
 import harness
-from driver import MainWindow, check_trial, seconds_value, text_of, watch_trial
+from driver import (MainWindow, check_trial, clipboard_text, seconds_value, text_of,
+                    watch_trial)
 from harness import wait_until
 
 # How long after the edge a press is sent, seconds: a plausible reaction,
@@ -183,10 +185,25 @@ class Reactions(harness.ProgramTest):
                  for row in range(table.nRows) for column in range(table.nColumns)}
         session.screenshot("personal-equation", window)
         for row, reaction in ((1, disappearance), (2, reappearance)):
-            for column in (1, 2, 4, 5):
+            for column in (1, 2, 5, 6):
                 self.assertAlmostEqual(seconds_value(cells[(column, row)]), reaction,
                                        delta=0.0051)
-            self.assertEqual((cells[(3, row)], cells[(6, row)]), ("", "1"))
+            self.assertEqual((cells[(3, row)], cells[(4, row)], cells[(7, row)]), ("", "", "1"))
+
+        # "Copier" puts the report line on the clipboard: this trial's
+        # reactions as the log has them, the conditions at their defaults,
+        # and the run's UTC date.
+        session.click_accessible(session.find(root, role="push button", name="Copier"))
+        copied = wait_until("the report line on the clipboard",
+                            lambda: clipboard_text(session.display), timeout=5)
+        line = re.fullmatch(
+            r"Pour vos rapports : disparition (\d+\.\d\d) s \(1 essai\), "
+            r"réapparition (\d+\.\d\d) s \(1 essai\) ; "
+            r"éclat 0, scintillation 0, fondu 0 ms, sans bips ; (\d{4}-\d\d-\d\d) TU\.", copied)
+        self.assertIsNotNone(line, copied)
+        self.assertAlmostEqual(float(line.group(1)), disappearance, delta=0.0051)
+        self.assertAlmostEqual(float(line.group(2)), reappearance, delta=0.0051)
+        self.assertEqual(line.group(3), fields[0][:10])
         session.close_request(window)
         session.wait_no_window("^Équation personnelle$")
 
