@@ -944,8 +944,11 @@ Reactions::EdgeFigures edge(int count, int deviationMs, int meanMs = 300)
 // Conditions written "eclat/scintillation/fondu position/pips (0 or 1)".
 Conditions::ObservingConditions conditionsOf(const QString &text)
 {
+    // Éclat, Scintillation, Fondu position, pips, and the announcement's
+    // place where a fifth part gives it.
     const QStringList values = text.split(QLatin1Char('/'));
-    return {values[0].toInt(), values[1].toInt(), values[2].toInt(), values[3] == QLatin1String("1")};
+    return {values[0].toInt(), values[1].toInt(), values[2].toInt(), values[3] == QLatin1String("1"),
+            values.size() > 4 ? values[4].toInt() : 0};
 }
 
 } // namespace
@@ -1021,6 +1024,11 @@ void TestReactions::reportLine_data()
         << "Pour vos rapports : disparition 0.25 s ± 0.07 s (2 essais, moyenne à ± 0.05 s), "
            "réapparition 0.30 s (1 essai) ; éclat 0, scintillation 0, fondu 0 ms, sans bips ; "
            "2026-12-31 TU.";
+    QTest::newRow("an announced event: named after the pips")
+        << QList<int>{3, 50, 40, 3, -20, 30} << "0/0/0/1/2" << "2026-12-08 21:24:05"
+        << "Pour vos rapports : disparition 0.05 s ± 0.04 s (3 essais, moyenne à ± 0.02 s), "
+           "réapparition -0.02 s ± 0.03 s (3 essais, moyenne à ± 0.02 s) ; éclat 0, "
+           "scintillation 0, fondu 0 ms, bips, annoncé ± 1 s ; 2026-12-08 TU.";
     QTest::newRow("no return yet: no line")
         << QList<int>{2, 250, 70, 0, 0, 0} << "0/0/0/0" << "2026-12-08 21:24:05" << "";
 }
@@ -1070,6 +1078,14 @@ void TestReactions::conditionSets_data()
         << QStringList{"éclat 0, scintillation 2, fondu 0 ms, sans bips (1 essai)",
                        "éclat 1, scintillation 0, fondu 20 ms, sans bips (1 essai)"}
         << 0 << QStringList{"0 / 2 / 0 ms / sans bips", "1 / 0 / 20 ms / sans bips"};
+    QTest::newRow("the announcement alone makes another set, named after the pips")
+        << QStringList{"0/0/0/0/2", "0/0/0/0/0", "0/0/0/0/1"} << ""
+        << QStringList{"éclat 0, scintillation 0, fondu 0 ms, sans bips, annoncé ± 0.5 s (1 essai)",
+                       "éclat 0, scintillation 0, fondu 0 ms, sans bips (1 essai)",
+                       "éclat 0, scintillation 0, fondu 0 ms, sans bips, annoncé ± 1 s (1 essai)"}
+        << 0
+        << QStringList{"0 / 0 / 0 ms / sans bips / annoncé ± 0.5 s", "0 / 0 / 0 ms / sans bips",
+                       "0 / 0 / 0 ms / sans bips / annoncé ± 1 s"};
 }
 
 void TestReactions::conditionSets()

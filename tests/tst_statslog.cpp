@@ -824,6 +824,22 @@ void TestStatsLog::reactionsHistory_data()
         << QStringList{"2026-12-01 20:00:00|1|0.400|0.300|5 / 0 / 500 ms / sans bips",
                        "2026-12-01 20:00:00|2|0.400|0.300"}
         << 0;
+    QTest::newRow("the log's older header of twelve columns: a newer line's announcement read")
+        << QByteArray(ReactionsLog::HeaderLine).split(',').mid(0, 12).join(',') + "\r\n"
+               + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.200,0,0,0,0,0,0\r\n"
+                 "2026-12-01 20:00:00,2,2026-12-01 20:00:20.000,2.000,0.500,0.400,0,0,0,0,0,0,1,7,10\r\n"
+        << "" << "2026-12-08 21:24:05"
+        << QStringList{"2026-12-01 20:00:00|1|0.500|0.400|0 / 0 / 0 ms / sans bips / annoncé ± 1 s",
+                       "2026-12-01 20:00:00|1|0.300|0.200"}
+        << 0;
+    QTest::newRow("an announcement out of shape read as none; ± 2 s a set of its own")
+        << header + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.200,0,0,0,0,0,0,1.5,7,10\r\n"
+                    "2026-12-01 20:00:00,2,2026-12-01 20:00:20.000,2.000,0.500,0.400,0,0,0,0,0,0,2,3,x\r\n"
+                    "2026-12-01 20:00:00,3,2026-12-01 20:00:30.000,2.000,0.100,0.600,0,0,0,0,0,0,2,3,5\r\n"
+        << "" << "2026-12-08 21:24:05"
+        << QStringList{"2026-12-01 20:00:00|1|0.100|0.600|0 / 0 / 0 ms / sans bips / annoncé ± 2 s",
+                       "2026-12-01 20:00:00|2|0.400|0.300"}
+        << 0;
     QTest::newRow("a header with the reactions' columns swapped: read by their names")
         << QByteArray("seance,essai,date_utc,duree_s,reaction_reapparition_s,"
                       "reaction_disparition_s,anticipations_reapparition,"
