@@ -317,6 +317,14 @@ void TestTrial::delayIsTheDraw()
         QVERIFY2(description.startsWith(QStringLiteral("L'étoile est visible, D prévue à ")),
                  qPrintable(description));
         QVERIFY(!Form1->ui.Image1->figures().isNull());
+        // The figures keep clear of the star's square, and the star shows
+        // as its picture has it.
+        const QRect star = Form1->ui.Image1->starRect();
+        QVERIFY(!Form1->ui.Image1->figuresRect().intersects(star.adjusted(-2, -2, 2, 2)));
+        const QImage shown = Form1->ui.Image1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown.copy(star), Form1->ui.Image1->picture().copy(star));
+        QVERIFY(shown.copy(Form1->ui.Image1->figuresRect()) != Form1->ui.Image1->picture().copy(
+                                                                   Form1->ui.Image1->figuresRect()));
     }
 }
 
