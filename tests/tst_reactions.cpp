@@ -837,6 +837,8 @@ void TestReactions::announcementSentence()
     QFETCH(QString, sentence);
 
     const std::int64_t ms = 1'000'000;
+    // The trials' starts read 500 ms into the steady clock.
+    const auto at = [ms](int since) { return (500 + std::int64_t(since)) * ms; };
     Reactions::TrialTops tops;
     std::vector<Reactions::TrialReactions> counted;
     for (const QList<int> &trial : trials) {
@@ -844,14 +846,14 @@ void TestReactions::announcementSentence()
         conditions.annonce = trial[1] >= 0 ? 2 : 0;
         tops.start(conditions);
         if (trial[1] >= 0)
-            tops.announce(Reactions::Edge::Disappearance, trial[1], 0);
-        tops.vanished(trial[0] * ms);
+            tops.announce(Reactions::Edge::Disappearance, trial[1], at(0));
+        tops.vanished(at(trial[0]));
         if (trial[4] >= 0)
-            tops.announce(Reactions::Edge::Reappearance, trial[4], 0);
-        QCOMPARE(tops.top(trial[2] * ms), TopKind::Disappearance);
-        tops.reappeared(trial[3] * ms);
+            tops.announce(Reactions::Edge::Reappearance, trial[4], at(0));
+        QCOMPARE(tops.top(at(trial[2])), TopKind::Disappearance);
+        tops.reappeared(at(trial[3]));
         if (trial[5] >= 0)
-            QCOMPARE(tops.top(trial[5] * ms), TopKind::Reappearance);
+            QCOMPARE(tops.top(at(trial[5])), TopKind::Reappearance);
         tops.complete(Reactions::Focus::StarField, true);
         counted.push_back(*tops.counted());
     }
