@@ -263,6 +263,11 @@ def measure_announced(session, layout):
         shown = first_after(screen, "shown", trial["given"])
         if hidden is not None and shown is not None:
             differences.append(((trial["given"] - trial["taken"]) - (shown - hidden)) / 1e6)
+            if args.verbose:
+                seconds = [((edge - trial["start"]) % 1_000_000_000) / 1e6
+                           for edge in (trial["taken"], trial["given"])]
+                print(f"  difference {differences[-1]:+7.3f} ms; edges "
+                      f"{seconds[0]:5.0f} and {seconds[1]:5.0f} ms past a whole second")
     print(f"announced ± 1 s, instant edges: {len(differences)} of {len(listed)} trials matched")
     if differences:
         print(benchlib.summary("shown duration - duration on screen", differences))
