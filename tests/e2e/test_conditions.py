@@ -199,6 +199,8 @@ class Conditions(harness.ProgramTest):
                     vanished = time.monotonic() - clicked
                 if description.startswith(STAR_HIDDEN) or (
                         description == STAR_SHOWN and len(said) > 1):
+                    # A reaction, not an anticipation: a quarter second on.
+                    time.sleep(0.25)
                     session.key("space")
                     pressed.append(description)
             if not shot and description.startswith(STAR_SHOWN + ", D prévue"):
@@ -228,6 +230,20 @@ class Conditions(harness.ProgramTest):
         # a little late).
         self.assertLess(abs(int(announced["prevue_disparition_s"]) - vanished), 4.6, said)
         self.assertGreater(int(announced["prevue_reapparition_s"]), vanished - 0.5, said)
+
+        # The personal-equation window shows the latest set of conditions,
+        # the announced one, and where the tops fell from the announcement.
+        reactions = session.top_level("Équation personnelle")
+        session.find(reactions, role="label", predicate=lambda node: node.name.startswith(
+            "Conditions : éclat 3, scintillation 3, fondu 500 ms, ")
+            and node.name.endswith(", annoncé ± 1 s"))
+        self.assertTrue(fields["reaction_disparition_s"] or fields["reaction_reapparition_s"],
+                        lines()[-1])
+        session.find(reactions, role="label",
+                     predicate=lambda node: node.name.startswith("Vos tops ")
+                     and "(1 essai)" in node.name)
+        session.screenshot("announced-personal-equation",
+                           session.wait_window("^Équation personnelle$"))
 
         # Back to unannounced for any later trial.
         session.click_accessible(main.button("Conditions..."))
