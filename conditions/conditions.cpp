@@ -409,7 +409,7 @@ QString columnText(const ObservingConditions &conditions)
 
 QString columnHeader()
 {
-    return QStringLiteral("Éclat / scint. / fondu / bips / annonce");
+    return QStringLiteral("Conditions (éclat/scint./fondu/bips/annonce)");
 }
 
 QString announcementText(const ObservingConditions &conditions)

@@ -79,7 +79,8 @@ QString save(const ObservingConditions &conditions);
 QString reportText(const ObservingConditions &conditions);
 /// Names a set of conditions in brief, as a column of the runs gives it:
 /// "3 / 3 / 200 ms / bips" (or ".../ sans bips"), and " / annoncé ± 1 s"
-/// after it for an announced event; columnHeader() says what each part is.
+/// after it for an announced event; columnHeader() names the column and
+/// says what each part is.
 QString columnText(const ObservingConditions &conditions);
 QString columnHeader();
 /// The announcement as the conditions' names give it: "annoncé ± 1 s", or

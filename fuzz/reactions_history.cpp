@@ -17,7 +17,9 @@
 #include <cstring>
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <set>
+#include <vector>
 #include <string>
 
 namespace {
@@ -91,14 +93,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::abort();
     }
     std::int64_t trials = 0;
-    std::set<std::int64_t> starts;
+    // A run's trials under one set of conditions make one run: a start has
+    // each set once.
+    std::map<std::int64_t, std::vector<Conditions::ObservingConditions>> starts;
     for (const Reactions::RunFigures &run : history.runs) {
         trials += run.trials;
         if (run.trials < 1 || run.disappearanceCount < 0 || run.reappearanceCount < 0
             || run.disappearanceCount > run.trials || run.reappearanceCount > run.trials)
             fail("a run's counts do not add up");
-        if (!starts.insert(run.startUtcSeconds).second)
-            fail("two runs with one start");
+        std::vector<Conditions::ObservingConditions> &sets = starts[run.startUtcSeconds];
+        if (std::find(sets.begin(), sets.end(), run.conditions) != sets.end())
+            fail("two runs with one start and one set of conditions");
+        sets.push_back(run.conditions);
+        if (run.conditions != Conditions::bounded(run.conditions))
+            fail("conditions beyond their ranges");
         for (double mean : {run.disappearanceMean, run.reappearanceMean}) {
             if (!std::isfinite(mean) || mean < 0)
                 fail("a mean that is not a finite value of zero or more");

@@ -161,7 +161,9 @@ void ReactionsWindow::showChoice(bool shown)
     // The controls below the choice move up into its room, and the chart
     // grows by as much.
     const int move = shown ? m_choiceRoom : -m_choiceRoom;
-    for (QWidget *control : ui.thisRunPage->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+    const QList<QWidget *> controls =
+        ui.thisRunPage->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget *control : controls) {
         if (control == ui.choiceLabel || control == ui.conditionsChoice)
             continue;
         if (control == ui.trialsChart)
@@ -379,9 +381,12 @@ void ReactionsWindow::showTrialsChart(const EdgeFigures (&figures)[2])
                                  .arg(CountText(figures[edge].count),
                                       secondsText(figures[edge].mean));
     }
-    if (m_sets.size() > 1)
-        description += QStringLiteral(" %1 autres essais en gris.")
-                           .arg(CountText(std::int32_t(m_run.trials().size() - m_chosenTrials.size())));
+    const std::size_t otherTrials = m_run.trials().size() - m_chosenTrials.size();
+    if (otherTrials > 0)
+        description += QStringLiteral(" %1 %2 en gris.")
+                           .arg(CountText(std::int32_t(otherTrials)),
+                                otherTrials > 1 ? QStringLiteral("autres essais")
+                                           : QStringLiteral("autre essai"));
     ui.trialsChart->setAccessibleDescription(description);
 }
 

@@ -47,7 +47,7 @@ public:
     std::exception_ptr takeReadError();
     /// Whether the log is longer than what was read of it.
     bool olderLeftOut() const { return m_olderLeftOut; }
-    /// The log's other runs, newest first.
+    /// The log's other runs, a row per set of conditions, newest first.
     const std::vector<RunFigures> &earlierRuns() const { return m_earlierRuns; }
     /// How many of the earlier runs started after this one: none unless
     /// the clock was set back. This run's row goes after them.

@@ -1190,6 +1190,17 @@ void TestReactions::figuresPerConditions()
                                 "02/12/2026 20:00| 0.10|1|0 / 0 / 0 ms / sans bips",
                                 "01/12/2026 20:00| 0.50|1|3 / 3 / 200 ms / bips"}));
     QVERIFY(ui.runsChart->accessibleDescription().startsWith("2 séances, de la plus ancienne à la plus récente. Disparition : de 0.50 s à 0.50 s."));
+    // The trials chart marks the chosen set's trials: the other one's two
+    // reactions in grey, and said.
+    QCOMPARE(ui.trialsChart->accessibleDescription(),
+             "Essais 2 à 3. Disparition : 2 temps, moyenne 0.50 s. Réapparition : 2 temps, moyenne 0.60 s."
+             " 1 autre essai en gris.");
+    int grey = -1;
+    for (QAbstractSeries *series : ui.trialsChart->findChild<QChartView *>()->chart()->series()) {
+        if (series->name() == QLatin1String("Autres cond."))
+            grey = int(static_cast<QXYSeries *>(series)->count());
+    }
+    QCOMPARE(grey, 2);
 
     // The other set picked: its figures, and its runs charted.
     const int tableTop = ui.figuresTable->y();
