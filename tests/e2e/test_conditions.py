@@ -245,15 +245,6 @@ class Conditions(harness.ProgramTest):
         session.screenshot("announced-personal-equation",
                            session.wait_window("^Équation personnelle$"))
 
-        # Back to unannounced for any later trial.
-        session.click_accessible(main.button("Conditions..."))
-        session.wait_window("^Conditions d'observation$")
-        session.click_accessible(combo)
-        time.sleep(0.5)
-        session.key("Home", "Return")
-        wait_until("the announcement off", lambda: "annonce=0" in kept(), timeout=5)
-        session.click_accessible(session.find(root, role="push button", name="OK"))
-
 
 if __name__ == "__main__":
     harness.main(sys.modules[__name__])
