@@ -20,10 +20,17 @@ with XGetImage. Three measurements:
   pips     the second pips, on a PulseAudio null sink of the script's own,
            whose monitor velmaris_pipwatch records: each onset against the
            trial's start as the screen showed it, and successive onsets.
+  announced
+           "Événement annoncé" at ± 1 s: the program's durations against the
+           screen's with instant edges; then, with the twinkle at 5 so that
+           the star's square changes at every frame, the gaps between the
+           frames within 100 ms of each edge, with and without the
+           announcement, those of edges within 100 ms of a whole second
+           (when the figures are drawn anew) apart.
 
 --hogs N runs N processes that keep a core busy for the whole measurement.
 
-Usage: /usr/bin/python3 bench/conditions.py fades|twinkle|pips [--build DIR]
+Usage: /usr/bin/python3 bench/conditions.py fades|twinkle|pips|announced [--build DIR]
        [--trials N] [--max-delay MS] [--fade-ms MS] [--hogs N]
 """
 
@@ -41,7 +48,7 @@ MATCH_WINDOW_NS = 300_000_000
 FADE_POSITIONS = {0: 0, 20: 1, 50: 2, 100: 3, 200: 4, 500: 5}
 
 parser = benchlib.argument_parser(__doc__)
-parser.add_argument("mode", choices=("fades", "twinkle", "pips"))
+parser.add_argument("mode", choices=("fades", "twinkle", "pips", "announced"))
 parser.add_argument("--trials", type=int, default=40, help="number of trials (default 40)")
 parser.add_argument("--max-delay", type=int, default=1500,
                     help="MaxDelay for the run, ms (default 1500)")
@@ -58,11 +65,11 @@ def linear(level):
     return value / 12.92 if value <= 0.04045 else ((value + 0.055) / 1.055) ** 2.4
 
 
-def write_conditions(folder, eclat=0, scintillation=0, fondu=0, bips=False):
+def write_conditions(folder, eclat=0, scintillation=0, fondu=0, bips=False, annonce=0):
     os.makedirs(os.path.join(folder, "velmaris"), exist_ok=True)
     with open(os.path.join(folder, "velmaris", "velmaris.conf"), "w") as handle:
         handle.write(f"[conditions]\neclat={eclat}\nscintillation={scintillation}\n"
-                     f"fondu={fondu}\nbips={'true' if bips else 'false'}\n")
+                     f"fondu={fondu}\nbips={'true' if bips else 'false'}\nannonce={annonce}\n")
 
 
 def cpu_of(pid):
@@ -220,6 +227,69 @@ def measure_twinkle(session, layout):
     print(f"scintillation 5 against 0: {100 * (cpu5 / wall5 - cpu0 / wall0):+.1f} % of one core")
 
 
+def near_edge_gaps(lights, listed, within_ns=100_000_000):
+    """The gaps between successive screen frames within 100 ms of each edge
+    on the side where the star is in sight, the edge's own frame included:
+    before the disappearance's frame and after the return's. Those of edges
+    within 100 ms of a whole second since the trial's start, when the
+    announcement's figures change, are kept apart from the others."""
+    times = [ns for ns, _ in lights]
+    near_second, others = [], []
+    for trial in listed:
+        for edge, side in ((trial["taken"], -1), (trial["given"], +1)):
+            after = [i for i, ns in enumerate(times) if ns >= edge]
+            if not after:
+                continue
+            own = after[0]
+            if side < 0:
+                frames = [ns for ns in times[:own + 1] if ns >= edge - within_ns]
+            else:
+                frames = [ns for ns in times[own:] if ns <= edge + within_ns]
+            since = (edge - trial["start"]) % 1_000_000_000
+            close = min(since, 1_000_000_000 - since) < within_ns
+            (near_second if close else others).extend(
+                (b - a) / 1e6 for a, b in zip(frames, frames[1:]))
+    return near_second, others
+
+
+def measure_announced(session, layout):
+    config = tempfile.mkdtemp(prefix="config-", dir=session.scratch)
+    write_conditions(config, annonce=2)
+    listed, lights, _, _ = run_trials(session, layout, config)
+    screen = half_light_edges(lights)
+    differences = []
+    for trial in listed:
+        hidden = first_after(screen, "hidden", trial["taken"])
+        shown = first_after(screen, "shown", trial["given"])
+        if hidden is not None and shown is not None:
+            differences.append(((trial["given"] - trial["taken"]) - (shown - hidden)) / 1e6)
+            if args.verbose:
+                seconds = [((edge - trial["start"]) % 1_000_000_000) / 1e6
+                           for edge in (trial["taken"], trial["given"])]
+                print(f"  difference {differences[-1]:+7.3f} ms; edges "
+                      f"{seconds[0]:5.0f} and {seconds[1]:5.0f} ms past a whole second")
+    print(f"announced ± 1 s, instant edges: {len(differences)} of {len(listed)} trials matched")
+    if differences:
+        print(benchlib.summary("shown duration - duration on screen", differences))
+        print(f"  mean {statistics.mean(differences):+.3f} ms, largest |difference| "
+              f"{max(abs(d) for d in differences):.3f} ms")
+    interval = 1000.0 / 60
+    for annonce in (0, 2):
+        config = tempfile.mkdtemp(prefix="config-", dir=session.scratch)
+        write_conditions(config, scintillation=5, annonce=annonce)
+        listed, lights, cpu, wall = run_trials(session, layout, config)
+        near_second, others = near_edge_gaps(lights, listed)
+        print(f"scintillation 5, {'announced ± 1 s' if annonce else 'unannounced'}: "
+              f"{len(listed)} trials, CPU {100 * cpu / wall:.1f} % of one core, "
+              f"{len(lights)} frames seen")
+        for name, gaps in (("edges within 100 ms of a whole second", near_second),
+                           ("other edges", others)):
+            if gaps:
+                print(benchlib.summary(f"gap between frames within 100 ms of {name}", gaps))
+                print(f"  over 1.5 frame intervals ({1.5 * interval:.1f} ms), skipped frames: "
+                      f"{sum(g > 1.5 * interval for g in gaps)} of {len(gaps)}")
+
+
 def measure_pips(session, layout):
     server = start_null_sink(session)
     env = session.env()
@@ -288,6 +358,6 @@ with benchlib.Session(args.build, args.data, accessibility=True) as session:
     layout = benchlib.learn_layout(session)
     for index in range(args.hogs):
         session.spawn(f"hog{index}", [sys.executable, "-c", "while True: pass"])
-    {"fades": measure_fades, "twinkle": measure_twinkle, "pips": measure_pips}[args.mode](
-        session, layout)
+    {"fades": measure_fades, "twinkle": measure_twinkle, "pips": measure_pips,
+     "announced": measure_announced}[args.mode](session, layout)
 print(f"after the run: {benchlib.load_line()}")

@@ -23,6 +23,7 @@ add_library(velmaris_core STATIC
     ${VELMARIS_TOP}/reactions/history.cpp ${VELMARIS_TOP}/reactions/history.h
     ${VELMARIS_TOP}/reactions/run.cpp ${VELMARIS_TOP}/reactions/run.h
     ${VELMARIS_TOP}/conditions/conditions.cpp ${VELMARIS_TOP}/conditions/conditions.h
+    ${VELMARIS_TOP}/conditions/announcement.cpp ${VELMARIS_TOP}/conditions/announcement.h
     ${VELMARIS_TOP}/conditions/keptconditions.cpp ${VELMARIS_TOP}/conditions/keptconditions.h
     ${VELMARIS_TOP}/conditions/scintillation.cpp ${VELMARIS_TOP}/conditions/scintillation.h
     ${VELMARIS_TOP}/conditions/fade.cpp ${VELMARIS_TOP}/conditions/fade.h

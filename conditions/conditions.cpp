@@ -21,29 +21,37 @@ namespace {
 
 const QByteArray Group = QByteArrayLiteral("[conditions]");
 
-// The steps' keys. After bips, they are in the order the file has them:
-// the alphabetical one QSettings wrote them in before.
+// The steps' keys, each with its last step. After bips, the sliders' are in
+// the order the file has them: the alphabetical one QSettings wrote them in
+// before; the announcement's choice, added later, comes last.
 struct StepKey
 {
     const char *key;
     int ObservingConditions::*member;
+    int last;
 };
-const StepKey StepKeys[] = {{"eclat", &ObservingConditions::eclat},
-                            {"fondu", &ObservingConditions::fondu},
-                            {"scintillation", &ObservingConditions::scintillation}};
+const StepKey StepKeys[] = {{"eclat", &ObservingConditions::eclat, LastStep},
+                            {"fondu", &ObservingConditions::fondu, LastStep},
+                            {"scintillation", &ObservingConditions::scintillation, LastStep},
+                            {"annonce", &ObservingConditions::annonce, LastAnnouncement}};
 
-int step(int value)
+int step(int value, int last = LastStep)
 {
-    return std::clamp(value, 0, LastStep);
+    return std::clamp(value, 0, last);
 }
 
 // A line's key, when it is one of the conditions'.
 std::optional<QByteArray> conditionsKey(const QByteArray &trimmed)
 {
     const QByteArray key = trimmed.left(trimmed.indexOf('=')).trimmed();
-    if (trimmed.contains('=')
-        && (key == "bips" || key == "eclat" || key == "fondu" || key == "scintillation"))
+    if (!trimmed.contains('='))
+        return std::nullopt;
+    if (key == "bips")
         return key;
+    for (const StepKey &entry : StepKeys) {
+        if (key == entry.key)
+            return key;
+    }
     return std::nullopt;
 }
 
@@ -57,15 +65,15 @@ bool isTrueTimeLine(const QByteArray &trimmed)
 }
 
 // A step written as save() writes a number: decimal digits, a minus sign
-// before a negative one, no leading zero. One beyond the sliders' range is
-// brought within it.
-std::optional<int> stepValue(const QByteArray &value)
+// before a negative one, no leading zero. One beyond its range is brought
+// within it.
+std::optional<int> stepValue(const QByteArray &value, int last)
 {
     const QByteArray digits = value.startsWith('-') ? value.mid(1) : value;
     if (digits.isEmpty() || digits.size() > 9 || (digits[0] == '0' && value != "0")
         || !std::all_of(digits.begin(), digits.end(), [](char c) { return '0' <= c && c <= '9'; }))
         return std::nullopt;
-    return step(value.toInt());
+    return step(value.toInt(), last);
 }
 
 ObservingConditions parse(const QByteArray &text)
@@ -88,7 +96,7 @@ ObservingConditions parse(const QByteArray &text)
         for (const StepKey &entry : StepKeys) {
             if (key == entry.key)
                 conditions.*entry.member =
-                    stepValue(value).value_or(ObservingConditions().*entry.member);
+                    stepValue(value, entry.last).value_or(ObservingConditions().*entry.member);
         }
     }
     return conditions;
@@ -161,7 +169,7 @@ int openRegular(const QByteArray &path, int flags)
     return fd;
 }
 
-// The file holds four short lines: one far larger is no file of the
+// The file holds five short lines: one far larger is no file of the
 // program's, and reading and writing it at every slider step would freeze
 // the window.
 constexpr qsizetype MaxKeptBytes = 64 * 1024;
@@ -365,6 +373,7 @@ ObservingConditions bounded(ObservingConditions conditions)
     conditions.eclat = step(conditions.eclat);
     conditions.scintillation = step(conditions.scintillation);
     conditions.fondu = step(conditions.fondu);
+    conditions.annonce = step(conditions.annonce, LastAnnouncement);
     return conditions;
 }
 
@@ -433,25 +442,53 @@ QString saveTrueTimeAfterEntry(bool on)
 
 QString reportText(const ObservingConditions &conditions)
 {
+    const QString announcement = announcementText(conditions);
     return QStringLiteral("éclat %1, scintillation %2, fondu %3 ms, %4")
-        .arg(conditions.eclat)
-        .arg(conditions.scintillation)
-        .arg(conditions.fadeMs())
-        .arg(conditions.bips ? QStringLiteral("bips") : QStringLiteral("sans bips"));
+               .arg(conditions.eclat)
+               .arg(conditions.scintillation)
+               .arg(conditions.fadeMs())
+               .arg(conditions.bips ? QStringLiteral("bips") : QStringLiteral("sans bips"))
+           + (announcement.isEmpty() ? QString() : QStringLiteral(", ") + announcement);
 }
 
 QString columnText(const ObservingConditions &conditions)
 {
+    const QString announcement = announcementText(conditions);
     return QStringLiteral("%1 / %2 / %3 ms / %4")
-        .arg(conditions.eclat)
-        .arg(conditions.scintillation)
-        .arg(conditions.fadeMs())
-        .arg(conditions.bips ? QStringLiteral("bips") : QStringLiteral("sans bips"));
+               .arg(conditions.eclat)
+               .arg(conditions.scintillation)
+               .arg(conditions.fadeMs())
+               .arg(conditions.bips ? QStringLiteral("bips") : QStringLiteral("sans bips"))
+           + (announcement.isEmpty() ? QString() : QStringLiteral(" / ") + announcement);
 }
 
 QString columnHeader()
 {
-    return QStringLiteral("Conditions (éclat/scint./fondu/bips)");
+    return QStringLiteral("Conditions (éclat/scint./fondu/bips/annonce)");
+}
+
+QString announcementText(const ObservingConditions &conditions)
+{
+    if (!conditions.announced())
+        return QString();
+    return QStringLiteral("annoncé ± %1 s")
+        .arg(QString::fromLatin1(announcementField(conditions)));
+}
+
+QByteArray announcementField(const ObservingConditions &conditions)
+{
+    return QByteArray::number(conditions.announcementSigma(), 'g', 3);
+}
+
+std::optional<int> announcementOf(QByteArrayView field)
+{
+    for (int place = 0; place <= LastAnnouncement; ++place) {
+        ObservingConditions conditions;
+        conditions.annonce = place;
+        if (field == announcementField(conditions))
+            return place;
+    }
+    return std::nullopt;
 }
 
 } // namespace Conditions

@@ -2,21 +2,28 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 /// The observing conditions of a trial: how faint the star is, how it
-/// twinkles, how its edges fade, and whether second pips are heard. With
-/// every condition at its default the star is the bright, steady disc that
-/// switches off at once.
+/// twinkles, how its edges fade, whether second pips are heard, and whether
+/// its edges are announced. With every condition at its default the star is
+/// the bright, steady disc that switches off at once, unannounced.
 namespace Conditions {
 
 /// The sliders run from 0 to this.
 constexpr int LastStep = 5;
 /// The fade's duration at each "Fondu" position, milliseconds.
 constexpr std::array<int, LastStep + 1> FadeDurationsMs{0, 20, 50, 100, 200, 500};
+/// The announcement's choices: none, then the standard deviation of the
+/// announced seconds' error, seconds.
+constexpr std::array<double, 4> AnnouncementSigmas{0.0, 0.5, 1.0, 2.0};
+constexpr int LastAnnouncement = int(AnnouncementSigmas.size()) - 1;
 
 struct ObservingConditions
 {
@@ -24,14 +31,18 @@ struct ObservingConditions
     int scintillation = 0; ///< the twinkle's sigma is 0.15 times this
     int fondu = 0;         ///< the fade's position in FadeDurationsMs
     bool bips = false;     ///< second pips during the trial
+    int annonce = 0;       ///< the edges announced: a place in AnnouncementSigmas
 
     /// The fade's duration, ms; 0 for an instant edge.
     int fadeMs() const { return FadeDurationsMs[fondu]; }
+    /// The announced seconds' standard deviation, s; 0 when unannounced.
+    double announcementSigma() const { return AnnouncementSigmas[annonce]; }
+    bool announced() const { return annonce != 0; }
     bool isDefault() const { return *this == ObservingConditions(); }
     bool operator==(const ObservingConditions &other) const
     {
         return eclat == other.eclat && scintillation == other.scintillation
-               && fondu == other.fondu && bips == other.bips;
+               && fondu == other.fondu && bips == other.bips && annonce == other.annonce;
     }
     bool operator!=(const ObservingConditions &other) const { return !(*this == other); }
 };
@@ -71,12 +82,23 @@ QString saveTrueTimeAfterEntry(bool on);
 
 /// Names a set of conditions in a sentence, as the report line and the
 /// choice of conditions give it: "éclat 3, scintillation 3, fondu 200 ms,
-/// bips" (or "..., sans bips").
+/// bips" (or "..., sans bips"), and ", annoncé ± 1 s" after it for an
+/// announced event.
 QString reportText(const ObservingConditions &conditions);
 /// Names a set of conditions in brief, as a column of the runs gives it:
-/// "3 / 3 / 200 ms / bips" (or ".../ sans bips"); columnHeader() names the
-/// column and says what each part is.
+/// "3 / 3 / 200 ms / bips" (or ".../ sans bips"), and " / annoncé ± 1 s"
+/// after it for an announced event; columnHeader() names the column and
+/// says what each part is.
 QString columnText(const ObservingConditions &conditions);
 QString columnHeader();
+/// The announcement as the conditions' names give it: "annoncé ± 1 s", or
+/// empty when unannounced.
+QString announcementText(const ObservingConditions &conditions);
+/// The announcement's standard deviation as a log writes it: "0", "0.5",
+/// "1" or "2".
+QByteArray announcementField(const ObservingConditions &conditions);
+/// The place in AnnouncementSigmas of a standard deviation as
+/// announcementField() writes it; none for any other text.
+std::optional<int> announcementOf(QByteArrayView field);
 
 } // namespace Conditions

@@ -22,6 +22,7 @@ ConditionsWindow::ConditionsWindow(KeptConditions &conditions)
     ui.fadeSlider->setValue(kept.fondu);
     ui.bipsCheck->setChecked(kept.bips);
     ui.trueTimeCheck->setChecked(conditions.trueTimeAfterEntry());
+    ui.announcementCombo->setCurrentIndex(kept.annonce);
     showAudioOutput();
     showValues();
     showSaveError();
@@ -30,6 +31,7 @@ ConditionsWindow::ConditionsWindow(KeptConditions &conditions)
         bind(slider, &QSlider::valueChanged, &ConditionsWindow::controlChanged);
     bind(ui.bipsCheck, &QCheckBox::toggled, &ConditionsWindow::controlChanged);
     bind(ui.trueTimeCheck, &QCheckBox::toggled, &ConditionsWindow::trueTimeChanged);
+    bind(ui.announcementCombo, &QComboBox::currentIndexChanged, &ConditionsWindow::controlChanged);
     bind(ui.okButton, &QPushButton::clicked, &ConditionsWindow::okClicked);
     // The sound server answers later, and may stop answering or come back.
     connect(&conditions, &KeptConditions::changed, this, &ConditionsWindow::showAudioOutput);
@@ -62,6 +64,7 @@ void ConditionsWindow::controlChanged(QObject *)
     shown.scintillation = ui.scintillationSlider->value();
     shown.fondu = ui.fadeSlider->value();
     shown.bips = ui.bipsCheck->isChecked();
+    shown.annonce = ui.announcementCombo->currentIndex();
     m_conditions.edit(shown);
     showValues();
     showSaveError();

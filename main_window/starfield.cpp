@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 StarImage::StarImage(QWidget *parent)
     : QWidget(parent)
 {
@@ -72,6 +74,39 @@ QRect StarImage::starRect() const
     return QRect(StarX, StarY, 5, 5);
 }
 
+QRect StarImage::figuresRect() const
+{
+    // Above the star's square, with a margin that a fade or a twinkle,
+    // which stay within that square, never reaches.
+    const int margin = 4;
+    return QRect(1, 1, std::max(0, width() - 2), std::max(0, StarY - margin - 1));
+}
+
+void StarImage::showFigures(const QString &first, const QString &second)
+{
+    const QRect place = figuresRect();
+    if ((first.isEmpty() && second.isEmpty()) || place.isEmpty()) {
+        if (!m_figures.isNull()) {
+            m_figures = QImage();
+            update(place);
+        }
+        return;
+    }
+    m_figures = QImage(place.size(), QImage::Format_RGB32);
+    m_figures.fill(Qt::black);
+    QPainter painter(&m_figures);
+    QFont font(QStringLiteral("Helvetica"));
+    // Small beside the field: some nine pixels on the 105-pixel field.
+    font.setPixelSize(std::max(8, height() / 11));
+    painter.setFont(font);
+    painter.setPen(QColor(128, 128, 128));
+    const int line = QFontMetrics(font).height();
+    painter.drawText(QRect(0, 0, place.width(), line), Qt::AlignLeft | Qt::AlignVCenter, first);
+    painter.drawText(QRect(0, line, place.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+                     second);
+    update(place);
+}
+
 void StarImage::paintDisc(QPainter &painter, int level)
 {
     painter.setPen(QPen(Qt::black, 1, Qt::SolidLine));
@@ -95,6 +130,8 @@ void StarImage::paintEvent(QPaintEvent *)
         return;
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), m_picture);
+    if (!m_figures.isNull())
+        painter.drawImage(figuresRect().topLeft(), m_figures);
 }
 
 void StarImage::keyPressEvent(QKeyEvent *event)

@@ -39,6 +39,16 @@ public:
     /// The star's 5 x 5 square, in the control's coordinates.
     QRect starRect() const;
 
+    /// Shows two lines of small grey figures in the field's top-left
+    /// corner, clear of the star: drawn over the picture, never into it.
+    /// Two empty lines show nothing.
+    void showFigures(const QString &first, const QString &second);
+    /// Where the figures go: the corner above the star, a few pixels clear
+    /// of its square.
+    QRect figuresRect() const;
+    /// The figures as they are drawn over the picture; null without any.
+    const QImage &figures() const { return m_figures; }
+
     /// The picture as it stands; null until the first drawing operation.
     const QImage &picture() const { return m_picture; }
     /// Whether the last drawing step left the star on the field.
@@ -62,5 +72,8 @@ private:
 
     QSize m_pictureSize;
     QImage m_picture;
+    /// The figures, drawn once when they change, put over the picture at
+    /// each paint.
+    QImage m_figures;
     bool m_starShown = false;
 };

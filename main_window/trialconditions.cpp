@@ -3,6 +3,8 @@
 #include "main_window/trialconditions.h"
 
 #include "app/clock.h"
+#include "app/randomsource.h"
+#include "conditions/announcement.h"
 #include "main_window/starfield.h"
 
 #include <QEvent>
@@ -21,6 +23,9 @@ TrialConditions::TrialConditions(StarImage *image, QObject *parent)
     m_frames.setSingleShot(true);
     m_frames.setTimerType(Qt::PreciseTimer);
     connect(&m_frames, &QTimer::timeout, this, &TrialConditions::frame);
+    m_seconds.setSingleShot(true);
+    m_seconds.setTimerType(Qt::PreciseTimer);
+    connect(&m_seconds, &QTimer::timeout, this, &TrialConditions::showAnnouncement);
     // The field's showing and hiding, its window's minimising included,
     // and its window's exposure.
     m_image->installEventFilter(this);
@@ -88,6 +93,10 @@ void TrialConditions::start(const Conditions::ObservingConditions &conditions)
         drawFrame(1.0, true);
     if (conditions.bips)
         SecondPips::output().start(reading);
+    if (conditions.announced()) {
+        m_startReading = reading;
+        showAnnouncement();
+    }
     schedule(reading);
 }
 
@@ -97,11 +106,22 @@ void TrialConditions::planEdge(int delayMs)
         return;
     const std::int64_t now = Clock::steadyNanoseconds();
     m_fade.plan(now + std::int64_t(delayMs) * 1'000'000);
+    if (m_conditions.announced()) {
+        // The edge's true instant is the end of the delay just started; the
+        // error is drawn aside from the delays, which stay as they were.
+        const std::int64_t edgeMs = (now - m_startReading) / 1'000'000 + delayMs;
+        const std::int64_t earliestMs = m_vanished ? (m_vanishReading - m_startReading) / 1'000'000 : 0;
+        m_announced[m_vanished ? 1 : 0] = Conditions::announcedSecond(
+            edgeMs, m_conditions.announcementSigma() * RandomSource::normal(), earliestMs);
+        showAnnouncement();
+    }
     schedule(now);
 }
 
 void TrialConditions::showDisappearance(std::int64_t reading)
 {
+    m_vanished = true;
+    m_vanishReading = reading;
     const double light = m_fade.edge(reading);
     if (m_fade.duration() == 0) {
         m_image->eraseField();
@@ -116,6 +136,8 @@ void TrialConditions::showReturn(std::int64_t reading)
 {
     if (m_conditions.bips)
         SecondPips::output().end(reading);
+    // After the return, nothing is announced.
+    endAnnouncement();
     const double light = m_fade.edge(reading);
     if (m_fade.duration() == 0) {
         m_image->eraseField();
@@ -134,6 +156,10 @@ void TrialConditions::stop()
 {
     m_playing = false;
     m_frames.stop();
+    endAnnouncement();
+    m_announced[0].reset();
+    m_announced[1].reset();
+    m_vanished = false;
     if (m_conditions.bips)
         SecondPips::output().stop();
 }
@@ -180,4 +206,23 @@ void TrialConditions::schedule(std::int64_t now)
     }
     const std::int64_t wait = (*next - now + 999'999) / 1'000'000;
     m_frames.start(wait <= 0 ? frameInterval() : int(std::min<std::int64_t>(wait, frameInterval())));
+}
+
+void TrialConditions::showAnnouncement()
+{
+    const std::int64_t sinceStartMs = (Clock::steadyNanoseconds() - m_startReading) / 1'000'000;
+    const int next = m_vanished ? 1 : 0;
+    const Conditions::AnnouncementFigures figures =
+        Conditions::announcementFigures(sinceStartMs, m_vanished, m_announced[next]);
+    m_image->showFigures(figures.elapsed, figures.predicted);
+    m_spoken = figures.spoken;
+    // Woken at the next whole second since the start.
+    m_seconds.start(int(1000 - sinceStartMs % 1000));
+}
+
+void TrialConditions::endAnnouncement()
+{
+    m_seconds.stop();
+    m_spoken.clear();
+    m_image->showFigures(QString(), QString());
 }

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <optional>
 
 class StarImage;
 
@@ -49,6 +50,17 @@ public:
     /// The interval between two frames, ms: the screen's refresh period.
     int frameInterval() const;
 
+    /// Under an announcement: the second announced for each edge since the
+    /// trial's start, once the edge's delay is planned; none otherwise.
+    std::optional<int> announcedDisappearance() const { return m_announced[0]; }
+    std::optional<int> announcedReappearance() const { return m_announced[1]; }
+    /// The steady clock's reading at the trial's start, under an
+    /// announcement.
+    std::int64_t startReading() const { return m_startReading; }
+    /// The coming edge's announcement as a screen reader says it: "D prévue
+    /// à 7 s"; empty when none is shown.
+    const QString &spokenAnnouncement() const { return m_spoken; }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -62,6 +74,10 @@ private:
     /// out and was out already; returns whether it drew.
     bool drawFrame(double fadeLight, bool shown);
     void schedule(std::int64_t now);
+    /// Shows the announcement's figures as they stand now, and waits for
+    /// the next whole second.
+    void showAnnouncement();
+    void endAnnouncement();
 
     StarImage *m_image;
     Conditions::ObservingConditions m_conditions;
@@ -75,4 +91,12 @@ private:
     /// Whether the field could be seen when last looked at.
     bool m_seen = false;
     QTimer m_frames;
+    /// The announcement: the trial's start, the vanish, the seconds
+    /// announced, and the timer of the whole seconds shown.
+    std::int64_t m_startReading = 0;
+    std::int64_t m_vanishReading = 0;
+    bool m_vanished = false;
+    std::optional<int> m_announced[2];
+    QString m_spoken;
+    QTimer m_seconds;
 };

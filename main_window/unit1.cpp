@@ -109,6 +109,7 @@ void TForm1::ButtonOnYvaClick(QObject *)
     setOnTimer(&TForm1::Timer1Timer);
     Timer1->start();
     m_conditions->planEdge(Timer1->interval());
+    announceEdge(Reactions::Edge::Disappearance);
 }
 
 void TForm1::Timer1Timer(QObject *)
@@ -123,6 +124,18 @@ void TForm1::Timer1Timer(QObject *)
     Timer1->setInterval(RandomSource::draw(MaxDelay));
     Timer1->start();
     m_conditions->planEdge(Timer1->interval());
+    announceEdge(Reactions::Edge::Reappearance);
+}
+
+void TForm1::announceEdge(Reactions::Edge edge)
+{
+    const std::optional<int> second = edge == Reactions::Edge::Disappearance
+                                          ? m_conditions->announcedDisappearance()
+                                          : m_conditions->announcedReappearance();
+    if (!second)
+        return;
+    m_tops.announce(edge, *second, m_conditions->startReading());
+    updateImageDescription(ui.Image1->starShown());
 }
 
 void TForm1::Timer1Timer2(QObject *)
@@ -378,6 +391,7 @@ void TForm1::returnToIdle()
 {
     Timer1->stop();
     m_conditions->stop();
+    updateImageDescription(ui.Image1->starShown());
     setOnTimer(&TForm1::Timer1Timer);
     ui.Button2->setEnabled(!m_detectionRunning);
     setTrialRunning(false);
@@ -394,6 +408,10 @@ void TForm1::showEdgeNow()
 
 void TForm1::updateImageDescription(bool starShown)
 {
-    ui.Image1->setAccessibleDescription(starShown ? QStringLiteral("L'étoile est visible")
-                                                  : QStringLiteral("L'étoile est cachée"));
+    // The coming edge's announced second, where there is one, after the
+    // star's state.
+    const QString &announced = m_conditions->spokenAnnouncement();
+    ui.Image1->setAccessibleDescription(
+        (starShown ? QStringLiteral("L'étoile est visible") : QStringLiteral("L'étoile est cachée"))
+        + (announced.isEmpty() ? QString() : QStringLiteral(", ") + announced));
 }

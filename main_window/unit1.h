@@ -89,6 +89,9 @@ private:
     void setTrialRunning(bool running);
     void showEdgeNow();
     void updateImageDescription(bool starShown);
+    /// The edge's announced second, if any, goes with the trial's tops and
+    /// into the star field's description.
+    void announceEdge(Reactions::Edge edge);
     /// Ends the wait for the trial's tops and writes the reactions log.
     void completeTops();
     /// Ends the wait for the trial's tops: the entry field as the tops say,

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include <QStringList>
+
 #include <cmath>
 
 namespace Reactions {
@@ -34,7 +36,72 @@ QString edgeForReport(const char *name, const EdgeFigures &figures)
     return text;
 }
 
+// The sample deviation of the values, about their mean.
+double deviationOf(const std::vector<double> &values, double mean)
+{
+    double squares = 0.0;
+    for (const double value : values)
+        squares += (value - mean) * (value - mean);
+    return std::sqrt(squares / double(values.size() - 1));
+}
+
+double meanOf(const std::vector<double> &values)
+{
+    double sum = 0.0;
+    for (const double value : values)
+        sum += value;
+    return sum / double(values.size());
+}
+
+// Seconds with their sign, always: "+0.42 s", "−0.10 s".
+QString signedSeconds(double seconds)
+{
+    const QString magnitude = SecondsText(std::fabs(seconds)).trimmed();
+    const bool negative = seconds < 0 && magnitude != QLatin1String("0.00");
+    return (negative ? QStringLiteral("\u2212") : QStringLiteral("+")) + magnitude + QStringLiteral(" s");
+}
+
 } // namespace
+
+QString announcementSentence(const std::vector<TrialReactions> &trials)
+{
+    static const char *const names[] = {"disparition", "réapparition"};
+    static const char *const places[] = {"à la disparition", "à la réapparition"};
+    QStringList parts;
+    QStringList following;
+    for (const Edge edge : {Edge::Disappearance, Edge::Reappearance}) {
+        std::vector<double> fromAnnounced;
+        std::vector<double> reactions;
+        for (const TrialReactions &trial : trials) {
+            const std::optional<double> &reaction = trial.reaction(edge);
+            const std::optional<TrialReactions::Announced> &announced = trial.announced(edge);
+            if (!reaction || !announced)
+                continue;
+            reactions.push_back(*reaction);
+            // The top's instant minus the announced second.
+            fromAnnounced.push_back(*reaction - announced->error);
+        }
+        if (reactions.empty())
+            continue;
+        const int index = edge == Edge::Disappearance ? 0 : 1;
+        const int count = int(reactions.size());
+        const double mean = meanOf(fromAnnounced);
+        parts << QStringLiteral("%1 %2 (%3 %4)")
+                     .arg(QString::fromUtf8(names[index]), signedSeconds(mean), CountText(count),
+                          count > 1 ? QStringLiteral("essais") : QStringLiteral("essai"));
+        if (count >= AnnouncementJudgedFrom
+            && deviationOf(fromAnnounced, mean) < deviationOf(reactions, meanOf(reactions)))
+            following << QString::fromUtf8(places[index]);
+    }
+    if (parts.isEmpty())
+        return QString();
+    if (following.isEmpty())
+        return QStringLiteral("Vos tops par rapport à la seconde annoncée : %1.")
+            .arg(parts.join(QStringLiteral(", ")));
+    return QStringLiteral("Vos tops suivent l'annonce : %1 ; %2, ils tombent plus près de la "
+                          "seconde annoncée que de l'événement.")
+        .arg(parts.join(QStringLiteral(", ")), following.join(QStringLiteral(" et ")));
+}
 
 QString anticipationsText(const std::vector<TrialReactions> &trials)
 {

@@ -85,4 +85,18 @@ std::vector<TrialReactions> trialsUnder(const std::vector<TrialReactions> &trial
 /// reaction and loses the disappearance one. Empty without both edges.
 QString durationEffect(const EdgeFigures &disappearance, const EdgeFigures &reappearance);
 
+/// Below this many announced trials with a reaction at an edge, whether
+/// the tops follow the announcement there is not judged.
+constexpr int AnnouncementJudgedFrom = 3;
+
+/// Where the tops of the announced trials fall from the announced seconds:
+/// per edge, the mean of (top minus announced second) and its count.
+/// "Vos tops suivent l'annonce : disparition +0.02 s (5 essais), ..." where
+/// at an edge with AnnouncementJudgedFrom such trials or more the tops
+/// spread less about the announced seconds than about the edges (the
+/// reactions' sample deviation), which names that edge; "Vos tops par
+/// rapport à la seconde annoncée : ..." otherwise; empty without an
+/// announced trial with a reaction.
+QString announcementSentence(const std::vector<TrialReactions> &trials);
+
 } // namespace Reactions

@@ -40,8 +40,18 @@ enum Column {
     ColumnCount
 };
 
-// The trial's conditions, after them: read where a line has them.
-enum ConditionColumn { Eclat, Scintillation, FadeMs, Pips, ConditionColumnCount };
+// The trial's conditions, after them: read where a line has them. The
+// announcement's columns came last.
+enum ConditionColumn {
+    Eclat,
+    Scintillation,
+    FadeMs,
+    Pips,
+    Announcement,
+    AnnouncedDisappearance,
+    AnnouncedReappearance,
+    ConditionColumnCount
+};
 
 struct Field
 {
@@ -150,8 +160,9 @@ struct ColumnPlaces
                               ReappearanceAnticipations};
     int fields = ColumnCount; ///< a line needs at least this many
     /// Where the conditions are, -1 where the header has no such column.
-    int conditionPlace[ConditionColumnCount] = {ColumnCount, ColumnCount + 1, ColumnCount + 2,
-                                                ColumnCount + 3};
+    int conditionPlace[ConditionColumnCount] = {
+        ColumnCount,     ColumnCount + 1, ColumnCount + 2, ColumnCount + 3,
+        ColumnCount + 4, ColumnCount + 5, ColumnCount + 6};
     int allFields = ColumnCount + ConditionColumnCount; ///< a line is split up to this many
 };
 
@@ -178,6 +189,17 @@ Conditions::ObservingConditions readConditions(const Field (&fields)[ConditionCo
     const auto fade = std::find(fades.begin(), fades.end(), fadeMs);
     conditions.fondu = fade != fades.end() ? int(fade - fades.begin()) : 0;
     conditions.bips = conditionValue(fields[Pips]).value_or(0) == 1;
+    // A line from before the announcement's columns is unannounced.
+    if (fields[Announcement].begin) {
+        QByteArrayView announcement[3];
+        int count = 0;
+        for (int column = Announcement; column < ConditionColumnCount && fields[column].begin;
+             ++column)
+            announcement[count++] = QByteArrayView(fields[column].begin, fields[column].size());
+        if (const std::optional<ReactionsLog::LineAnnouncement> read =
+                ReactionsLog::readAnnouncement(announcement, count))
+            conditions.annonce = read->annonce;
+    }
     return Conditions::bounded(conditions);
 }
 
@@ -280,10 +302,14 @@ std::optional<ColumnPlaces> placesOf(const char *begin, const char *end)
     std::fill(std::begin(places.conditionPlace), std::end(places.conditionPlace), -1);
     places.fields = 0;
     places.allFields = 0;
+    // Whether the header is the log's own as an older version wrote it:
+    // its first columns, in their order.
+    bool ownOlder = true;
     const char *p = begin;
     for (int field = 0; p <= end; ++field) {
         const char *comma = static_cast<const char *>(std::memchr(p, ',', std::size_t(end - p)));
         const std::string name(p, comma ? comma : end);
+        ownOlder = ownOlder && std::size_t(field) < names.size() && name == names[std::size_t(field)];
         for (int column = 0; column < ColumnCount; ++column) {
             if (places.place[column] < 0 && name == names[std::size_t(column)]) {
                 places.place[column] = field;
@@ -304,6 +330,16 @@ std::optional<ColumnPlaces> placesOf(const char *begin, const char *end)
     for (int column = 0; column < ColumnCount; ++column) {
         if (places.place[column] < 0)
             return std::nullopt;
+    }
+    // The log's columns only ever grow at the end: under an older version's
+    // header, a newer version's lines have the later columns in their own
+    // places.
+    if (ownOlder) {
+        for (int column = 0; column < ConditionColumnCount; ++column) {
+            if (places.conditionPlace[column] < 0)
+                places.conditionPlace[column] = ColumnCount + column;
+        }
+        places.allFields = ColumnCount + ConditionColumnCount;
     }
     places.allFields = std::max(places.allFields, places.fields);
     return places;

@@ -229,6 +229,7 @@ void ReactionsWindow::showFigures()
     showText(ui.settlingLabel, Reactions::settlingText(figures[0], figures[1]));
 
     showText(ui.effectLabel, Reactions::durationEffect(figures[0], figures[1]));
+    showText(ui.announcementLabel, Reactions::announcementSentence(m_chosenTrials));
     const QString report = m_sets.empty()
                                ? QString()
                                : Reactions::reportLine(figures[0], figures[1],

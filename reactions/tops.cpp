@@ -31,6 +31,12 @@ void TrialTops::start(const Conditions::ObservingConditions &conditions)
     m_open = true;
 }
 
+void TrialTops::announce(Edge edge, int second, std::int64_t startedAt)
+{
+    m_startedAt = startedAt;
+    m_announced[edge == Edge::Disappearance ? 0 : 1] = second;
+}
+
 void TrialTops::vanished(std::int64_t at)
 {
     m_vanished = at;
@@ -98,8 +104,23 @@ std::optional<TrialReactions> TrialTops::counted() const
         || (m_disappearanceAnticipations == 0 && m_reappearanceAnticipations == 0
             && !m_disappearanceTop && !m_reappearanceTop))
         return std::nullopt;
-    return TrialReactions{m_trial, disappearanceReaction(), reappearanceReaction(),
-                          m_disappearanceAnticipations, m_reappearanceAnticipations, m_conditions};
+    TrialReactions trial;
+    trial.trial = m_trial;
+    trial.disappearance = disappearanceReaction();
+    trial.reappearance = reappearanceReaction();
+    trial.disappearanceAnticipations = m_disappearanceAnticipations;
+    trial.reappearanceAnticipations = m_reappearanceAnticipations;
+    trial.conditions = m_conditions;
+    const auto announced = [this](int edge, const std::optional<std::int64_t> &at) {
+        std::optional<TrialReactions::Announced> announcement;
+        if (m_announced[edge] && m_startedAt && at)
+            announcement = TrialReactions::Announced{
+                *m_announced[edge], *m_announced[edge] - double(*at - *m_startedAt) / 1e9};
+        return announcement;
+    };
+    trial.announcedDisappearance = announced(0, m_vanished);
+    trial.announcedReappearance = announced(1, m_reappeared);
+    return trial;
 }
 
 std::optional<double> TrialTops::disappearanceReaction() const

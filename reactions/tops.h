@@ -44,6 +44,21 @@ struct TrialReactions
     int reappearanceAnticipations = 0;
     /// The conditions the trial was made under.
     Conditions::ObservingConditions conditions = {};
+    /// An edge's announcement: the second announced, counted from the
+    /// trial's start, and how far it was from the edge's true instant.
+    struct Announced
+    {
+        int second = 0;
+        double error = 0.0; ///< announced second minus the edge's instant, seconds
+    };
+    /// None where the trial was unannounced.
+    std::optional<Announced> announcedDisappearance;
+    std::optional<Announced> announcedReappearance;
+
+    const std::optional<Announced> &announced(Edge edge) const
+    {
+        return edge == Edge::Disappearance ? announcedDisappearance : announcedReappearance;
+    }
 
     const std::optional<double> &reaction(Edge edge) const
     {
@@ -79,6 +94,9 @@ public:
     /// count again, for the run's next trial number. The previous trial's
     /// tops must be complete.
     void start(const Conditions::ObservingConditions &conditions = {});
+    /// The edge was announced at this second since the trial's start,
+    /// which was read at startedAt.
+    void announce(Edge edge, int second, std::int64_t startedAt);
     void vanished(std::int64_t at);
     /// The star is back. Returns whether the entry field takes the focus
     /// now: unless the disappearance was tapped, the user types at once.
@@ -133,6 +151,8 @@ private:
     std::optional<std::int64_t> m_disappearanceTop;
     std::optional<std::int64_t> m_reappearanceTop;
     std::optional<QString> m_filled;
+    std::optional<std::int64_t> m_startedAt;
+    std::optional<int> m_announced[2];
 };
 
 /// Tells a press of a key from its auto-repeat. Qt flags the repeats, but

@@ -5,6 +5,7 @@
 #include "program/application.h"
 #include "app/clock.h"
 #include "app/randomsource.h"
+#include "conditions/announcement.h"
 #include "conditions/fade.h"
 #include "conditions/pips.h"
 #include "conditions/scintillation.h"
@@ -60,6 +61,10 @@ private slots:
     void pipSchedule();
     void keptConditions_data();
     void keptConditions();
+    void announcedSecond_data();
+    void announcedSecond();
+    void announcementFigures_data();
+    void announcementFigures();
     void keptFile_data();
     void keptFile();
     void trueTimeKept_data();
@@ -537,20 +542,20 @@ void TestConditions::audioNews()
 void TestConditions::keptConditions_data()
 {
     QTest::addColumn<QByteArray>("kept"); // the configuration file
-    QTest::addColumn<QList<int>>("shown"); // Éclat, Scintillation, Fondu, Bips
-    QTest::newRow("nothing kept: the defaults") << QByteArray() << QList<int>{0, 0, 0, 0};
+    QTest::addColumn<QList<int>>("shown"); // Éclat, Scintillation, Fondu, Bips, announcement
+    QTest::newRow("nothing kept: the defaults") << QByteArray() << QList<int>{0, 0, 0, 0, 0};
     QTest::newRow("kept from the last run")
-        << QByteArray("[conditions]\neclat=2\nscintillation=5\nfondu=4\n")
-        << QList<int>{2, 5, 4, 0};
-    QTest::newRow("out of range or unreadable: within the sliders")
-        << QByteArray("[conditions]\neclat=9\nscintillation=-3\nfondu=abc\n")
-        << QList<int>{5, 0, 0, 0};
+        << QByteArray("[conditions]\neclat=2\nscintillation=5\nfondu=4\nannonce=2\n")
+        << QList<int>{2, 5, 4, 0, 2};
+    QTest::newRow("out of range or unreadable: within the sliders and the choices")
+        << QByteArray("[conditions]\neclat=9\nscintillation=-3\nfondu=abc\nannonce=7\n")
+        << QList<int>{5, 0, 0, 0, 3};
     for (const char *value : {"non", "nan", "peut-etre"})
         QTest::addRow("bips=%s: off", value)
-            << QByteArray("[conditions]\nbips=") + value << QList<int>{0, 0, 0, 0};
+            << QByteArray("[conditions]\nbips=") + value << QList<int>{0, 0, 0, 0, 0};
     QTest::newRow("numbers not as the program writes them: the defaults")
-        << QByteArray("[conditions]\neclat=+3\nscintillation=04\nfondu=\"2\"\n")
-        << QList<int>{0, 0, 0, 0};
+        << QByteArray("[conditions]\neclat=+3\nscintillation=04\nfondu=\"2\"\nannonce=01\n")
+        << QList<int>{0, 0, 0, 0, 0};
 }
 
 void TestConditions::keptConditions()
@@ -568,10 +573,11 @@ void TestConditions::keptConditions()
     createForms();
     const Conditions::ObservingConditions conditions = ::keptConditions().kept();
     QCOMPARE((QList<int>{conditions.eclat, conditions.scintillation, conditions.fondu,
-                         conditions.bips}),
+                         conditions.bips, conditions.annonce}),
              shown);
     QVERIFY(!conditionsWindowBuilt()); // built when first wanted
     QCOMPARE(conditionsWindow()->ui.fadeSlider->value(), shown[2]);
+    QCOMPARE(conditionsWindow()->ui.announcementCombo->currentIndex(), shown[4]);
     // A screen reader reads the fade in milliseconds, as shown.
     QAccessibleInterface *fade =
         QAccessible::queryAccessibleInterface(conditionsWindow()->ui.fadeSlider);
@@ -589,9 +595,74 @@ void TestConditions::keptConditions()
 
     // A change is kept at once, for the next run.
     conditionsWindow()->ui.eclatSlider->setValue(1);
+    conditionsWindow()->ui.announcementCombo->setCurrentIndex(1);
     destroyForms();
     createForms();
     QCOMPARE(::keptConditions().forTrial().eclat, 1);
+    QCOMPARE(::keptConditions().forTrial().announcementSigma(), 0.5);
+}
+
+void TestConditions::announcedSecond_data()
+{
+    // The edge's true instant and the earliest allowed, ms since the
+    // trial's start; the error drawn, s; the second announced.
+    QTest::addColumn<qint64>("edge");
+    QTest::addColumn<double>("error");
+    QTest::addColumn<qint64>("earliest");
+    QTest::addColumn<int>("second");
+
+    QTest::newRow("no error: 7.2 s announced as 7") << qint64(7200) << 0.0 << qint64(0) << 7;
+    QTest::newRow("a half second rounds up: 6.5 s as 7") << qint64(6500) << 0.0 << qint64(0) << 7;
+    QTest::newRow("1.3 s late: 4.4 + 1.3 = 5.7 s as 6") << qint64(4400) << 1.3 << qint64(0) << 6;
+    QTest::newRow("0.8 s early: 4.4 - 0.8 = 3.6 s as 4") << qint64(4400) << -0.8 << qint64(0) << 4;
+    QTest::newRow("before the start: 0.8 - 2.1 = -1.3 s, announced at 0")
+        << qint64(800) << -2.1 << qint64(0) << 0;
+    QTest::newRow("a return before the vanish at 3.4 s: 5.2 - 1.9 = 3.3 s, announced at 4")
+        << qint64(5200) << -1.9 << qint64(3400) << 4;
+    QTest::newRow("a vanish on a whole second, 3 s: 3.6 - 1.5 = 2.1 s, announced at 3")
+        << qint64(3600) << -1.5 << qint64(3000) << 3;
+    QTest::newRow("a return well after the vanish: 9 - 2 = 7 s, as drawn")
+        << qint64(9000) << -2.0 << qint64(3000) << 7;
+}
+
+void TestConditions::announcedSecond()
+{
+    QFETCH(qint64, edge);
+    QFETCH(double, error);
+    QFETCH(qint64, earliest);
+    QFETCH(int, second);
+    QCOMPARE(Conditions::announcedSecond(edge, error, earliest), second);
+}
+
+void TestConditions::announcementFigures_data()
+{
+    // ms since the trial's start, whether the return comes next, the
+    // second announced for it (-1 for none); the figures shown and said.
+    QTest::addColumn<qint64>("since");
+    QTest::addColumn<bool>("returnNext");
+    QTest::addColumn<int>("announced");
+    QTest::addColumn<QString>("figures"); // elapsed | predicted | spoken
+
+    QTest::newRow("at the start, the vanish announced")
+        << qint64(120) << false << 7 << "0 s|D prévue : 7 s|D prévue à 7 s";
+    QTest::newRow("4.999 s is still 4 s") << qint64(4999) << false << 7
+                                          << "4 s|D prévue : 7 s|D prévue à 7 s";
+    QTest::newRow("after the vanish, the return announced")
+        << qint64(5000) << true << 10 << "5 s|R prévue : 10 s|R prévue à 10 s";
+    QTest::newRow("nothing announced yet: the seconds alone") << qint64(2000) << true << -1
+                                                              << "2 s||";
+}
+
+void TestConditions::announcementFigures()
+{
+    QFETCH(qint64, since);
+    QFETCH(bool, returnNext);
+    QFETCH(int, announced);
+    QFETCH(QString, figures);
+    const Conditions::AnnouncementFigures shown = Conditions::announcementFigures(
+        since, returnNext, announced >= 0 ? std::optional<int>(announced) : std::nullopt);
+    QCOMPARE(QStringList({shown.elapsed, shown.predicted, shown.spoken}).join(QLatin1Char('|')),
+             figures);
 }
 
 void TestConditions::keptFile_data()

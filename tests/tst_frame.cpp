@@ -136,12 +136,12 @@ void TestFrame::windows_data()
     // Beside the main window's frame, which reaches 290 across and 422 down,
     // all of it on the screen.
     QTest::newRow("personal equation, beside the main window")
-        << 5 << "Équation personnelle" << QRect(500, 145, 496, 448) << QPoint() << QPoint(293, 2)
+        << 5 << "Équation personnelle" << QRect(500, 145, 496, 480) << QPoint() << QPoint(293, 2)
         << "figuresTable" << QPoint(2, 2) << QPoint();
     // Clear of the main window and of the settings window, whose frame
     // reaches from 298 to 504 across and from 8 to 168 down: below it.
     QTest::newRow("personal equation, beside the main window, settings window there")
-        << 5 << "Équation personnelle" << QRect(500, 145, 496, 448) << QPoint() << QPoint(293, 171)
+        << 5 << "Équation personnelle" << QRect(500, 145, 496, 480) << QPoint() << QPoint(293, 171)
         << "figuresTable" << QPoint(2, 2) << QPoint(300, 10);
     // The main window's frame reaches 492 across and from 298 to 722 down.
     QTest::newRow("statistics, over the main window, beside it")
@@ -167,7 +167,7 @@ void TestFrame::windows_data()
         << 2 << "Réglages" << QRect(176, 313, 203, 157) << QPoint(176, -40) << QPoint(176, 2)
         << "TrackBar1" << QPoint() << QPoint();
     QTest::newRow("personal equation, beyond the right edge")
-        << 5 << "Équation personnelle" << QRect(500, 145, 496, 448) << QPoint()
+        << 5 << "Équation personnelle" << QRect(500, 145, 496, 480) << QPoint()
         << QPoint(302, 145) << "figuresTable" << QPoint() << QPoint();
 }
 

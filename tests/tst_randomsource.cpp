@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -42,6 +43,8 @@ private slots:
     void sequence();
     void drawEnds_data();
     void drawEnds();
+    void normalDraws_data();
+    void normalDraws();
     void seedFromClockTakesTheLow32Bits();
     void seedFromClockChangesTheState();
 };
@@ -160,6 +163,43 @@ void TestRandomSource::seedFromClockChangesTheState()
     QThread::msleep(2);
     RandomSource::seedFromClock();
     QVERIFY(RandomSource::state() != first);
+}
+
+void TestRandomSource::normalDraws_data()
+{
+    QTest::addColumn<std::uint32_t>("seed");
+    QTest::newRow("seed 0") << 0u;
+    QTest::newRow("seed 12345") << 12345u;
+    QTest::newRow("seed 2^32 - 1") << 0xFFFFFFFFu;
+}
+
+void TestRandomSource::normalDraws()
+{
+    QFETCH(std::uint32_t, seed);
+    // 20000 draws: the mean within 0.03 of 0 (four standard errors), the
+    // deviation within 0.03 of 1, 68.3 % within one deviation to 1.5 %.
+    const int count = 20000;
+    RandomSource::seed(seed);
+    std::vector<double> draws;
+    double sum = 0.0, squares = 0.0, withinOne = 0.0;
+    for (int i = 0; i < count; ++i) {
+        draws.push_back(RandomSource::normal());
+        sum += draws.back();
+        squares += draws.back() * draws.back();
+        withinOne += std::fabs(draws.back()) < 1.0 ? 1.0 : 0.0;
+    }
+    // The integer draws' state is left alone.
+    QCOMPARE(RandomSource::state(), seed);
+    const double mean = sum / count;
+    QVERIFY2(std::fabs(mean) < 0.03, qPrintable(QString::number(mean)));
+    QVERIFY(std::fabs(std::sqrt((squares - count * mean * mean) / (count - 1)) - 1.0) < 0.03);
+    QVERIFY(std::fabs(withinOne / count - 0.6827) < 0.015);
+    // The same seed, the same draws, whatever integer draws come between.
+    RandomSource::seed(seed);
+    for (int i = 0; i < 100; ++i) {
+        RandomSource::draw(5000);
+        QCOMPARE(RandomSource::normal(), draws[std::size_t(i)]);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRandomSource)

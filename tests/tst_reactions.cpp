@@ -85,6 +85,8 @@ private slots:
     void runPlace();
     void durationEffect_data();
     void durationEffect();
+    void announcementSentence_data();
+    void announcementSentence();
     void runLog_data();
     void runLog();
     void windowFigures_data();
@@ -512,8 +514,9 @@ void TestReactions::trialEnd()
     } else {
         const QStringList lines = log.split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 3);
-        // Then the conditions, all at their defaults.
-        QCOMPARE(lines[1].section(QLatin1Char(','), 3), logFields + QStringLiteral(",0,0,0,0"));
+        // Then the conditions, all at their defaults, unannounced.
+        QCOMPARE(lines[1].section(QLatin1Char(','), 3),
+                 logFields + QStringLiteral(",0,0,0,0,0,,"));
     }
     QCOMPARE(int(currentRun().trials().size()), trials);
     QCOMPARE(!Form1->ui.ButtonReactions->isHidden(), trials > 0);
@@ -790,6 +793,73 @@ void TestReactions::durationEffect()
     QCOMPARE(Reactions::durationEffect(figures(disappearance), figures(reappearance)), sentence);
 }
 
+void TestReactions::announcementSentence_data()
+{
+    // Each trial starts at 0 ms: the vanish, the second announced for it
+    // and its top; the return, the second announced for it and its top;
+    // ms, an announced second of -1 for none, a top of -1 for none.
+    QTest::addColumn<QList<QList<int>>>("trials");
+    QTest::addColumn<QString>("sentence");
+
+    QTest::newRow("unannounced trials: nothing said")
+        << QList<QList<int>>{{3000, -1, 3300, 5000, -1, 5300}} << "";
+    QTest::newRow("one announced trial, an unannounced one left out: 4.60 - 4 s, one essai")
+        << QList<QList<int>>{{3000, -1, 3900, 5000, -1, 5300}, {4300, 4, 4600, 8000, 9, -1}}
+        << "Vos tops par rapport à la seconde annoncée : disparition +0.60 s (1 essai).";
+    QTest::newRow("tops on the events, spread about the announced seconds: not followed")
+        << QList<QList<int>>{{4300, 5, 4600, 8000, 8, 8280},
+                             {2600, 2, 2920, 6000, 7, 6300},
+                             {6900, 7, 7180, 9500, 9, 9820}}
+        << "Vos tops par rapport à la seconde annoncée : disparition +0.23 s (3 essais), "
+           "réapparition +0.13 s (3 essais).";
+    QTest::newRow("tops 0.03 to 0.07 s after the announced vanish: followed there only")
+        << QList<QList<int>>{{4300, 5, 5050, 8000, 8, 8300},
+                             {2600, 3, 3030, 6000, 7, 6250},
+                             {6900, 7, 7070, 9500, 10, 9800}}
+        << "Vos tops suivent l'annonce : disparition +0.05 s (3 essais), réapparition \u22120.22 s "
+           "(3 essais) ; à la disparition, ils tombent plus près de la seconde annoncée que de "
+           "l'événement.";
+    QTest::newRow("tops on the announced seconds at both edges, the returns' 0.1 s before")
+        << QList<QList<int>>{{4300, 5, 5050, 8000, 9, 8900},
+                             {2600, 3, 3030, 6000, 7, 6880},
+                             {6900, 7, 7070, 9500, 10, 9920}}
+        << "Vos tops suivent l'annonce : disparition +0.05 s (3 essais), réapparition \u22120.10 s "
+           "(3 essais) ; à la disparition et à la réapparition, ils tombent plus près de la "
+           "seconde annoncée que de l'événement.";
+    QTest::newRow("two trials on the announced second: too few to judge")
+        << QList<QList<int>>{{4300, 5, 5050, 8000, 8, -1}, {2600, 3, 3030, 6000, 7, -1}}
+        << "Vos tops par rapport à la seconde annoncée : disparition +0.04 s (2 essais).";
+}
+
+void TestReactions::announcementSentence()
+{
+    QFETCH(QList<QList<int>>, trials);
+    QFETCH(QString, sentence);
+
+    const std::int64_t ms = 1'000'000;
+    // The trials' starts read 500 ms into the steady clock.
+    const auto at = [ms](int since) { return (500 + std::int64_t(since)) * ms; };
+    Reactions::TrialTops tops;
+    std::vector<Reactions::TrialReactions> counted;
+    for (const QList<int> &trial : trials) {
+        Conditions::ObservingConditions conditions;
+        conditions.annonce = trial[1] >= 0 ? 2 : 0;
+        tops.start(conditions);
+        if (trial[1] >= 0)
+            tops.announce(Reactions::Edge::Disappearance, trial[1], at(0));
+        tops.vanished(at(trial[0]));
+        if (trial[4] >= 0)
+            tops.announce(Reactions::Edge::Reappearance, trial[4], at(0));
+        QCOMPARE(tops.top(at(trial[2])), TopKind::Disappearance);
+        tops.reappeared(at(trial[3]));
+        if (trial[5] >= 0)
+            QCOMPARE(tops.top(at(trial[5])), TopKind::Reappearance);
+        tops.complete(Reactions::Focus::StarField, true);
+        counted.push_back(*tops.counted());
+    }
+    QCOMPARE(Reactions::announcementSentence(counted), sentence);
+}
+
 void TestReactions::runLog_data()
 {
     // Trials added to the run, with the log box ticked or not, the log
@@ -876,8 +946,11 @@ Reactions::EdgeFigures edge(int count, int deviationMs, int meanMs = 300)
 // Conditions written "eclat/scintillation/fondu position/pips (0 or 1)".
 Conditions::ObservingConditions conditionsOf(const QString &text)
 {
+    // Éclat, Scintillation, Fondu position, pips, and the announcement's
+    // place where a fifth part gives it.
     const QStringList values = text.split(QLatin1Char('/'));
-    return {values[0].toInt(), values[1].toInt(), values[2].toInt(), values[3] == QLatin1String("1")};
+    return {values[0].toInt(), values[1].toInt(), values[2].toInt(), values[3] == QLatin1String("1"),
+            values.size() > 4 ? values[4].toInt() : 0};
 }
 
 } // namespace
@@ -953,6 +1026,11 @@ void TestReactions::reportLine_data()
         << "Pour vos rapports : disparition 0.25 s ± 0.07 s (2 essais, moyenne à ± 0.05 s), "
            "réapparition 0.30 s (1 essai) ; éclat 0, scintillation 0, fondu 0 ms, sans bips ; "
            "2026-12-31 TU.";
+    QTest::newRow("an announced event: named after the pips")
+        << QList<int>{3, 50, 40, 3, -20, 30} << "0/0/0/1/2" << "2026-12-08 21:24:05"
+        << "Pour vos rapports : disparition 0.05 s ± 0.04 s (3 essais, moyenne à ± 0.02 s), "
+           "réapparition -0.02 s ± 0.03 s (3 essais, moyenne à ± 0.02 s) ; éclat 0, "
+           "scintillation 0, fondu 0 ms, bips, annoncé ± 1 s ; 2026-12-08 TU.";
     QTest::newRow("no return yet: no line")
         << QList<int>{2, 250, 70, 0, 0, 0} << "0/0/0/0" << "2026-12-08 21:24:05" << "";
 }
@@ -1002,6 +1080,14 @@ void TestReactions::conditionSets_data()
         << QStringList{"éclat 0, scintillation 2, fondu 0 ms, sans bips (1 essai)",
                        "éclat 1, scintillation 0, fondu 20 ms, sans bips (1 essai)"}
         << 0 << QStringList{"0 / 2 / 0 ms / sans bips", "1 / 0 / 20 ms / sans bips"};
+    QTest::newRow("the announcement alone makes another set, named after the pips")
+        << QStringList{"0/0/0/0/2", "0/0/0/0/0", "0/0/0/0/1"} << ""
+        << QStringList{"éclat 0, scintillation 0, fondu 0 ms, sans bips, annoncé ± 0.5 s (1 essai)",
+                       "éclat 0, scintillation 0, fondu 0 ms, sans bips (1 essai)",
+                       "éclat 0, scintillation 0, fondu 0 ms, sans bips, annoncé ± 1 s (1 essai)"}
+        << 0
+        << QStringList{"0 / 0 / 0 ms / sans bips / annoncé ± 0.5 s", "0 / 0 / 0 ms / sans bips",
+                       "0 / 0 / 0 ms / sans bips / annoncé ± 1 s"};
 }
 
 void TestReactions::conditionSets()

@@ -143,6 +143,8 @@ private slots:
     void runsClosingTogetherKeepTheirRecords();
     void reactionsLine_data();
     void reactionsLine();
+    void announcementFields_data();
+    void announcementFields();
     void reactionsHistory_data();
     void reactionsHistory();
     void historyBound_data();
@@ -635,25 +637,35 @@ void TestStatsLog::reactionsLine_data()
     QTest::addColumn<double>("reappearance");
     QTest::addColumn<int>("anticipatedDisappearance");
     QTest::addColumn<int>("anticipatedReappearance");
-    QTest::addColumn<QList<int>>("conditions"); // Éclat, Scintillation, Fondu position, pips
+    // Éclat, Scintillation, Fondu position, pips, announcement's place; the
+    // seconds announced for the two edges, -1 for none.
+    QTest::addColumn<QList<int>>("conditions");
     QTest::addColumn<QByteArray>("line");
 
-    const QList<int> plain{0, 0, 0, 0};
+    const QList<int> plain{0, 0, 0, 0, 0, -1, -1};
     QTest::newRow("both reactions; the run's start to the second")
         << Q_INT64_C(1796765045999) << 3 << Q_INT64_C(1796767445123) << 2.5 << 0.25 << 0.2 << 0
         << 0 << plain
-        << QByteArray("2026-12-08 21:24:05,3,2026-12-08 22:04:05.123,2.500,0.250,0.200,0,0,0,0,0,0");
+        << QByteArray("2026-12-08 21:24:05,3,2026-12-08 22:04:05.123,2.500,0.250,0.200,0,0,0,0,0,0,0,,");
     QTest::newRow("no reappearance top, three decimals rounded, anticipations")
         << Q_INT64_C(1782864000000) << 12 << Q_INT64_C(1782864000000) << 1.2346 << 0.3104
         << -1.0 << 1 << 2 << plain
-        << QByteArray("2026-07-01 00:00:00,12,2026-07-01 00:00:00.000,1.235,0.310,,1,2,0,0,0,0");
+        << QByteArray("2026-07-01 00:00:00,12,2026-07-01 00:00:00.000,1.235,0.310,,1,2,0,0,0,0,0,,");
     QTest::newRow("anticipations only, the last millisecond of a year")
         << Q_INT64_C(1798761599000) << 1 << Q_INT64_C(1798761599999) << 12.0 << -1.0 << -1.0 << 2
-        << 0 << plain << QByteArray("2026-12-31 23:59:59,1,2026-12-31 23:59:59.999,12.000,,,2,0,0,0,0,0");
+        << 0 << plain << QByteArray("2026-12-31 23:59:59,1,2026-12-31 23:59:59.999,12.000,,,2,0,0,0,0,0,0,,");
     QTest::newRow("a faint, twinkling star fading over 100 ms, with pips")
         << Q_INT64_C(1796765045000) << 2 << Q_INT64_C(1796765050000) << 3.0 << 0.4 << 0.3 << 0
-        << 1 << QList<int>{5, 3, 3, 1}
-        << QByteArray("2026-12-08 21:24:05,2,2026-12-08 21:24:10.000,3.000,0.400,0.300,0,1,5,3,100,1");
+        << 1 << QList<int>{5, 3, 3, 1, 0, -1, -1}
+        << QByteArray("2026-12-08 21:24:05,2,2026-12-08 21:24:10.000,3.000,0.400,0.300,0,1,5,3,100,1,0,,");
+    QTest::newRow("announced ± 0.5 s: the vanish at 4 s, the return at 12 s")
+        << Q_INT64_C(1796765045000) << 4 << Q_INT64_C(1796765060000) << 7.5 << 0.3 << 0.25 << 0
+        << 0 << QList<int>{0, 0, 0, 0, 1, 4, 12}
+        << QByteArray("2026-12-08 21:24:05,4,2026-12-08 21:24:20.000,7.500,0.300,0.250,0,0,0,0,0,0,0.5,4,12");
+    QTest::newRow("announced ± 2 s, with pips: the vanish at the start, 0 s")
+        << Q_INT64_C(1796765045000) << 5 << Q_INT64_C(1796765060000) << 3.0 << 0.3 << -1.0 << 0
+        << 0 << QList<int>{0, 0, 0, 1, 3, 0, 2}
+        << QByteArray("2026-12-08 21:24:05,5,2026-12-08 21:24:20.000,3.000,0.300,,0,0,0,0,0,1,2,0,2");
 }
 
 void TestStatsLog::reactionsLine()
@@ -678,14 +690,74 @@ void TestStatsLog::reactionsLine()
     auto reaction = [](double value) {
         return value < 0 ? std::optional<double>() : std::optional<double>(value);
     };
-    const QByteArray written = ReactionsLog::recordLine(
-        runStart, returned, duration,
-        {trial, reaction(disappearance), reaction(reappearance), anticipatedDisappearance,
-         anticipatedReappearance,
-         {conditions[0], conditions[1], conditions[2], conditions[3] != 0}});
+    Reactions::TrialReactions reactions{
+        trial, reaction(disappearance), reaction(reappearance), anticipatedDisappearance,
+        anticipatedReappearance,
+        {conditions[0], conditions[1], conditions[2], conditions[3] != 0, conditions[4]}};
+    auto announced = [](int second) {
+        return second < 0 ? std::optional<Reactions::TrialReactions::Announced>()
+                          : Reactions::TrialReactions::Announced{second, 0.0};
+    };
+    reactions.announcedDisappearance = announced(conditions[5]);
+    reactions.announcedReappearance = announced(conditions[6]);
+    const QByteArray written = ReactionsLog::recordLine(runStart, returned, duration, reactions);
     previousZone ? qputenv("TZ", *previousZone) : qunsetenv("TZ");
     ::tzset();
     QCOMPARE(written, line);
+
+    // Read back: the announcement as it was written.
+    QList<QByteArrayView> fields;
+    const QList<QByteArray> split = written.split(',');
+    for (qsizetype i = ReactionsLog::AnnouncementColumn; i < split.size(); ++i)
+        fields.append(split[i]);
+    const std::optional<ReactionsLog::LineAnnouncement> read =
+        ReactionsLog::readAnnouncement(fields.constData(), int(fields.size()));
+    QVERIFY(read);
+    QCOMPARE((QList<int>{read->annonce, read->disappearance.value_or(-1),
+                         read->reappearance.value_or(-1)}),
+             conditions.mid(4));
+}
+
+void TestStatsLog::announcementFields_data()
+{
+    // A reactions line's fields from "annonce_s" on; the announcement read
+    // as its place among the choices and the two seconds, or "unreadable".
+    QTest::addColumn<QByteArray>("fields");
+    QTest::addColumn<QString>("read");
+
+    QTest::newRow("a line from before the columns: unannounced") << QByteArray() << "0 - -";
+    QTest::newRow("unannounced") << QByteArray(",0,,") << "0 - -";
+    QTest::newRow("± 1 s, the vanish at 7 s, the return at 10 s") << QByteArray(",1,7,10")
+                                                                  << "2 7 10";
+    QTest::newRow("± 0.5 s, a return not announced") << QByteArray(",0.5,3,") << "1 3 -";
+    QTest::newRow("a column added after them left alone") << QByteArray(",2,0,2,x") << "3 0 2";
+    QTest::newRow("± 1.5 s, no choice of the program's") << QByteArray(",1.5,3,5")
+                                                         << "unreadable";
+    QTest::newRow("a second announced on an unannounced line") << QByteArray(",0,7,")
+                                                               << "unreadable";
+    QTest::newRow("a second with a fraction") << QByteArray(",1,7.5,10") << "unreadable";
+    QTest::newRow("a second with a leading zero") << QByteArray(",1,07,10") << "unreadable";
+}
+
+void TestStatsLog::announcementFields()
+{
+    QFETCH(QByteArray, fields);
+    QFETCH(QString, read);
+    QList<QByteArrayView> split;
+    const QList<QByteArray> parts = fields.split(',');
+    for (qsizetype i = 1; i < parts.size(); ++i)
+        split.append(parts[i]);
+    const std::optional<ReactionsLog::LineAnnouncement> announcement =
+        ReactionsLog::readAnnouncement(split.constData(), int(split.size()));
+    auto second = [](std::optional<int> value) {
+        return value ? QString::number(*value) : QStringLiteral("-");
+    };
+    QCOMPARE(announcement ? QStringLiteral("%1 %2 %3")
+                                .arg(announcement->annonce)
+                                .arg(second(announcement->disappearance),
+                                     second(announcement->reappearance))
+                          : QStringLiteral("unreadable"),
+             read);
 }
 
 void TestStatsLog::reactionsHistory_data()
@@ -750,6 +822,22 @@ void TestStatsLog::reactionsHistory_data()
                     "2026-12-01 20:00:00,3,2026-12-01 20:00:30.000,2.000,0.400,0.300,0,0,9,0,500\r\n"
         << "" << "2026-12-08 21:24:05"
         << QStringList{"2026-12-01 20:00:00|1|0.400|0.300|5 / 0 / 500 ms / sans bips",
+                       "2026-12-01 20:00:00|2|0.400|0.300"}
+        << 0;
+    QTest::newRow("the log's older header of twelve columns: a newer line's announcement read")
+        << QByteArray(ReactionsLog::HeaderLine).split(',').mid(0, 12).join(',') + "\r\n"
+               + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.200,0,0,0,0,0,0\r\n"
+                 "2026-12-01 20:00:00,2,2026-12-01 20:00:20.000,2.000,0.500,0.400,0,0,0,0,0,0,1,7,10\r\n"
+        << "" << "2026-12-08 21:24:05"
+        << QStringList{"2026-12-01 20:00:00|1|0.500|0.400|0 / 0 / 0 ms / sans bips / annoncé ± 1 s",
+                       "2026-12-01 20:00:00|1|0.300|0.200"}
+        << 0;
+    QTest::newRow("an announcement out of shape read as none; ± 2 s a set of its own")
+        << header + "2026-12-01 20:00:00,1,2026-12-01 20:00:10.000,2.000,0.300,0.200,0,0,0,0,0,0,1.5,7,10\r\n"
+                    "2026-12-01 20:00:00,2,2026-12-01 20:00:20.000,2.000,0.500,0.400,0,0,0,0,0,0,2,3,x\r\n"
+                    "2026-12-01 20:00:00,3,2026-12-01 20:00:30.000,2.000,0.100,0.600,0,0,0,0,0,0,2,3,5\r\n"
+        << "" << "2026-12-08 21:24:05"
+        << QStringList{"2026-12-01 20:00:00|1|0.100|0.600|0 / 0 / 0 ms / sans bips / annoncé ± 2 s",
                        "2026-12-01 20:00:00|2|0.400|0.300"}
         << 0;
     QTest::newRow("a header with the reactions' columns swapped: read by their names")

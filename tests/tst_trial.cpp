@@ -7,6 +7,7 @@
 #include "app/common.h"
 #include "app/errors.h"
 #include "app/randomsource.h"
+#include "conditions/keptconditions.h"
 #include "main_window/unit1.h"
 #include "main_window/unit1vars.h"
 #include "settings/unit2.h"
@@ -277,10 +278,16 @@ void TestTrial::delayIsTheDraw_data()
     QTest::addColumn<int>("bound");
     QTest::addColumn<std::uint32_t>("advancedState");
     QTest::addColumn<int>("delay");
+    QTest::addColumn<int>("announcement"); // its place among the choices
 
-    QTest::newRow("shortest delay: 0 ms") << 5000 << 0u << 0;
-    QTest::newRow("longest delay: bound - 1 ms") << 5000 << 0xFFFFFFFFu << 4999;
-    QTest::newRow("middle of a 60 s bound") << 60000 << 0x80000000u << 30000;
+    QTest::newRow("shortest delay: 0 ms") << 5000 << 0u << 0 << 0;
+    QTest::newRow("longest delay: bound - 1 ms") << 5000 << 0xFFFFFFFFu << 4999 << 0;
+    QTest::newRow("middle of a 60 s bound") << 60000 << 0x80000000u << 30000 << 0;
+    // The announcement's error is drawn aside: the same delay, the same
+    // state after it.
+    QTest::newRow("announced ± 2 s: the same draw") << 60000 << 0x80000000u << 30000 << 3;
+    QTest::newRow("announced ± 0.5 s, longest delay: the same draw")
+        << 5000 << 0xFFFFFFFFu << 4999 << 1;
 }
 
 void TestTrial::delayIsTheDraw()
@@ -288,13 +295,37 @@ void TestTrial::delayIsTheDraw()
     QFETCH(int, bound);
     QFETCH(std::uint32_t, advancedState);
     QFETCH(int, delay);
+    QFETCH(int, announcement);
 
+    Conditions::ObservingConditions conditions;
+    conditions.annonce = announcement;
+    keptConditions().edit(conditions);
     MaxDelay = bound;
     RandomSource::seed(seedBefore(advancedState));
     clickStart();
     QCOMPARE(cycleState(), StarVisible);
     QCOMPARE(Form1->Timer1->interval(), delay);
     QCOMPARE(RandomSource::state(), advancedState);
+    // The vanish's announced second is said with the star's state: the
+    // steady clock stands still here, so it is the delay's second, give or
+    // take the error.
+    const QString description = Form1->ui.Image1->accessibleDescription();
+    if (announcement == 0) {
+        QCOMPARE(description, QStringLiteral("L'étoile est visible"));
+        QVERIFY(Form1->ui.Image1->figures().isNull());
+    } else {
+        QVERIFY2(description.startsWith(QStringLiteral("L'étoile est visible, D prévue à ")),
+                 qPrintable(description));
+        QVERIFY(!Form1->ui.Image1->figures().isNull());
+        // The figures keep clear of the star's square, and the star shows
+        // as its picture has it.
+        const QRect star = Form1->ui.Image1->starRect();
+        QVERIFY(!Form1->ui.Image1->figuresRect().intersects(star.adjusted(-2, -2, 2, 2)));
+        const QImage shown = Form1->ui.Image1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown.copy(star), Form1->ui.Image1->picture().copy(star));
+        QVERIFY(shown.copy(Form1->ui.Image1->figuresRect()) != Form1->ui.Image1->picture().copy(
+                                                                   Form1->ui.Image1->figuresRect()));
+    }
 }
 
 void TestTrial::delayBoundReadAtEachDraw_data()

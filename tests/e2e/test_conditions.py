@@ -137,10 +137,14 @@ class Conditions(harness.ProgramTest):
         wait_until("the trial's line in reactions.csv", lambda: os.path.exists(log), timeout=5)
         with open(log, "rb") as handle:
             lines = handle.read().decode("ascii").split("\r\n")
-        self.assertTrue(lines[0].endswith(",eclat,scintillation,fondu_ms,bips"), lines[0])
-        fields = lines[1].split(",")
-        self.assertEqual(fields[-4:], ["3", "3", "500", "1"])
-        self.assertAlmostEqual(float(fields[3]), duration, delta=0.0051)
+        names = lines[0].split(",")
+        fields = dict(zip(names, lines[1].split(",")))
+        self.assertEqual([fields[name] for name in ("eclat", "scintillation", "fondu_ms", "bips")],
+                         ["3", "3", "500", "1"])
+        # Unannounced: the announcement's columns zero and empty.
+        self.assertEqual(names[-3:], ["annonce_s", "prevue_disparition_s", "prevue_reapparition_s"])
+        self.assertEqual(lines[1].split(",")[-3:], ["0", "", ""])
+        self.assertAlmostEqual(float(fields["duree_s"]), duration, delta=0.0051)
 
         # The personal-equation window names them.
         session.click_accessible(main.button("Réactions..."))
@@ -148,6 +152,98 @@ class Conditions(harness.ProgramTest):
         reactions = session.top_level("Équation personnelle")
         session.find(reactions, role="label",
                      name="Conditions : éclat 3, scintillation 3, fondu 500 ms, bips")
+
+    def test_later_an_announced_event(self):
+        """After the first trial: "Événement annoncé" at ± 1 s, the second
+        announced for each edge read from the star field's description, and
+        found in the trial's line."""
+        session, main = self.session, self.main
+        session.focus_window(main.window)
+        session.click_accessible(main.button("Conditions..."))
+        window = session.wait_window("^Conditions d'observation$")
+        root = session.top_level("Conditions d'observation")
+        # Qt names a combo box by its current choice; the window has one.
+        combo = session.find(root, role="combo box", name="non")
+        conf = os.path.join(session.scratch, "config", "velmaris", "velmaris.conf")
+
+        def kept():
+            with open(conf) as handle:
+                return handle.read()
+        # Its list opens on "non": two steps down, "à ± 1 s".
+        session.click_accessible(combo)
+        time.sleep(0.5)
+        session.key("Down", "Down", "Return")
+        wait_until("the announcement kept", lambda: "annonce=2" in kept(), timeout=5)
+        session.screenshot("conditions-announced", window)
+        session.click_accessible(session.find(root, role="push button", name="OK"))
+        session.wait_no_window("^Conditions d'observation$")
+
+        log = os.path.join(session.workdir, "reactions.csv")
+
+        def lines():
+            with open(log, "rb") as handle:
+                return handle.read().decode("ascii").split("\r\n")[:-1]
+        before = len(lines())
+        session.focus_window(main.window)
+        start = main.button("On y va !")
+        clicked = time.monotonic()
+        session.click_accessible(start)
+        wait_until("the trial to start", lambda: not main.enabled(start), timeout=2, interval=0.01)
+        said, pressed, shot, vanished = [], [], False, None
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline:
+            description = main.star_field.description
+            if not said or said[-1] != description:
+                said.append(description)
+                if vanished is None and description.startswith(STAR_HIDDEN):
+                    vanished = time.monotonic() - clicked
+                if description.startswith(STAR_HIDDEN) or (
+                        description == STAR_SHOWN and len(said) > 1):
+                    # A reaction, not an anticipation: a quarter second on.
+                    time.sleep(0.25)
+                    session.key("space")
+                    pressed.append(description)
+            if not shot and description.startswith(STAR_SHOWN + ", D prévue"):
+                session.screenshot("announced-star-field", main.window)
+                shot = True
+            if main.enabled(start) and len(said) >= 3:
+                break
+            time.sleep(0.02)
+        announced = {}
+        for description in said:
+            for edge, column in (("D", "prevue_disparition_s"), ("R", "prevue_reapparition_s")):
+                prefix = f", {edge} prévue à "
+                if prefix in description and description.endswith(" s"):
+                    announced[column] = description.split(prefix)[1][:-2]
+        self.assertEqual(sorted(announced), ["prevue_disparition_s", "prevue_reapparition_s"],
+                         f"said: {said}")
+        self.assertEqual(said[-1], STAR_SHOWN, "nothing announced after the return")
+
+        wait_until("the trial's line", lambda: len(lines()) > before, timeout=8)
+        names = lines()[0].split(",")
+        fields = dict(zip(names, lines()[-1].split(",")))
+        self.assertEqual(fields["annonce_s"], "1")
+        for column, second in announced.items():
+            self.assertEqual(fields[column], second)
+        # The vanish announced within four deviations and the rounding of
+        # when it was seen; the return never before it (AT-SPI's news comes
+        # a little late).
+        self.assertLess(abs(int(announced["prevue_disparition_s"]) - vanished), 4.6, said)
+        self.assertGreater(int(announced["prevue_reapparition_s"]), vanished - 0.5, said)
+
+        # The personal-equation window shows the latest set of conditions,
+        # the announced one, and where the tops fell from the announcement.
+        reactions = session.top_level("Équation personnelle")
+        session.find(reactions, role="label", predicate=lambda node: node.name.startswith(
+            "Conditions : éclat 3, scintillation 3, fondu 500 ms, ")
+            and node.name.endswith(", annoncé ± 1 s"))
+        self.assertTrue(fields["reaction_disparition_s"] or fields["reaction_reapparition_s"],
+                        lines()[-1])
+        session.find(reactions, role="label",
+                     predicate=lambda node: node.name.startswith("Vos tops ")
+                     and "(1 essai)" in node.name)
+        session.screenshot("announced-personal-equation",
+                           session.wait_window("^Équation personnelle$"))
 
 
 if __name__ == "__main__":

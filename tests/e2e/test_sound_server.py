@@ -90,7 +90,7 @@ class SoundServer(unittest.TestCase):
                        timeout=8, interval=0.02)
             self.session.key("space")
         wait_until("the trial's line", lambda: len(lines()) > before, timeout=8)
-        return lines()[-1].split(",")[-1]
+        return lines()[-1].split(",")[lines()[0].split(",").index("bips")]
 
     def test_start_and_first_conditions_with_the_server_stopped(self):
         self.timed("start with the pips kept on", self.start, True, False)
