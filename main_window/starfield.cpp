@@ -3,6 +3,7 @@
 #include "main_window/starfield.h"
 
 #include "app/clock.h"
+#include "main_window/eventtimes.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -111,5 +112,7 @@ void StarImage::mousePressEvent(QMouseEvent *event)
         QWidget::mousePressEvent(event);
         return;
     }
-    emit topped(Clock::steadyNanoseconds());
+    // Timed by the event's own time where it is usable, else now.
+    const qint64 now = Clock::steadyNanoseconds();
+    emit topped(EventTimes::pressReading(event->timestamp(), now).value_or(now));
 }

@@ -4,6 +4,7 @@
 
 #include "app/form.h"
 #include "conditions/keptconditions.h"
+#include "main_window/frametiming.h"
 #include "main_window/trialconditions.h"
 #include "main_window/trialtimer.h"
 #include "reactions/run.h"
@@ -73,7 +74,9 @@ private:
     /// Fills the statistics window's six value cells from the running sums.
     void fillStatisticsGrid();
     void returnToIdle();
-    void showEdgeNow();
+    /// Puts the edge's picture, drawn just after the steady reading `drawn`,
+    /// on the screen; returns the instant the window system has it.
+    std::int64_t showEdgeNow(std::int64_t drawn);
     void updateImageDescription(bool starShown);
     /// Ends the wait for the trial's tops and writes the reactions log.
     void completeTops();
@@ -94,6 +97,8 @@ private:
     /// output.
     TrialConditions *m_conditions;
     Reactions::TrialTops m_tops;
+    /// Tells when the window system has the edges' pictures.
+    FrameTiming m_frames;
     /// Runs from the star's return to the end of the wait for its top.
     QTimer m_topsWait;
     /// When the last trial's star came back, UTC milliseconds since 1970.
