@@ -26,6 +26,12 @@ std::optional<std::int64_t> pressReading(std::uint64_t stamp, std::int64_t arriv
     return std::min(made, arrival);
 }
 
+bool platformStampsEvents(const QString &platform)
+{
+    return platform == QLatin1String("xcb") || platform == QLatin1String("wayland")
+           || platform.startsWith(QLatin1String("wayland-"));
+}
+
 std::int64_t edgeReading(std::int64_t drawn, std::optional<std::int64_t> answered)
 {
     if (!answered || *answered < drawn || *answered - drawn > AnswerLimit)

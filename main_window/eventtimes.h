@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 #include <optional>
 
@@ -22,6 +24,11 @@ constexpr std::int64_t MaxAge = 1'000'000'000;
 /// arrival. None where the stamp cannot be such a time: 0 (no time), ahead
 /// of the arrival, or older than MaxAge.
 std::optional<std::int64_t> pressReading(std::uint64_t stamp, std::int64_t arrival);
+
+/// Whether the input events of this Qt platform carry the window system's
+/// own time: on X11 (xcb) and Wayland. Elsewhere (offscreen, minimal, a VNC
+/// server) their times are Qt's own count, and mean nothing as instants.
+bool platformStampsEvents(const QString &platform);
 
 /// How long the program waits for the window system to say that it has an
 /// edge's frame, nanoseconds: past it, the program goes on without.

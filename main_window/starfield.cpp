@@ -5,6 +5,7 @@
 #include "app/clock.h"
 #include "main_window/eventtimes.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -113,6 +114,7 @@ void StarImage::mousePressEvent(QMouseEvent *event)
         return;
     }
     // Timed by the event's own time where it is usable, else now.
+    static const bool stamped = EventTimes::platformStampsEvents(QGuiApplication::platformName());
     const qint64 now = Clock::steadyNanoseconds();
-    emit topped(EventTimes::pressReading(event->timestamp(), now).value_or(now));
+    emit topped(stamped ? EventTimes::pressReading(event->timestamp(), now).value_or(now) : now);
 }

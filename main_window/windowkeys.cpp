@@ -16,6 +16,7 @@ WindowKeys::WindowKeys(QWidget *window, Handler handler)
     : QObject(window)
     , m_window(window)
     , m_handler(std::move(handler))
+    , m_stamped(EventTimes::platformStampsEvents(QGuiApplication::platformName()))
 {
     // A key reaches the native window first, once, and is then handed to
     // the control with the focus (and on to its parents): watched at the
@@ -62,7 +63,8 @@ bool WindowKeys::eventFilter(QObject *watched, QEvent *event)
     // A press that came by no X server's event (Wayland) is timed by the
     // key event's own time where it is usable, else now.
     const qint64 now = Clock::steadyNanoseconds();
-    const std::optional<std::int64_t> arrived = m_presses.claim(key->timestamp(), now);
-    return m_handler(key, arrived ? *arrived
-                                  : EventTimes::pressReading(key->timestamp(), now).value_or(now));
+    std::optional<std::int64_t> reading = m_presses.claim(key->timestamp(), now);
+    if (!reading && m_stamped)
+        reading = EventTimes::pressReading(key->timestamp(), now);
+    return m_handler(key, reading.value_or(now));
 }

@@ -11,6 +11,8 @@ class TestEventTimes : public QObject
 private slots:
     void pressReading_data();
     void pressReading();
+    void platformStampsEvents_data();
+    void platformStampsEvents();
     void edgeReading_data();
     void edgeReading();
 };
@@ -55,6 +57,25 @@ void TestEventTimes::pressReading()
     QFETCH(qint64, arrival);
     QFETCH(qint64, reading);
     QCOMPARE(EventTimes::pressReading(stamp, arrival).value_or(None), reading);
+}
+
+void TestEventTimes::platformStampsEvents_data()
+{
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<bool>("stamped");
+    QTest::newRow("X11: the X server's time") << "xcb" << true;
+    QTest::newRow("Wayland: the compositor's time") << "wayland" << true;
+    QTest::newRow("Wayland through EGL") << "wayland-egl" << true;
+    QTest::newRow("offscreen: Qt's own count") << "offscreen" << false;
+    QTest::newRow("a VNC server") << "vnc" << false;
+    QTest::newRow("a name that only starts like X11's") << "xcbx" << false;
+}
+
+void TestEventTimes::platformStampsEvents()
+{
+    QFETCH(QString, platform);
+    QFETCH(bool, stamped);
+    QCOMPARE(EventTimes::platformStampsEvents(platform), stamped);
 }
 
 void TestEventTimes::edgeReading_data()
