@@ -201,6 +201,11 @@ class Session:
         # machine leaves the measured one alone. The copy is the same file.
         copy = os.path.join(self.scratch, "vlm-measured")
         shutil.copy2(self.program, copy)
+        # The charts module is loaded from beside the program: without it
+        # "Réactions..." could not show its charts.
+        for name in os.listdir(self.build_dir):
+            if name.startswith("velmaris_charts") and name.endswith(".so"):
+                shutil.copy2(os.path.join(self.build_dir, name), os.path.join(self.scratch, name))
         self.program = copy
         self.processes = []
         self.display = None
@@ -363,6 +368,37 @@ class Session:
         # One command: the pointer moves, then button 1 goes down and up.
         self.run("xdotool", "mousemove", str(x), str(y), "click", "1")
 
+    def click_away(self, x, y):
+        """Clicks, then moves the pointer off the window: Xvfb draws the
+        pointer itself, and with it over the window the star's changes reach
+        the watcher about 4 ms later."""
+        self.run("xdotool", "mousemove", str(x), str(y), "click", "1", "mousemove", "1023", "767")
+
+    def hogs(self, count):
+        """Busy loops, one per CPU asked, ended with the session."""
+        return [self.spawn("hog", [sys.executable, "-c", "while True: pass"])
+                for _ in range(count)]
+
+    def atspi_client(self, pid, rate=20):
+        """A client that queries every control of the program's main window
+        (name, role, states, place) `rate` times a second through AT-SPI, as
+        a screen reader or a test harness does. Needs accessibility on."""
+        client = self.spawn("atspi-client", [sys.executable, os.path.realpath(__file__), "query",
+                                             str(pid), str(rate)], stdout=subprocess.PIPE)
+        line = client.stdout.readline().decode().strip()
+        if line != "querying":
+            raise BenchError(f"the AT-SPI client said {line!r}")
+        return client
+
+    def program_command(self, max_delay=None):
+        """The program; with max_delay (ms), the program's windows run by
+        velmaris_trials with that longest delay, as the settings cannot set
+        one below 10 s."""
+        if max_delay is None:
+            return [self.program]
+        return [os.path.join(self.build_dir, "bench", "velmaris_trials"), "program",
+                str(max_delay)]
+
 
 # ---- accessibility ----------------------------------------------------------
 
@@ -448,12 +484,12 @@ class MainWindowReader:
             self.pyatspi.STATE_ENABLED)
 
 
-def learn_layout(session):
+def learn_layout(session, command=None):
     """Places, relative to the main window, of the star square and of the
-    start button, learnt once through AT-SPI from a run of the program with
-    accessibility on. The layout depends only on the fonts, so a later run
-    without accessibility has the same places."""
-    program = session.start_program(accessibility=True)
+    start button, learnt once through AT-SPI from a run of the program (or
+    of `command`) with accessibility on. The layout depends only on the
+    fonts, so a later run without accessibility has the same places."""
+    program = session.start_program(command, accessibility=True)
     try:
         window = session.find_window()
         wx, wy = session.window_origin(window)
@@ -469,3 +505,28 @@ def learn_layout(session):
         }
     finally:
         session.end(program)
+
+
+def query_forever(pid, rate):
+    """The AT-SPI client's loop: every control of the main window read
+    `rate` times a second, until ended."""
+    reader = MainWindowReader(None, pid)
+    nodes = [reader.root] + reader._descendants(reader.root)
+    print("querying", flush=True)
+    period = 1.0 / rate
+    next_round = time.monotonic()
+    while True:
+        for node in nodes:
+            try:
+                node.name
+                node.getRoleName()
+                node.getState()
+                reader.extents(node)
+            except Exception:  # noqa: BLE001 - a control gone or busy: go on
+                pass
+        next_round += period
+        time.sleep(max(0.0, next_round - time.monotonic()))
+
+
+if __name__ == "__main__" and len(sys.argv) == 4 and sys.argv[1] == "query":
+    query_forever(int(sys.argv[2]), float(sys.argv[3]))

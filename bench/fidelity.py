@@ -13,7 +13,14 @@ AT-SPI. Prints, per trial, the on-screen duration, the shown text and their
 difference, then the mean, standard deviation and largest difference, and
 how many shown values equal the on-screen duration rounded to hundredths.
 
+--case hogs adds two CPU hogs (busy loops) for the run; --case atspi a
+client that queries every control of the main window 20 times a second
+through AT-SPI. With --max-delay the trials run at that pace through
+velmaris_trials program (the program's own windows); without it, velmaris
+at its own (delays up to 5 s).
+
 Usage: /usr/bin/python3 bench/fidelity.py [--build DIR] [--trials N]
+                                          [--case quiet|hogs|atspi] [--max-delay MS]
 """
 
 import decimal
@@ -25,8 +32,6 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
 import benchlib  # noqa: E402
 
-# The delay bound the program starts with: no phase is longer than this.
-PHASE_LIMIT_S = 5.0 + 2.0
 
 
 def hundredths(seconds):
@@ -50,13 +55,20 @@ def wait_event(watcher, wanted, timeout):
 
 parser = benchlib.argument_parser(__doc__)
 parser.add_argument("--trials", type=int, default=20, help="number of trials (default 20)")
+parser.add_argument("--case", choices=("quiet", "hogs", "atspi"), default="quiet")
+parser.add_argument("--max-delay", type=int, default=None,
+                    help="longest delay, ms (default: the program's own, 5000)")
 args = parser.parse_args()
+# No phase is longer than the longest delay and some lateness.
+PHASE_LIMIT_S = (5000 if args.max_delay is None else args.max_delay) / 1000 + 2.0
 
-print(f"timing fidelity, {args.trials} trials; {benchlib.load_line()}")
+pace = "default pace" if args.max_delay is None else f"delays up to {args.max_delay} ms"
+print(f"timing fidelity, {args.trials} trials, {args.case}, {pace}; {benchlib.load_line()}")
 rows = []
 missed = 0
 with benchlib.Session(args.build, args.data, accessibility=True) as session:
-    program = session.start_program()
+    session.hogs(2 if args.case == "hogs" else 0)
+    program = session.start_program(session.program_command(args.max_delay))
     window = session.find_window()
     wx, wy = session.window_origin(window)
     reader = benchlib.MainWindowReader(session, program.pid)
@@ -66,13 +78,15 @@ with benchlib.Session(args.build, args.data, accessibility=True) as session:
     star = (ix - wx + ih // 2, iy - wy + iw // 2, 5, 5)
     bx, by, bw, bh = reader.extents(reader.start_button)
     watcher = benchlib.Watcher(session, ["star", hex(window), *map(str, star)])
+    if args.case == "atspi":
+        session.atspi_client(program.pid)
     print(f"main window 0x{window:x} at {wx},{wy}; star square {star} in the window")
     print(f"{'trial':>5s} {'on screen (s)':>14s} {'shown':>7s} {'shown - screen (ms)':>20s} "
           f"{'rounded':>8s}")
     for index in range(args.trials):
         benchlib.wait_until("the start button enabled", reader.start_enabled)
         watcher.drain()
-        session.click(bx + bw // 2, by + bh // 2)
+        session.click_away(bx + bw // 2, by + bh // 2)
         hidden = wait_event(watcher, "hidden", PHASE_LIMIT_S)
         shown = wait_event(watcher, "shown", PHASE_LIMIT_S) if hidden is not None else None
         if shown is None:

@@ -18,9 +18,19 @@ screen.
    reads the trial's line in reactions.csv. Prints the logged reaction minus
    the press's delay after the screen's edge, per edge: the program's
    reading delay plus the time from the program's edge reading to the
-   screen, give or take the log's half millisecond.
+   screen, give or take the log's half millisecond; and the logged
+   duration minus the one on the screen.
+
+Each case runs in an X server of its own: "quiet"; "hogs", under two CPU
+hogs (busy loops, one per CPU of a two-CPU machine); "atspi", with
+accessibility on and a client that queries every control of the main
+window 20 times a second through AT-SPI, as a screen reader or a test
+harness does. With --max-delay the trials run at that pace through
+velmaris_trials program (the program's own windows); without it, velmaris
+at its own (delays up to 5 s).
 
 Usage: /usr/bin/python3 bench/reactions.py [--build DIR] [--presses N] [--trials N]
+                                          [--cases quiet,hogs,atspi] [--max-delay MS]
                                           [--skip-presses] [--verbose]
 """
 
@@ -38,7 +48,7 @@ sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
 import benchlib  # noqa: E402
 
 SPACE_KEYSYM = 0x20
-PHASE_LIMIT_S = 6.0
+CASES = ("quiet", "hogs", "atspi")
 
 
 class KeyPresser:
@@ -95,14 +105,16 @@ def accessible_env(session):
     return env
 
 
-def reading_delays(session, presses, hogs, env=None):
-    workers = [session.spawn("hog", [sys.executable, "-c", "while True: pass"])
-               for _ in range(hogs)]
+def reading_delays(session, presses, case):
+    workers = session.hogs(2 if case == "hogs" else 0)
+    env = accessible_env(session) if case == "atspi" else None
     runner = session.spawn("tops", [os.path.join(session.build_dir, "bench", "velmaris_trials"),
                                     "tops", str(presses)], env=env, stdout=subprocess.PIPE)
     lines = lines_of(runner)
     if lines.get(timeout=20) != "ready":
         raise benchlib.BenchError("velmaris_trials tops did not start")
+    if case == "atspi":
+        workers.append(session.atspi_client(runner.pid))
     window = session.find_window()
     session.run("xdotool", "windowfocus", "--sync", str(window))
     keys = KeyPresser(session.display)
@@ -123,10 +135,15 @@ def reading_delays(session, presses, hogs, env=None):
     return delays
 
 
-def logged_against_screen(session, layout, trials, verbose, env=None):
+def logged_against_screen(session, layout, trials, verbose, case, max_delay):
+    phase_limit_s = (5000 if max_delay is None else max_delay) / 1000 + 2.0
+    workers = session.hogs(2 if case == "hogs" else 0)
+    env = accessible_env(session) if case == "atspi" else None
     workdir = session.workdir()
-    program = session.spawn("velmaris", [session.program], env=env, cwd=workdir)
+    program = session.spawn("velmaris", session.program_command(max_delay), env=env, cwd=workdir)
     window = session.find_window()
+    if case == "atspi":
+        workers.append(session.atspi_client(program.pid))
     wx, wy = session.window_origin(window)
     session.run("xdotool", "windowfocus", "--sync", str(window))
     watcher = benchlib.Watcher(session, ["star", hex(window), *map(str, layout["star"])])
@@ -144,7 +161,7 @@ def logged_against_screen(session, layout, trials, verbose, env=None):
         """Waits for the screen edge, then presses Space delay_s after it.
         Returns (edge ns, press ns), or None when the other edge came first."""
         edge = None
-        deadline = time.monotonic() + PHASE_LIMIT_S
+        deadline = time.monotonic() + phase_limit_s
         while edge is None and time.monotonic() < deadline:
             seen, ns, _ = watcher.next(timeout=0.1)
             if seen == kind:
@@ -162,11 +179,7 @@ def logged_against_screen(session, layout, trials, verbose, env=None):
         for _ in range(trials):
             before = len(logged_lines())
             watcher.drain()
-            session.click(wx + bx, wy + by)
-            # Off the window: Xvfb draws the pointer itself, and with it
-            # over the window the star's changes reach the watcher about
-            # 4 ms later.
-            session.run("xdotool", "mousemove", "1023", "767")
+            session.click_away(wx + bx, wy + by)
             planned = (random.uniform(0.15, 0.35), random.uniform(0.15, 0.35))
             vanished = tap_after("hidden", planned[0], cancel="shown")
             back = tap_after("shown", planned[1]) if vanished else None
@@ -176,15 +189,19 @@ def logged_against_screen(session, layout, trials, verbose, env=None):
                 continue
             benchlib.wait_until("the trial's line", lambda: len(logged_lines()) > before, timeout=5)
             fields = logged_lines()[-1].split(",")
-            logged = [float(fields[4]) * 1000, float(fields[5]) * 1000]
-            seen = [(vanished[1] - vanished[0]) / 1e6, (back[1] - back[0]) / 1e6]
-            rows.append((logged[0] - seen[0], logged[1] - seen[1]))
+            logged = [float(fields[4]) * 1000, float(fields[5]) * 1000, float(fields[3]) * 1000]
+            seen = [(vanished[1] - vanished[0]) / 1e6, (back[1] - back[0]) / 1e6,
+                    (back[0] - vanished[0]) / 1e6]
+            rows.append(tuple(logged[i] - seen[i] for i in range(3)))
             if verbose:
-                print(f"  trial {len(rows):3d}: logged {logged[0]:8.3f} {logged[1]:8.3f} ms, after "
-                      f"the screen's edges {seen[0]:8.3f} {seen[1]:8.3f} ms")
+                print(f"  trial {len(rows):3d}: logged {logged[0]:8.3f} {logged[1]:8.3f} "
+                      f"{logged[2]:9.3f} ms, on the screen {seen[0]:8.3f} {seen[1]:8.3f} "
+                      f"{seen[2]:9.3f} ms")
             time.sleep(0.2)
     finally:
         keys.close()
+        for worker in workers:
+            session.end(worker)
         session.end(program)
     return rows, missed
 
@@ -192,37 +209,41 @@ def logged_against_screen(session, layout, trials, verbose, env=None):
 parser = benchlib.argument_parser(__doc__)
 parser.add_argument("--presses", type=int, default=200, help="Space presses per case (200)")
 parser.add_argument("--trials", type=int, default=20, help="trials against the screen (20)")
+parser.add_argument("--cases", default=",".join(CASES), help="cases, among quiet,hogs,atspi")
+parser.add_argument("--max-delay", type=int, default=None,
+                    help="longest delay, ms (default: the program's own, 5000)")
 parser.add_argument("--skip-presses", action="store_true", help="only the trials")
 parser.add_argument("--verbose", action="store_true", help="print every trial")
 args = parser.parse_args()
+cases = [case for case in args.cases.split(",") if case]
+if any(case not in CASES for case in cases):
+    parser.error(f"--cases takes {','.join(CASES)}")
+
 
 def report_trials(title, rows, missed):
     if rows:
-        print(f"logged reaction minus the press's delay after the screen's edge, {title}:")
-        print(benchlib.summary("disappearance", [row[0] for row in rows]))
-        print(benchlib.summary("reappearance", [row[1] for row in rows]))
+        print(f"logged minus on the screen, {title}:")
+        print(benchlib.summary("reaction to the disappearance", [row[0] for row in rows]))
+        print(benchlib.summary("reaction to the reappearance", [row[1] for row in rows]))
+        print(benchlib.summary("duration", [row[2] for row in rows]))
     print(f"  trials without both taps: {missed}; {benchlib.load_line()}")
 
 
-print(f"tops: {args.presses} presses per case, {args.trials} trials; {benchlib.load_line()}")
+pace = "default pace" if args.max_delay is None else f"delays up to {args.max_delay} ms"
+print(f"tops: {args.presses} presses per case, {args.trials} trials, {pace}; "
+      f"{benchlib.load_line()}")
 # The places of the start button and of the star, learnt through AT-SPI;
 # the same in every session (same screen, same fonts).
 with benchlib.Session(args.build, args.data, accessibility=True) as session:
-    layout = benchlib.learn_layout(session)
-with benchlib.Session(args.build, args.data) as session:
-    for hogs in () if args.skip_presses else (0, 2):
-        delays = reading_delays(session, args.presses, hogs)
-        print(benchlib.summary(f"read after the press, {hogs} CPU hogs", delays))
-        print(f"  after this case: {benchlib.load_line()}")
-    report_trials("accessibility off", *logged_against_screen(session, layout, args.trials,
-                                                               args.verbose))
-# With accessibility on, key events make a round trip to the accessibility
-# registry before the program sees them.
-with benchlib.Session(args.build, args.data, accessibility=True) as session:
-    if not args.skip_presses:
-        delays = reading_delays(session, args.presses, 0, env=accessible_env(session))
-        print(benchlib.summary("read after the press, accessibility on", delays))
-    report_trials("accessibility on",
-                  *logged_against_screen(session, layout, args.trials, args.verbose,
-                                         env=accessible_env(session)))
+    layout = benchlib.learn_layout(session, session.program_command(args.max_delay))
+for case in cases:
+    # With accessibility on, key events make a round trip to the
+    # accessibility registry before the program sees them.
+    with benchlib.Session(args.build, args.data, accessibility=case == "atspi") as session:
+        if not args.skip_presses:
+            delays = reading_delays(session, args.presses, case)
+            print(benchlib.summary(f"read after the press, {case}", delays))
+            print(f"  after this case: {benchlib.load_line()}")
+        report_trials(case, *logged_against_screen(session, layout, args.trials, args.verbose,
+                                                   case, args.max_delay))
 print(f"after the run: {benchlib.load_line()}")

@@ -23,16 +23,25 @@
 //       and the instant just before its start button was clicked. The
 //       observing conditions are those kept in the configuration folder.
 //
+//   velmaris_trials program [max-delay-ms]
+//       The program's windows as velmaris shows them, run from the current
+//       folder (its documents and its reactions.csv there), with the given
+//       longest delay (default 1000; the settings window sets 10 s at
+//       least): trials at a brisker pace, driven from outside.
+//
 //   velmaris_trials tops [tops]
 //       Starts a trial that keeps its star for weeks and prints "ready",
 //       then one line "top <ns>" per top that the main window reads (its
 //       steady clock reading, CLOCK_MONOTONIC), and ends after the given number of tops
 //       (default 200). The keys come from outside, through XTest.
 //
-// Prints figures only; it never judges them.
+// Prints figures only; it never judges them. Ended by SIGTERM, SIGINT or
+// SIGHUP, it closes its main window and ends as it does otherwise, its
+// temporary folder removed.
 
 #include "program/application.h"
 #include "app/clock.h"
+#include "app/closeonsignal.h"
 #include "app/common.h"
 #include "app/errordialog.h"
 #include "app/randomsource.h"
@@ -231,10 +240,11 @@ int main(int argc, char *argv[])
     const bool lateness = argc > 1 && std::strcmp(argv[1], "lateness") == 0;
     const bool endurance = argc > 1 && std::strcmp(argv[1], "endurance") == 0;
     const bool tops = argc > 1 && std::strcmp(argv[1], "tops") == 0;
-    if (!lateness && !endurance && !tops) {
+    const bool program = argc > 1 && std::strcmp(argv[1], "program") == 0;
+    if (!lateness && !endurance && !tops && !program) {
         std::fprintf(stderr,
                      "usage: %s endurance [trials] | lateness [trials] [max-delay-ms] [wait-ms] "
-                     "[list] | tops [tops]\n",
+                     "[list] | tops [tops] | program [max-delay-ms]\n",
                      argv[0]);
         return 2;
     }
@@ -246,6 +256,16 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     setErrorReporter(countError);
+
+    if (program) {
+        createForms();
+        Form1->showForm();
+        MaxDelay = argc > 2 ? std::atoi(argv[2]) : 1000;
+        new CloseOnSignal(Form1);
+        app.exec();
+        destroyForms();
+        return 0;
+    }
 
     QTemporaryDir dir;
     for (const char *name : {"aide.html", "gpl_en.html"}) {
@@ -260,6 +280,9 @@ int main(int argc, char *argv[])
     const long rssBeforeWindows = statusKilobytes("VmRSS");
     createForms();
     Form1->showForm();
+    // A signal closes the main window, which ends the event loop: the
+    // temporary folder goes with the rest.
+    new CloseOnSignal(Form1);
     QCoreApplication::processEvents();
     MaxDelay = endurance ? 1 : maxDelay;
 

@@ -15,6 +15,7 @@ add_library(velmaris_core STATIC
     ${VELMARIS_TOP}/main_window/unit1vars.cpp ${VELMARIS_TOP}/main_window/unit1vars.h
     ${VELMARIS_TOP}/main_window/pressreadings.cpp ${VELMARIS_TOP}/main_window/pressreadings.h
     ${VELMARIS_TOP}/main_window/resultline.cpp ${VELMARIS_TOP}/main_window/resultline.h
+    ${VELMARIS_TOP}/main_window/eventtimes.cpp ${VELMARIS_TOP}/main_window/eventtimes.h
     ${VELMARIS_TOP}/statistics/statslog.cpp ${VELMARIS_TOP}/statistics/statslog.h
     ${VELMARIS_TOP}/statistics/summary.cpp ${VELMARIS_TOP}/statistics/summary.h
     ${VELMARIS_TOP}/reactions/tops.cpp ${VELMARIS_TOP}/reactions/tops.h

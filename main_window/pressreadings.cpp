@@ -10,6 +10,11 @@ void PressReadings::arrived(unsigned long timestamp, std::int64_t reading)
 
 std::int64_t PressReadings::take(unsigned long timestamp, std::int64_t now)
 {
+    return claim(timestamp, now).value_or(now);
+}
+
+std::optional<std::int64_t> PressReadings::claim(unsigned long timestamp, std::int64_t now)
+{
     // From the oldest kept to the newest.
     for (std::size_t i = 0; i < m_presses.size(); ++i) {
         Press &press = m_presses[(m_next + i) % m_presses.size()];
@@ -20,5 +25,5 @@ std::int64_t PressReadings::take(unsigned long timestamp, std::int64_t now)
             return press.reading;
         }
     }
-    return now;
+    return std::nullopt;
 }

@@ -5,9 +5,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
-/// The steady clock readings taken as the window system's key presses
-/// arrived, matched later to the presses as the program handles them. With
+/// The steady clock readings of the window system's key presses, taken as
+/// they arrived (from the events' own times where they carry usable ones),
+/// matched later to the presses as the program handles them. With
 /// a screen reader, Qt's accessibility bridge holds every key back until
 /// the reader has seen it, and passes it on without its timestamp; the
 /// reading taken on arrival is the press's own.
@@ -29,6 +31,8 @@ public:
     /// press not yet handled; else, or once its reading is older than
     /// BridgeWait, `now`. A reading is matched once.
     std::int64_t take(unsigned long timestamp, std::int64_t now);
+    /// As take(), but none where no press arrived for it.
+    std::optional<std::int64_t> claim(unsigned long timestamp, std::int64_t now);
 
 private:
     struct Press

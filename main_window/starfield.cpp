@@ -3,7 +3,9 @@
 #include "main_window/starfield.h"
 
 #include "app/clock.h"
+#include "main_window/eventtimes.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -148,5 +150,8 @@ void StarImage::mousePressEvent(QMouseEvent *event)
         QWidget::mousePressEvent(event);
         return;
     }
-    emit topped(Clock::steadyNanoseconds());
+    // Timed by the event's own time where it is usable, else now.
+    static const bool stamped = EventTimes::platformStampsEvents(QGuiApplication::platformName());
+    const qint64 now = Clock::steadyNanoseconds();
+    emit topped(stamped ? EventTimes::pressReading(event->timestamp(), now).value_or(now) : now);
 }

@@ -116,10 +116,10 @@ void TForm1::Timer1Timer(QObject *)
 {
     Timer1->stop();
     OccultStart = Clock::nowDays();
-    OccultStartSteady = Clock::steadyNanoseconds();
+    const std::int64_t drawn = Clock::steadyNanoseconds();
+    m_conditions->showDisappearance(drawn);
+    OccultStartSteady = showEdgeNow(drawn);
     m_tops.vanished(OccultStartSteady);
-    m_conditions->showDisappearance(OccultStartSteady);
-    showEdgeNow();
     setOnTimer(&TForm1::Timer1Timer2);
     Timer1->setInterval(RandomSource::draw(MaxDelay));
     Timer1->start();
@@ -142,11 +142,11 @@ void TForm1::Timer1Timer2(QObject *)
 {
     Timer1->stop();
     OccultEnd = Clock::nowDays();
-    const std::int64_t endSteady = Clock::steadyNanoseconds();
+    const std::int64_t drawn = Clock::steadyNanoseconds();
     m_returnUtc = Clock::utcMilliseconds();
+    m_conditions->showReturn(drawn);
+    const std::int64_t endSteady = showEdgeNow(drawn);
     const bool typeAtOnce = m_tops.reappeared(endSteady);
-    m_conditions->showReturn(endSteady);
-    showEdgeNow();
     setOnTimer(&TForm1::Timer1Timer);
     ui.Button2->setEnabled(true);
     setTrialRunning(false);
@@ -397,13 +397,14 @@ void TForm1::returnToIdle()
     setTrialRunning(false);
 }
 
-void TForm1::showEdgeNow()
+std::int64_t TForm1::showEdgeNow(std::int64_t drawn)
 {
-    // The clock was read at this edge: put the finished picture on the
-    // screen now, not after the rest of the handler, so that the screen
-    // changes as close as possible to the reading. The field is never shown
-    // between an erase and a star draw.
+    // The edge's picture goes to the screen now, not after the rest of the
+    // handler; the field is never shown between an erase and a star draw.
+    // The edge is timed when the window system has the picture, not when it
+    // was drawn: the reactions and the duration are those of the screen.
     ui.Image1->repaint();
+    return m_frames.shown(drawn);
 }
 
 void TForm1::updateImageDescription(bool starShown)

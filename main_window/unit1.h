@@ -5,6 +5,7 @@
 #include "app/form.h"
 #include "conditions/keptconditions.h"
 #include "main_window/resultline.h"
+#include "main_window/frametiming.h"
 #include "main_window/trialconditions.h"
 #include "main_window/trialtimer.h"
 #include "reactions/run.h"
@@ -87,7 +88,9 @@ private:
     void showResult(const ResultView &view);
     void returnToIdle();
     void setTrialRunning(bool running);
-    void showEdgeNow();
+    /// Puts the edge's picture, drawn just after the steady reading `drawn`,
+    /// on the screen; returns the instant the window system has it.
+    std::int64_t showEdgeNow(std::int64_t drawn);
     void updateImageDescription(bool starShown);
     /// The edge's announced second, if any, goes with the trial's tops and
     /// into the star field's description.
@@ -113,6 +116,8 @@ private:
     Reactions::TrialTops m_tops;
     /// What the result line shows, and whether its figure waits for the entry.
     ResultLine m_resultLine;
+    /// Tells when the window system has the edges' pictures.
+    FrameTiming m_frames;
     /// Runs from the star's return to the end of the wait for its top.
     QTimer m_topsWait;
     /// When the last trial's star came back, UTC milliseconds since 1970.

@@ -3,6 +3,7 @@
 #include "main_window/windowkeys.h"
 
 #include "app/clock.h"
+#include "main_window/eventtimes.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -15,6 +16,7 @@ WindowKeys::WindowKeys(QWidget *window, Handler handler)
     : QObject(window)
     , m_window(window)
     , m_handler(std::move(handler))
+    , m_stamped(EventTimes::platformStampsEvents(QGuiApplication::platformName()))
 {
     // A key reaches the native window first, once, and is then handed to
     // the control with the focus (and on to its parents): watched at the
@@ -40,8 +42,11 @@ bool WindowKeys::nativeEventFilter(const QByteArray &eventType, void *message, q
     if ((event->response_type & 0x7f) == XCB_KEY_PRESS) {
         const qint64 reading = Clock::steadyNanoseconds();
         const auto *press = static_cast<const xcb_key_press_event_t *>(message);
+        // The press is timed by the server's own stamp where it is one of
+        // the steady clock's: a busy window thread changes nothing then.
         if (m_window->windowHandle() && press->event == m_window->winId())
-            m_presses.arrived(press->time, reading);
+            m_presses.arrived(press->time,
+                              EventTimes::pressReading(press->time, reading).value_or(reading));
     }
     return false;
 }
@@ -53,7 +58,13 @@ bool WindowKeys::eventFilter(QObject *watched, QEvent *event)
         || watched != m_window->windowHandle())
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
-    return m_handler(key, type == QEvent::KeyPress
-                              ? m_presses.take(key->timestamp(), Clock::steadyNanoseconds())
-                              : 0);
+    if (type != QEvent::KeyPress)
+        return m_handler(key, 0);
+    // A press that came by no X server's event (Wayland) is timed by the
+    // key event's own time where it is usable, else now.
+    const qint64 now = Clock::steadyNanoseconds();
+    std::optional<std::int64_t> reading = m_presses.claim(key->timestamp(), now);
+    if (!reading && m_stamped)
+        reading = EventTimes::pressReading(key->timestamp(), now);
+    return m_handler(key, reading.value_or(now));
 }

@@ -34,4 +34,6 @@ private:
     QWidget *m_window;
     Handler m_handler;
     PressReadings m_presses;
+    /// Whether the key events carry the window system's own time.
+    bool m_stamped;
 };
