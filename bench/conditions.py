@@ -45,6 +45,9 @@ sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
 import benchlib  # noqa: E402
 
 MATCH_WINDOW_NS = 300_000_000
+# The program reads an edge once the X server has its picture: the change
+# comes on the screen a little before that reading.
+EARLY_NS = 20_000_000
 FADE_POSITIONS = {0: 0, 20: 1, 50: 2, 100: 3, 200: 4, 500: 5}
 
 parser = benchlib.argument_parser(__doc__)
@@ -159,8 +162,18 @@ def half_light_edges(lights, eclat_light=1.0):
 
 def first_after(events, kind, instant):
     for seen, ns in events:
-        if seen == kind and instant <= ns < instant + MATCH_WINDOW_NS:
+        if seen == kind and instant - EARLY_NS <= ns < instant + MATCH_WINDOW_NS:
             return ns
+    return None
+
+
+def edge_frame(lights, edge, side):
+    """The index of an edge's own frame: for the disappearance (side -1)
+    the first black one from just before its reading, for the return the
+    first with the star in it."""
+    for i, (ns, level) in enumerate(lights):
+        if ns >= edge - EARLY_NS and (level == 0) == (side < 0):
+            return i
     return None
 
 
@@ -198,10 +211,9 @@ def frame_gaps(lights, listed):
     gaps = []
     for trial in listed:
         for edge, side in ((trial["taken"], -1), (trial["given"], +1)):
-            after = [i for i, ns in enumerate(times) if ns >= edge]
-            if not after:
+            i = edge_frame(lights, edge, side)
+            if i is None:
                 continue
-            i = after[0]
             j = i + side
             if 0 <= j < len(times):
                 gaps.append(abs(times[i] - times[j]) / 1e6)
@@ -237,10 +249,9 @@ def near_edge_gaps(lights, listed, within_ns=100_000_000):
     near_second, others = [], []
     for trial in listed:
         for edge, side in ((trial["taken"], -1), (trial["given"], +1)):
-            after = [i for i, ns in enumerate(times) if ns >= edge]
-            if not after:
+            own = edge_frame(lights, edge, side)
+            if own is None:
                 continue
-            own = after[0]
             if side < 0:
                 frames = [ns for ns in times[:own + 1] if ns >= edge - within_ns]
             else:
