@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "detection/detection.h"
 
+#include "statistics/statslog.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
@@ -262,19 +264,6 @@ namespace Log {
 
 namespace {
 
-QByteArray utcText(std::int64_t msSinceEpoch, bool withMilliseconds)
-{
-    const QDateTime at = QDateTime::fromMSecsSinceEpoch(msSinceEpoch, Qt::UTC);
-    const QDate date = at.date();
-    const QTime time = at.time();
-    QByteArray text = QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", date.year(), date.month(),
-                                        date.day(), time.hour(), time.minute(), time.second())
-                          .toLatin1();
-    if (withMilliseconds)
-        text += QString::asprintf(".%03d", time.msec()).toLatin1();
-    return text;
-}
-
 constexpr int FieldCount = 11;
 // Far beyond any block (40 windows, some 60 groups of presses in a window
 // at most): a block's sums stay far within an int whatever a damaged log
@@ -410,8 +399,8 @@ bool readLine(const Field &line, Field &seance, LoggedWindow &window)
 QByteArray recordLine(std::int64_t blockStartUtcMs, const WindowOutcome &outcome, int eclat,
                       int scintillation, int fadeMs)
 {
-    QByteArray line = utcText(blockStartUtcMs, false) + ',' + QByteArray::number(outcome.window)
-                      + ',' + utcText(outcome.startUtcMs, true) + ',';
+    QByteArray line = StatsLog::utcText(blockStartUtcMs, false) + ',' + QByteArray::number(outcome.window)
+                      + ',' + StatsLog::utcText(outcome.startUtcMs, true) + ',';
     if (outcome.hasDrop) {
         line += QByteArray::number(outcome.dropMag, 'f', 2) + ','
                 + QByteArray::number(double(outcome.dropFirstFrameMs) / 1000.0, 'f', 3) + ','

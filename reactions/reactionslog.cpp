@@ -5,24 +5,11 @@
 #include "app/errors.h"
 #include "statistics/statslog.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 
 namespace ReactionsLog {
 
 namespace {
-
-QByteArray utcText(std::int64_t msSinceEpoch, bool withMilliseconds)
-{
-    const QDateTime at = QDateTime::fromMSecsSinceEpoch(msSinceEpoch, Qt::UTC);
-    const QDate date = at.date();
-    const QTime time = at.time();
-    QString text = QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", date.year(), date.month(),
-                                     date.day(), time.hour(), time.minute(), time.second());
-    if (withMilliseconds)
-        text += QString::asprintf(".%03d", time.msec());
-    return text.toLatin1();
-}
 
 QByteArray secondsField(std::optional<double> seconds)
 {
@@ -58,8 +45,8 @@ bool readWholeSeconds(QByteArrayView field, std::optional<int> &seconds)
 QByteArray recordLine(std::int64_t runStartUtcMs, std::int64_t returnUtcMs, double duration,
                       const Reactions::TrialReactions &trial)
 {
-    return utcText(runStartUtcMs, false) + ',' + QByteArray::number(trial.trial) + ','
-           + utcText(returnUtcMs, true) + ',' + secondsField(duration) + ','
+    return StatsLog::utcText(runStartUtcMs, false) + ',' + QByteArray::number(trial.trial) + ','
+           + StatsLog::utcText(returnUtcMs, true) + ',' + secondsField(duration) + ','
            + secondsField(trial.disappearance) + ',' + secondsField(trial.reappearance) + ','
            + QByteArray::number(trial.disappearanceAnticipations) + ','
            + QByteArray::number(trial.reappearanceAnticipations) + ','

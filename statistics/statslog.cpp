@@ -4,6 +4,7 @@
 
 #include "app/errors.h"
 
+#include <QDateTime>
 #include <QFile>
 
 #include <cerrno>
@@ -255,6 +256,18 @@ void appendLine(const QString &path, const QByteArray &headerLine, const QByteAr
     // The name is taken, yet nothing can be opened under it, nor made where
     // it leads: a file that keeps coming and going.
     raise(ENOENT);
+}
+
+QByteArray utcText(std::int64_t msSinceEpoch, bool withMilliseconds)
+{
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(msSinceEpoch, Qt::UTC);
+    const QDate date = at.date();
+    const QTime time = at.time();
+    QString text = QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", date.year(), date.month(),
+                                     date.day(), time.hour(), time.minute(), time.second());
+    if (withMilliseconds)
+        text += QString::asprintf(".%03d", time.msec());
+    return text.toLatin1();
 }
 
 QString ioErrorMessage(int errorNumber)

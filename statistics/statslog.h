@@ -2,8 +2,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <cstdint>
 
 /// The run log: one record of six statistics texts per run, under a header
 /// line written by the run that creates the file; and the safe appending
@@ -37,6 +40,11 @@ void append(const QStringList &fields, const QString &path = QString::fromLatin1
 /// a reader is an error like any other.
 /// Throws InOutError with the message that the system's error selects.
 void appendLine(const QString &path, const QByteArray &headerLine, const QByteArray &line);
+
+/// An instant in UTC as the CSV logs write it, plain ASCII that
+/// spreadsheets read as a date in any language: "YYYY-MM-DD HH:MM:SS",
+/// with ".mmm" after it withMilliseconds.
+QByteArray utcText(std::int64_t msSinceEpoch, bool withMilliseconds);
 
 /// The input/output message for a system error number (errno).
 QString ioErrorMessage(int errorNumber);
