@@ -4,10 +4,10 @@
 // The detection window's staircase chart, built into the charts' module.
 #include "detection/staircasechart.h"
 
-#include <QVBoxLayout>
+#include "reactions/qtchartframe.h"
+
 #include <QWidget>
 #include <QtCharts/QChart>
-#include <QtCharts/QChartView>
 #include <QtCharts/QLegend>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
@@ -43,22 +43,9 @@ private:
 };
 
 QtStaircaseChart::QtStaircaseChart(QWidget *place)
-    : m_chart(new QChart)
+    : m_chart(newChart(place, m_windowAxis, m_dropAxis, QStringLiteral("Fenêtre"),
+                       QStringLiteral("chute (mag)"), QStringLiteral("%.1f"), Qt::AlignRight))
 {
-    m_chart->setMargins(QMargins(2, 2, 2, 2));
-    m_chart->legend()->setAlignment(Qt::AlignRight);
-    m_chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
-    m_windowAxis = new QValueAxis(m_chart);
-    m_windowAxis->setTitleText(QStringLiteral("Fenêtre"));
-    m_windowAxis->setLabelFormat(QStringLiteral("%d"));
-    m_windowAxis->setTickType(QValueAxis::TicksDynamic);
-    m_windowAxis->setTickAnchor(0);
-    m_dropAxis = new QValueAxis(m_chart);
-    m_dropAxis->setTitleText(QStringLiteral("chute (mag)"));
-    m_dropAxis->setLabelFormat(QStringLiteral("%.1f"));
-    m_chart->addAxis(m_windowAxis, Qt::AlignBottom);
-    m_chart->addAxis(m_dropAxis, Qt::AlignLeft);
-
     m_path = new QLineSeries(m_chart);
     m_path->setName(QStringLiteral("Chute"));
     m_path->setPen(QPen(QuietColour, 1));
@@ -83,13 +70,6 @@ QtStaircaseChart::QtStaircaseChart(QWidget *place)
         series->attachAxis(m_windowAxis);
         series->attachAxis(m_dropAxis);
     }
-    auto *view = new QChartView(m_chart, place);
-    view->setFocusPolicy(Qt::NoFocus);
-    view->setAccessibleName(place->accessibleName());
-    view->setRenderHint(QPainter::Antialiasing);
-    auto *layout = new QVBoxLayout(place);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(view);
 }
 
 QScatterSeries *QtStaircaseChart::scatter(const QString &name, QScatterSeries::MarkerShape shape,

@@ -5,6 +5,7 @@
 // Qt Charts, built into a library of their own that the program loads when
 // the window is first shown.
 #include "reactions/charts.h"
+#include "reactions/qtchartframe.h"
 
 #include <QVBoxLayout>
 #include <QWidget>
@@ -28,36 +29,6 @@ using Reactions::edgeName;
 constexpr double MinimumSpan = 0.05;
 
 const QColor EdgeColours[] = {QColor(0x1f, 0x5f, 0xbf), QColor(0xd0, 0x60, 0x10)};
-
-// A chart with its axes, and the view that draws it filling the place the
-// layout keeps for it.
-QChart *newChart(QWidget *place, QValueAxis *&across, QValueAxis *&seconds,
-                 const QString &acrossTitle, Qt::Alignment legendPlace)
-{
-    auto *chart = new QChart;
-    chart->setMargins(QMargins(2, 2, 2, 2));
-    chart->legend()->setAlignment(legendPlace);
-    // Each series' own marker: points, lines and anticipations apart.
-    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
-    across = new QValueAxis(chart);
-    across->setTitleText(acrossTitle);
-    across->setLabelFormat(QStringLiteral("%d"));
-    across->setTickType(QValueAxis::TicksDynamic);
-    across->setTickAnchor(0);
-    seconds = new QValueAxis(chart);
-    seconds->setTitleText(QStringLiteral("s"));
-    seconds->setLabelFormat(QStringLiteral("%.2f"));
-    chart->addAxis(across, Qt::AlignBottom);
-    chart->addAxis(seconds, Qt::AlignLeft);
-    auto *view = new QChartView(chart, place);
-    view->setFocusPolicy(Qt::NoFocus);
-    view->setAccessibleName(place->accessibleName());
-    view->setRenderHint(QPainter::Antialiasing);
-    auto *layout = new QVBoxLayout(place);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(view);
-    return chart;
-}
 
 void addSeries(QChart *chart, QXYSeries *series, QValueAxis *across, QValueAxis *seconds)
 {
@@ -131,8 +102,10 @@ QtCharts::QtCharts(QWidget *trialsPlace, QWidget *runsPlace)
 {
     // Six series: a legend below the chart would cut their names short.
     m_trialChart = newChart(trialsPlace, m_trialAxis, m_secondsAxis, QStringLiteral("Essai"),
+                            QStringLiteral("s"), QStringLiteral("%.2f"),
                             Qt::AlignRight);
     m_runChart = newChart(runsPlace, m_runAxis, m_runSecondsAxis, QStringLiteral("Séance"),
+                          QStringLiteral("s"), QStringLiteral("%.2f"),
                           Qt::AlignBottom);
     for (int edge = 0; edge < 2; ++edge) {
         const QColor colour = EdgeColours[edge];
